@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <QtGlobal>
+
+class QCheckBox;
+class QListWidget;
+
+// Diagnostic window: serial traffic, live status bits and the gear range list, with the two
+// traffic switches. It has no behaviour of its own; the main window writes into it. Created
+// hidden once; closing it only hides it.
+class TfrmDebug : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum TLogKind { lkStatus, lkOther };
+
+    static constexpr int kClientWidth = 654;
+    static constexpr int kClientHeight = 510;
+    static constexpr int kLogLines = 200;
+    static constexpr int kStatusBitCount = 8;
+
+    explicit TfrmDebug(QWidget *parent = nullptr);
+
+    // Logs one protocol line (without "@" and line end) sent ("Tx") or received ("Rx").
+    // Status lines go to lstStatus, others to lstDebug; a received status line that differs
+    // from lastStatusLine also goes to lstDebug and becomes the new lastStatusLine.
+    // Nothing happens while "Debug" is unchecked.
+    void LogLine(TLogKind kind, const QString &direction, const QString &text,
+                 QString &lastStatusLine);
+    // Item i of lstBits is checked exactly when bit i is set.
+    void ShowBits(quint8 statusBits);
+    // Replaces the range list.
+    void SetRangeLines(const QStringList &lines);
+    // One line of the range list: "[%d] gear %s low %d adc %d high %d".
+    static QString RangeLine(int position, QChar gearLetter, int lower, int adc, int upper);
+    // Whether outgoing lines may be written ("Tx messages" checked).
+    bool TxEnabled() const;
+
+    QListWidget *lstRanges = nullptr;
+    QCheckBox *chkDebug = nullptr;
+    QCheckBox *chkTx = nullptr;
+    QListWidget *lstBits = nullptr;
+    QListWidget *lstStatus = nullptr;
+    QListWidget *lstDebug = nullptr;
+};
