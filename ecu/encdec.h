@@ -30,8 +30,8 @@ enum TMessageType : std::uint8_t {
 
 inline constexpr int kMessageTypeCount = 18;
 inline constexpr std::string_view MessageLetters = " VXSszPpRrDdLlQqFf";
-inline constexpr std::array<int, kMessageTypeCount> MessageMinLengths = {
-    0, 1, 1, 1, 11, 2, 1, 2, 2, 17, 2, 4, 1, 9, 2, 3, 1, 1};
+inline constexpr std::array<int, kMessageTypeCount> MessageMinLengths
+    = {0, 1, 1, 1, 11, 2, 1, 2, 2, 17, 2, 4, 1, 9, 2, 3, 1, 1};
 
 inline constexpr char kLineStart = '@';
 inline constexpr char kLineEndSent = '\n';
@@ -64,7 +64,7 @@ struct TQV3318MessageRec
     std::uint16_t Lower = 0;
     std::uint16_t Upper = 0;
     std::uint8_t Value = 0;
-    std::array<std::uint16_t, 4> LValues{};
+    std::array<std::uint16_t, 4> LValues {};
     bool QFlag = false;
     std::string VersionText;
     std::int32_t VersionMinor = 0;
@@ -93,8 +93,17 @@ class TQV3318EncDec
 public:
     std::function<void(const TQV3318MessageRec &)> OnMessage;
 
+    // A handler that throws leaves the codec idle (the line it was given is already consumed);
+    // the exception reaches the caller and the rest of text is not processed.
     void Receive(std::string_view text);
+    // The line the tool sends: requests go out bare, the settings messages with their payload.
+    // mtStatus is written with its full status payload so a simulated controller can build its
+    // replies here too. A MsgType outside the table gives an empty string (nothing to send).
     std::string Encode(const TQV3318MessageRec &message) const;
+    // The line as the controller sends it: every type with its whole payload, fields the decoder
+    // skips written as zeros (mtVersion with its three numbers, mtZData, mtQData ...). For
+    // simulators and tests; the tool itself sends only what Encode() makes.
+    static std::string EncodeReply(const TQV3318MessageRec &message);
 
     // The partial line held between calls, for diagnostics and tests.
     const std::string &RxLine() const { return rxLine_; }
