@@ -10,7 +10,7 @@ class QWidget;
 class TPrompts
 {
 public:
-    enum Kind { Confirmation, Warning, Information };
+    enum Kind { Confirmation, Warning, Information, Error };
     enum Button { Yes = 0x1, No = 0x2, Ok = 0x4, Cancel = 0x8, Abort = 0x10 };
 
     virtual ~TPrompts() = default;

@@ -1,0 +1,573 @@
+#include "main.h"
+
+#include "Display.h"
+#include "about.h"
+#include "comms.h"
+#include "compassRange.h"
+#include "debug.h"
+#include "ledLamp.h"
+#include "progress.h"
+#include "serialDriver.h"
+#include "statusPanels.h"
+#include "transfers.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+
+namespace {
+
+constexpr int kClientWidth = 1018;
+constexpr int kClientHeight = 664;
+constexpr int kSettingsWidth = 760;
+constexpr int kDashWidth = 258;
+constexpr int kStatusBarHeight = 19;
+
+constexpr int kStatusFirstTickMs = 50;
+constexpr int kStatusPollMs = 100;
+constexpr int kLinkTickMs = 1500;
+constexpr int kLinkLostAfterTicks = 2;
+constexpr int kTransferTickMs = 10;
+
+const QString kConnectedText = QStringLiteral("ECU Connected");
+const QString kDisconnectedText = QStringLiteral("ECU Disconnected");
+
+QColor Rgb(std::uint32_t rgb)
+{
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TMainEnvironment environment, QWidget *parent)
+    : QMainWindow(parent)
+    , env_(std::move(environment))
+{
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    // The driver goes with the window; closing it first keeps a last poll from reaching a
+    // half-destroyed window.
+    if (CommPort)
+        CommPort->ClosePort();
+}
+
+void TfrmMain::SetAuxWindows(const TAuxWindows &windows)
+{
+    aux_ = windows;
+}
+
+TPrompts::Button TfrmMain::Ask(TPrompts::Kind kind, const QString &text, int buttons)
+{
+    return env_.Prompts->Ask(this, kind, text, buttons);
+}
+
+void TfrmMain::FormCreate()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Kestrova Ltd."));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // Profiles folder and help file beside the program. A folder that cannot be made is ignored:
+    // the dialogs simply start elsewhere.
+    const QFileInfo program(env_.ProgramPath);
+    ProfilesFolder = program.absolutePath() + QStringLiteral("/profiles");
+    QDir().mkpath(ProfilesFolder);
+    HelpFile = program.absolutePath() + QLatin1Char('/') + program.completeBaseName()
+               + QStringLiteral(".hlp");
+
+    BuildMenu();
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    auto *tab = new QWidget(client);
+    tab->setObjectName(QStringLiteral("TabVehicle"));
+    tab->setGeometry(0, 0, kSettingsWidth, kClientHeight - kStatusBarHeight);
+    BuildSettingsArea(tab);
+
+    auto *dash = new QFrame(client);
+    dash->setObjectName(QStringLiteral("pnlDash"));
+    dash->setFrameShape(QFrame::StyledPanel);
+    dash->setGeometry(kSettingsWidth, 0, kDashWidth, kClientHeight - kStatusBarHeight);
+
+    for (int i = 0; i < 6; ++i)
+        SparkBars[static_cast<std::size_t>(i + 2)] = trkSpark[static_cast<std::size_t>(i)];
+
+    CommPort = new TSerialPortDriver(this);
+    CommPort->setObjectName(QStringLiteral("CommPort"));
+    CommPort->SetBaudRate(br19200);
+    CommPort->SetDataBits(db8BITS);
+    CommPort->SetStopBits(sb1BITS);
+    CommPort->SetParity(ptNONE);
+    CommPort->SetHwFlow(hfNONE);
+    CommPort->SetSwFlow(sfNONE);
+    connect(CommPort, &TSerialPortDriver::OnReceiveData, this, &TfrmMain::ReceiveData);
+
+    Codec.OnMessage = [this](const TQV3318MessageRec &message) { DispatchMessage(message); };
+    TxQueue.clear();
+    UploadPromptOpen = false;
+
+    BuildDashboard(dash);
+
+    pnlStatusBar = new TStatusPanels(client);
+    pnlStatusBar->setObjectName(QStringLiteral("pnlStatusBar"));
+    pnlStatusBar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    pnlStatusBar->AddPanel({106, Qt::AlignHCenter, kDisconnectedText, true});
+    pnlStatusBar->AddPanel({150, Qt::AlignHCenter, QStringLiteral("ECU Version"), false});
+    pnlStatusBar->AddPanel({150, Qt::AlignRight, QString(), false});
+    pnlStatusBar->DrawPanel = [this](QPainter &painter, int panel, const QRect &rect) {
+        pnlStatusBarDrawPanel(painter, panel, rect);
+    };
+
+    DiagnosticMode = env_.DebuggerAttached && env_.DebuggerAttached();
+    for (QLabel *label : {lblIgnoreLed, lblStatus, lblGearlbl, lblGear})
+        label->setVisible(DiagnosticMode);
+
+    trkSparkCutTimeout->setMaximum(1000);
+    trkSparkCutTimeout->setTickInterval(100);
+
+    // Both link timers tick from creation on; with the port still closed their sends write
+    // nothing.
+    tmrStatus = new QTimer(this);
+    tmrStatus->setObjectName(QStringLiteral("tmrStatus"));
+    tmrStatus->setInterval(kStatusFirstTickMs);
+    connect(tmrStatus, &QTimer::timeout, this, &TfrmMain::tmrStatusTimer);
+    tmrLink = new QTimer(this);
+    tmrLink->setObjectName(QStringLiteral("tmrLink"));
+    tmrLink->setInterval(kLinkTickMs);
+    connect(tmrLink, &QTimer::timeout, this, &TfrmMain::tmrLinkTimer);
+    tmrUpDownAll = new QTimer(this);
+    tmrUpDownAll->setObjectName(QStringLiteral("tmrUpDownAll"));
+    tmrUpDownAll->setInterval(kTransferTickMs);
+    connect(tmrUpDownAll, &QTimer::timeout, this, &TfrmMain::tmrUpDownAllTimer);
+    tmrStatus->start();
+    tmrLink->start();
+}
+
+void TfrmMain::BuildMenu()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    New1 = file->addAction(QStringLiteral("&New"), this, &TfrmMain::New1Click);
+    Open1 = file->addAction(QStringLiteral("&Open"), this, &TfrmMain::Open1Click);
+    Save1 = file->addAction(QStringLiteral("&Save"), this, &TfrmMain::Save1Click);
+    Save1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    SaveAs1 = file->addAction(QStringLiteral("Save &As"), this, &TfrmMain::SaveAs1Click);
+    file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("E&xit"), this, &TfrmMain::Exit1Click);
+
+    QMenu *settings = menuBar()->addMenu(QStringLiteral("Settings"));
+    Communications1 = settings->addAction(QStringLiteral("&Communications"), this,
+                                          &TfrmMain::Communications1Click);
+    ResetECU1 = settings->addAction(QStringLiteral("&Reset ECU"), this, &TfrmMain::ResetECU1Click);
+    ResetECU1->setShortcut(QKeySequence(Qt::Key_F12));
+
+    QMenu *transfer = menuBar()->addMenu(QStringLiteral("Upload / Download"));
+    UploadAllSettingsToEcu1 = transfer->addAction(QStringLiteral("Upload All Settings From ECU"),
+                                                  this, &TfrmMain::UploadAllSettingsToEcu1Click);
+    UploadAllSettingsToEcu1->setShortcut(QKeySequence(Qt::Key_F5));
+    UploadAllSettingsToEcu1->setEnabled(false);
+    DownloadAllSettingsToECU1 = transfer->addAction(QStringLiteral("Download All Settings To ECU"),
+                                                    this, &TfrmMain::DownloadAllSettingsToECU1Click);
+    DownloadAllSettingsToECU1->setShortcut(QKeySequence(Qt::Key_F8));
+    DownloadAllSettingsToECU1->setEnabled(false);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    About1 = help->addAction(QStringLiteral("About"), this, &TfrmMain::About1Click);
+    Help2 = help->addAction(QStringLiteral("Help"), this, &TfrmMain::Help2Click);
+    Help2->setShortcut(QKeySequence(Qt::Key_F1));
+
+    const std::pair<QAction *, const char *> names[] = {
+        {New1, "New1"},
+        {Open1, "Open1"},
+        {Save1, "Save1"},
+        {SaveAs1, "SaveAs1"},
+        {Exit1, "Exit1"},
+        {Communications1, "Communications1"},
+        {ResetECU1, "ResetECU1"},
+        {UploadAllSettingsToEcu1, "UploadAllSettingsToEcu1"},
+        {DownloadAllSettingsToECU1, "DownloadAllSettingsToECU1"},
+        {About1, "About1"},
+        {Help2, "Help2"},
+    };
+    for (const auto &[action, name] : names)
+        action->setObjectName(QLatin1String(name));
+}
+
+void TfrmMain::BuildDashboard(QWidget *dash)
+{
+    auto *pnlBarrel = new QWidget(dash);
+    pnlBarrel->setObjectName(QStringLiteral("pnlBarrel"));
+    pnlBarrel->setGeometry((kDashWidth - 209) / 2, 8, 209, 201);
+
+    BarrelGauge = new TCompassRange(pnlBarrel);
+    BarrelGauge->setObjectName(QStringLiteral("BarrelGauge"));
+    BarrelGauge->setGeometry(0, 0, pnlBarrel->width(), pnlBarrel->height());
+    BarrelGauge->SetFontName(QStringLiteral("Century Gothic"));
+    BarrelGauge->SetColorScale(Qt::black);
+    BarrelGauge->SetColorBack(Rgb(0xC0C0C0));
+    BarrelGauge->SetColorFont(Qt::white);
+    BarrelGauge->SetColorNeedle(Rgb(0xFFFF00));
+    BarrelGauge->SetMaxValue(360);
+    BarrelGauge->SetMarks(12);
+    BarrelGauge->SetUnits(QStringLiteral(" "));
+    BarrelGauge->SetTitle(QStringLiteral(" "));
+    BarrelGauge->SetColorBorder(Rgb(0x808080));
+
+    GearDisplay = new TDisplay(pnlBarrel);
+    GearDisplay->setObjectName(QStringLiteral("GearDisplay"));
+    GearDisplay->setGeometry((pnlBarrel->width() - 35) / 2, 37, 35, 45);
+    GearDisplay->SetCustomDigit(0);
+    GearDisplay->SetDigit('6');
+    GearDisplay->SetOffColor(Rgb(0x262626));
+    GearDisplay->SetSegWidth(3);
+    GearDisplay->SetMargin(2);
+    GearDisplay->SetDigitStyle(ds16Seg);
+    GearDisplay->SetPenOnColor(Qt::black);
+    GearDisplay->SetPenOffColor(Qt::black);
+    GearDisplay->raise();
+
+    auto *sensors = new QGroupBox(QStringLiteral("Sensors"), dash);
+    sensors->setObjectName(QStringLiteral("GroupBox2"));
+    sensors->setGeometry(8, 216, kDashWidth - 16, 124);
+    QFont valueFont(QStringLiteral("Tahoma"), 16);
+    auto valueLabel = [&](const char *name, const QString &text, int y) {
+        auto *label = new QLabel(text, sensors);
+        label->setObjectName(QLatin1String(name));
+        label->setFont(valueFont);
+        label->setStyleSheet(QStringLiteral("color: #004080;"));
+        label->setGeometry(132, y, 100, 28);
+        return label;
+    };
+    auto caption = [](QWidget *parent, const QString &text, int x, int y) {
+        auto *label = new QLabel(text, parent);
+        label->setGeometry(x, y, 128, 16);
+        return label;
+    };
+    caption(sensors, QStringLiteral("Barrel Angle"), 12, 26);
+    lblAngle = valueLabel("lblAngle", QStringLiteral("0°"), 18);
+    caption(sensors, QStringLiteral("Analogue Input"), 12, 58);
+    lblAdc = valueLabel("lblAdc", QStringLiteral("0"), 50);
+    lblGearlbl = caption(sensors, QStringLiteral("Gear Position"), 12, 90);
+    lblGearlbl->setObjectName(QStringLiteral("lblGearlbl"));
+    lblGear = valueLabel("lblGear", QStringLiteral("0"), 82);
+
+    auto *indicators = new QGroupBox(QStringLiteral("Indicators"), dash);
+    indicators->setObjectName(QStringLiteral("GroupBox4"));
+    indicators->setGeometry(8, 346, kDashWidth - 16, 290);
+    const struct
+    {
+        const char *caption;
+        const char *captionName;
+        const char *lampName;
+        TLedLamp **lamp;
+        int top;
+    } lamps[] = {
+        {"Upshift Trigger Active", "lblUpshiftLed", "UpshiftLed", &UpshiftLed, 32},
+        {"Engine Cut", "lblEngineCutLed", "EngineCutLed", &EngineCutLed, 62},
+        {"Downshift Trigger Active", "lblDownshiftLed", "DownshiftLed", &DownshiftLed, 92},
+        {"Throttle Blip", "lblBlipLed", "BlipLed", &BlipLed, 122},
+    };
+    for (const auto &l : lamps) {
+        QLabel *label = caption(indicators, QLatin1String(l.caption), 12, l.top + 3);
+        label->setObjectName(QLatin1String(l.captionName));
+        auto *lamp = new TLedLamp(indicators);
+        lamp->setObjectName(QLatin1String(l.lampName));
+        lamp->setGeometry(144, l.top, 22, 22);
+        lamp->SetFalseColor(Rgb(0x004000));
+        lamp->SetBlink(false);
+        lamp->SetLEDStyle(LEDSqLarge);
+        *l.lamp = lamp;
+        if (l.lamp == &BlipLed)
+            lblBlipLed = label;
+        if (l.lamp == &DownshiftLed)
+            lblDownshiftLed = label;
+    }
+    lblIgnoreLed = caption(indicators, QStringLiteral("Ignore"), 12, 158);
+    lblIgnoreLed->setObjectName(QStringLiteral("lblIgnoreLed"));
+    lblStatus = caption(indicators, QStringLiteral("00"), 144, 158);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+
+    auto *logo = new QLabel(indicators);
+    logo->setObjectName(QStringLiteral("Image1"));
+    logo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    logo->setAlignment(Qt::AlignCenter);
+    logo->setGeometry((indicators->width() - 145) / 2, 200, 145, 33);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A restore from the task bar is a spontaneous show and must not restart the link.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmMain::FormShow()
+{
+    connect(BarrelGauge, &TCompassRange::OnSetPosition, this, &TfrmMain::OnSetPosition,
+            Qt::UniqueConnection);
+    const QString stored = env_.ReadStoredPort ? env_.ReadStoredPort() : QString();
+    CommPortName = stored.isEmpty() ? QStringLiteral("COM1") : stored;
+    RestartLink();
+    Help2->setVisible(QFileInfo::exists(HelpFile));
+    if (aux_.Debug && !env_.Arguments.isEmpty())
+        aux_.Debug->show();
+    loadDefaults();
+    SettingsChanged = false;
+    move(0, 0);
+}
+
+void TfrmMain::RestartLink()
+{
+    SetConnected(false);
+    CommPort->ClosePort();
+    SetLinkControlsEnabled(false);
+    CommPort->SetPortName(CommPortName);
+    CommPort->OpenPort();
+    if (env_.WriteStoredPort)
+        env_.WriteStoredPort(CommPortName);
+}
+
+void TfrmMain::SetLinkControlsEnabled(bool enabled)
+{
+    btnCapture->setEnabled(enabled);
+    UploadAllSettingsToEcu1->setEnabled(enabled);
+    DownloadAllSettingsToECU1->setEnabled(enabled);
+}
+
+void TfrmMain::SetConnected(bool connected)
+{
+    Connected = connected;
+    pnlStatusBar->SetPanelText(0, connected ? kConnectedText : kDisconnectedText);
+    pnlStatusBar->update();
+}
+
+void TfrmMain::Communications1Click()
+{
+    if (!aux_.Comms)
+        return;
+    if (aux_.Comms->Execute(CommPortName) == 1 && aux_.Comms->SelectedPort != CommPortName) {
+        CommPortName = aux_.Comms->SelectedPort;
+        RestartLink();
+    }
+}
+
+void TfrmMain::About1Click()
+{
+    if (aux_.About)
+        aux_.About->exec();
+}
+
+void TfrmMain::Help2Click()
+{
+    if (QFileInfo::exists(HelpFile) && env_.OpenDocument)
+        env_.OpenDocument(HelpFile);
+}
+
+void TfrmMain::Exit1Click()
+{
+    close();
+}
+
+bool TfrmMain::FormCloseQuery()
+{
+    return SavePrompt();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (env_.Terminate)
+        env_.Terminate();
+}
+
+void TfrmMain::pnlStatusBarDrawPanel(QPainter &painter, int panel, const QRect &rect) const
+{
+    if (panel != 0)
+        return;
+    const QColor brush = Connected ? QColor(0x00, 0xFF, 0x00) : QColor(0xFF, 0x00, 0x00);
+    const QString text = pnlStatusBar->PanelAt(0).Text;
+    const QFontMetrics metrics(painter.font());
+    const int x = rect.left() + (pnlStatusBar->PanelAt(0).Width - metrics.horizontalAdvance(text)) / 2;
+    const int y = rect.top() + (pnlStatusBar->height() - metrics.height()) / 4;
+    painter.fillRect(rect, brush);
+    painter.setClipRect(rect);
+    painter.setPen(pnlStatusBar->palette().color(QPalette::WindowText));
+    painter.drawText(QPoint(x, y + metrics.ascent()), text);
+}
+
+QString TfrmMain::PanelText(int panel) const
+{
+    return pnlStatusBar->PanelAt(panel).Text;
+}
+
+void TfrmMain::OnSetPosition()
+{
+    GearDisplay->update();
+}
+
+// ---- Link supervision ------------------------------------------------------------------------
+
+void TfrmMain::QueueMessage(const TQV3318MessageRec &message)
+{
+    TxQueue.append(QString::fromStdString(Codec.Encode(message)));
+}
+
+void TfrmMain::QueueAll(const std::vector<TQV3318MessageRec> &messages)
+{
+    for (const TQV3318MessageRec &m : messages)
+        QueueMessage(m);
+}
+
+void TfrmMain::tmrStatusTimer()
+{
+    const bool transmit = !aux_.Debug || aux_.Debug->TxEnabled();
+    std::string line;
+    if (TxQueue.isEmpty()) {
+        TQV3318MessageRec poll;
+        poll.MsgType = Connected ? mtStatusRequest : mtVersion;
+        line = Codec.Encode(poll);
+        if (transmit)
+            CommPort->SendText(line);
+        if (tmrStatus->interval() != kStatusPollMs)
+            tmrStatus->setInterval(kStatusPollMs);
+    } else {
+        line = TxQueue.first().toStdString();
+        if (transmit)
+            CommPort->SendText(line);
+        TxQueue.removeFirst();
+    }
+    if (transmit && line.size() >= 2) {
+        const QString text = QString::fromStdString(line.substr(1, line.size() - 2));
+        LogLine(text.startsWith(QLatin1Char('S')) ? lkStatus : lkOther, QStringLiteral("Tx"), text);
+    }
+}
+
+void TfrmMain::ReceiveData(TSerialPortDriver *, const char *data, quint32 size)
+{
+    // A question opened by a decoded message runs a nested event loop, and the driver's next
+    // tick reuses its buffer: work on a copy so the outer loop never sees overwritten bytes.
+    const std::string bytes(data, size);
+    for (char c : bytes)
+        Codec.Receive(std::string_view(&c, 1));
+}
+
+void TfrmMain::LogLine(TLogKind kind, const QString &direction, const QString &text)
+{
+    if (aux_.Debug)
+        aux_.Debug->LogLine(kind == lkStatus ? TfrmDebug::lkStatus : TfrmDebug::lkOther, direction,
+                            text, LastStatusLine);
+}
+
+void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
+{
+    const QString line = QString::fromStdString(Codec.DecodedLine());
+    if (message.MsgType == mtVersion) {
+        LogLine(lkStatus, QStringLiteral("Rx"), line);
+        pnlStatusBar->SetPanelText(
+            1, QStringLiteral("ECU Version %1").arg(QString::fromStdString(message.VersionText)));
+        EcuVersionMajor = message.VersionMajor;
+        EcuVersionMinor = message.VersionMinor;
+    }
+
+    if (!Connected) {
+        SetConnected(true);
+        const bool progressShown = aux_.Progress && aux_.Progress->isVisible();
+        if (!UploadPromptOpen && !progressShown) {
+            UploadPromptOpen = true;
+            const auto answer = Ask(TPrompts::Confirmation,
+                                    QStringLiteral("ECU Connected - upload values from ECU?"),
+                                    TPrompts::Yes | TPrompts::No);
+            // The link may have dropped while the question was open.
+            if (answer == TPrompts::Yes && Connected)
+                UploadAllSettingsToEcu1Click();
+            UploadPromptOpen = false;
+        }
+    }
+
+    SetLinkControlsEnabled(true);
+    LinkMissedTicks = 0;
+
+    switch (message.MsgType) {
+    case mtStatus: {
+        LogLine(lkStatus, QStringLiteral("Rx"), line);
+        GearDisplay->SetDigit(GearLetterOf(message.Gear));
+        BarrelGauge->SetPosition(static_cast<float>(message.Adc * 360.0 / 1023.0));
+        UpshiftLed->SetValue((message.StatusBits & 0x01) != 0);
+        DownshiftLed->SetValue((message.StatusBits & 0x02) != 0);
+        EngineCutLed->SetValue((message.StatusBits & 0x04) != 0);
+        BlipLed->SetValue((message.StatusBits & 0x08) != 0);
+        lblStatus->setText(QStringLiteral("%1").arg(message.StatusBits, 2, 16, QLatin1Char('0')).toUpper());
+        lblGear->setText(QString::asprintf("%3.3d", static_cast<int>(message.Adc)));
+        lblAngle->setText(QString::asprintf("%3.3d", RoundHalfEven(message.Adc / 1023.0 * 360.0))
+                          + QChar(0x00B0));
+        if (aux_.Debug)
+            aux_.Debug->ShowBits(message.StatusBits);
+        lblAdc->setText(QString::asprintf("%3.3d", static_cast<int>(message.AnalogueInput)));
+        break;
+    }
+    case mtZData:
+        LogLine(lkStatus, QStringLiteral("Rx"), line);
+        break;
+    case mtParams:
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        ApplyParams(Ecu, message);
+        RefreshSettings();
+        break;
+    case mtRange: {
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        if (message.Upper == 0)
+            break;
+        // The dial holds slots 0..10; a slot number beyond them still enters the model.
+        const int slot = message.Index;
+        BarrelGauge->SetRangeCount(std::min(slot + 1, kPositionSlots));
+        if (slot == 0)
+            SettingsChanged = true;
+        ApplyRange(Ecu, message);
+        BarrelGauge->SetRange(slot, Rgb(GearColourOf(message.Gear)),
+                              static_cast<float>(message.Lower * 360.0 / 1023.0),
+                              static_cast<float>(message.Upper * 360.0 / 1023.0));
+        RefreshSettings();
+        break;
+    }
+    case mtSparkDelay:
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        ApplySparkDelay(Ecu, message);
+        RefreshSettings();
+        break;
+    case mtFeedback:
+        ApplyFeedback(Ecu, message);
+        RefreshSettings();
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmMain::tmrLinkTimer()
+{
+    ++LinkMissedTicks;
+    if (LinkMissedTicks >= kLinkLostAfterTicks) {
+        SetConnected(false);
+        btnCapture->setEnabled(false);
+    }
+}

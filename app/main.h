@@ -1,0 +1,277 @@
+#pragma once
+
+#include "Ecu.h"
+#include "encdec.h"
+#include "prompts.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPainter;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTableWidget;
+class QTimer;
+class TCompassRange;
+class TDisplay;
+class TLedLamp;
+class TSerialPortDriver;
+class TStatusPanels;
+class TfrmAbout;
+class TfrmComms;
+class TfrmDebug;
+class TfrmProgress;
+
+// What the main window takes from its surroundings. The program passes the real ones; tests pass
+// scripted prompts, a private settings store and a program folder of their own.
+struct TMainEnvironment
+{
+    TPrompts *Prompts = nullptr; // not owned
+    QString ProgramPath; // full path of the program file; its folder holds "profiles" and help
+    QStringList Arguments; // command-line arguments after the program name
+    std::function<QString()> ReadStoredPort;
+    std::function<bool(const QString &)> WriteStoredPort;
+    std::function<bool()> DebuggerAttached;
+    std::function<void(const QString &)> OpenDocument; // the desktop's default handler
+    std::function<void()> Terminate; // ends the program once the window has closed
+};
+
+// The windows shown from the main window; created once at start-up, not owned by it.
+struct TAuxWindows
+{
+    TfrmAbout *About = nullptr;
+    TfrmComms *Comms = nullptr;
+    TfrmDebug *Debug = nullptr;
+    TfrmProgress *Progress = nullptr;
+};
+
+// The program's one main window: it owns the settings model, the codec, the serial driver and the
+// outgoing queue, supervises the link, shows the live dashboard and the settings panel, and runs
+// calibration, transfers and profile files. Everything happens on the user-interface thread; modal
+// prompts run nested event loops, so handlers re-check state after every question.
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(TMainEnvironment environment, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    void SetAuxWindows(const TAuxWindows &windows);
+
+    // Start-up and lifecycle.
+    void FormShow();
+    void RestartLink();
+    void Communications1Click();
+    void About1Click();
+    void Help2Click();
+    void Exit1Click();
+    bool FormCloseQuery();
+    void OnSetPosition();
+
+    // Link supervision and dispatch.
+    void tmrStatusTimer();
+    void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
+    void DispatchMessage(const TQV3318MessageRec &message);
+    void tmrLinkTimer();
+    enum TLogKind { lkStatus, lkOther };
+    void LogLine(TLogKind kind, const QString &direction, const QString &text);
+    void QueueMessage(const TQV3318MessageRec &message);
+
+    // Transfers.
+    void UploadAllSettingsToEcu1Click();
+    void DownloadAllSettingsToECU1Click();
+    void tmrUpDownAllTimer();
+    void btnUploadParamsClick();
+    void btnUploadGearsClick();
+    void btnUploadSparksClick();
+    void btnDownloadParamsClick();
+    void btnDownloadGearsClick();
+    void btnDownloadSparksClick();
+    void ResetECU1Click();
+
+    // Settings panel.
+    void RefreshSettings();
+    static std::int32_t Clamp(std::int32_t value, std::int32_t min, std::int32_t max);
+    void trkLoadCellThresholdChange();
+    void edtLoadCellThresholdExit();
+    void trkBarrelThresholdChange();
+    void edtBarrelThresholdExit();
+    void trkDebounceChange();
+    void edtDebounceExit();
+    void trkIgnoreChange();
+    void edtIgnoreExit();
+    void trkCutAfterBlipChange();
+    void edtCutAfterBlipExit();
+    void trkSparkCutTimeoutChange();
+    void EdtSparkCutTimeoutExit();
+    void trkDelayChange(QSlider *sender);
+    void rgGearSensorClick();
+    void rbUseFeedbackClick();
+    void chkCutAfterBlipClick();
+    void btnClearSparksClick();
+
+    // Calibration.
+    void btnCaptureClick();
+    void btnClearClick();
+    void rgGearsClick();
+    void trkFeedbackWindowChange();
+    void edtFeedbackWindowExit();
+    void BuildRanges();
+    void RedrawRanges();
+    void DrawCell(QPainter &painter, int column, int row, const QRect &rect) const;
+
+    // Profiles.
+    void loadDefaults();
+    void SaveProfile(const QString &fileName);
+    void New1Click();
+    void Open1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    bool SavePrompt(); // true when the caller may go on
+
+    // Cell text of the gear grid, and the status bar panels.
+    QString CellText(int column, int row) const;
+    QString PanelText(int panel) const;
+    void pnlStatusBarDrawPanel(QPainter &painter, int panel, const QRect &rect) const;
+
+    // Shared state.
+    TEcu Ecu;
+    TQV3318EncDec Codec;
+    TSerialPortDriver *CommPort = nullptr;
+    QStringList TxQueue;
+    QString ProfileFileName;
+    QString LastStatusLine;
+    bool Connected = false;
+    QString CommPortName;
+    bool SettingsChanged = false;
+    bool Refreshing = false;
+    bool UploadPromptOpen = false;
+    std::int32_t EcuVersionMajor = 0;
+    std::int32_t EcuVersionMinor = 0;
+    std::array<QSlider *, 8> SparkBars {};
+    int LinkMissedTicks = 0; // the link timer's tag
+    int UpDownStep = 0; // the transfer timer's tag
+    bool DiagnosticMode = false;
+    QString ProfilesFolder;
+    QString HelpFile;
+
+    TCompassRange *BarrelGauge = nullptr;
+    TDisplay *GearDisplay = nullptr;
+    TLedLamp *UpshiftLed = nullptr;
+    TLedLamp *EngineCutLed = nullptr;
+    TLedLamp *DownshiftLed = nullptr;
+    TLedLamp *BlipLed = nullptr;
+
+    QTimer *tmrStatus = nullptr;
+    QTimer *tmrLink = nullptr;
+    QTimer *tmrUpDownAll = nullptr;
+
+    // Menu.
+    QAction *New1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *SaveAs1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *Communications1 = nullptr;
+    QAction *ResetECU1 = nullptr;
+    QAction *UploadAllSettingsToEcu1 = nullptr;
+    QAction *DownloadAllSettingsToECU1 = nullptr;
+    QAction *About1 = nullptr;
+    QAction *Help2 = nullptr;
+
+    // Settings panel controls.
+    QRadioButton *rbSensorTypeSwitch = nullptr;
+    QRadioButton *rbSensorTypeLoadCell = nullptr;
+    QRadioButton *rbSensorTypeBarrelPosition = nullptr;
+    QLabel *lblLoadCellThreshold = nullptr;
+    QSlider *trkLoadCellThreshold = nullptr;
+    QLineEdit *edtLoadCellThreshold = nullptr;
+    QLabel *lblDownshiftThreshold = nullptr;
+    QSlider *trkDownshiftThreshold = nullptr;
+    QLineEdit *edtDownshiftThreshold = nullptr;
+    QLabel *lblBarrelThreshold = nullptr;
+    QSlider *trkBarrelThreshold = nullptr;
+    QLineEdit *edtBarrelThreshold = nullptr;
+    QComboBox *cmbGears = nullptr;
+    QPushButton *btnClear = nullptr;
+    QPushButton *btnCapture = nullptr;
+    QSlider *trkFeedbackWindow = nullptr;
+    QLineEdit *edtFeedbackWindow = nullptr;
+    QTableWidget *sgGears = nullptr;
+    QSlider *trkDebounce = nullptr;
+    QLineEdit *edtDebounce = nullptr;
+    QSlider *trkIgnore = nullptr;
+    QLineEdit *edtIgnore = nullptr;
+    QLabel *lblDownshiftBlipTimeout = nullptr;
+    QSlider *trkDownshiftBlipTimeout = nullptr;
+    QLineEdit *edtDownshiftBlipTimeout = nullptr;
+    QLabel *lblDownshiftBlipTimeoutUnits = nullptr;
+    QCheckBox *chkCutAfterBlip = nullptr;
+    QSlider *trkCutAfterBlip = nullptr;
+    QLineEdit *edtCutAfterBlip = nullptr;
+    QLabel *lblCutAfterBlipUnits = nullptr;
+    QRadioButton *rbUseTimed = nullptr;
+    QRadioButton *rbUseFeedback = nullptr;
+    QLabel *lblSparkCutTimeoutCaption = nullptr;
+    QSlider *trkSparkCutTimeout = nullptr;
+    QLineEdit *EdtSparkCutTimeout = nullptr;
+    QLabel *lblSparkCutTimeoutUnits = nullptr;
+    QGroupBox *pnlDelay = nullptr;
+    std::array<QSlider *, 6> trkSpark {};
+
+    // Dashboard controls.
+    QLabel *lblAngle = nullptr;
+    QLabel *lblAdc = nullptr;
+    QLabel *lblGearlbl = nullptr;
+    QLabel *lblGear = nullptr;
+    QLabel *lblIgnoreLed = nullptr;
+    QLabel *lblStatus = nullptr;
+    QLabel *lblBlipLed = nullptr;
+    QLabel *lblDownshiftLed = nullptr;
+    TStatusPanels *pnlStatusBar = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void BuildMenu();
+    void BuildSettingsArea(QWidget *area);
+    void BuildDashboard(QWidget *dash);
+    QSlider *MakeTrackBar(QWidget *parent, const char *name, int min, int max, int frequency,
+                          const QRect &geometry);
+    QLineEdit *MakeEdit(QWidget *parent, const char *name, const QRect &geometry);
+    void SetCell(int column, int row, const QString &text);
+    void SetConnected(bool connected);
+    void SetLinkControlsEnabled(bool enabled);
+    bool VersionCheck();
+    void WaitForQueue();
+    void QueueAll(const std::vector<TQV3318MessageRec> &messages);
+    void SetFeedbackWindow(int tolerance);
+    void SetCaption(const QString &fileName);
+    int GridRowCount() const;
+    TPrompts::Button Ask(TPrompts::Kind kind, const QString &text, int buttons);
+
+    TMainEnvironment env_;
+    TAuxWindows aux_;
+    QButtonGroup *sensorGroup_ = nullptr;
+    QButtonGroup *strategyGroup_ = nullptr;
+    QString decodingLine_;
+    bool shown_ = false;
+};

@@ -1,0 +1,105 @@
+// Vehicle profile files: the File menu, the save prompt and the factory defaults.
+
+#include "main.h"
+
+#include "Display.h"
+#include "profile.h"
+
+#include <QFileInfo>
+
+namespace {
+const QString kProfileFilter = QStringLiteral("Vehicle Profiles (*.ini)");
+const QString kProfileSuffix = QStringLiteral("ini");
+} // namespace
+
+void TfrmMain::SetCaption(const QString &fileName)
+{
+    setWindowTitle(QStringLiteral("Kestrova - ") + QFileInfo(fileName).fileName());
+}
+
+void TfrmMain::loadDefaults()
+{
+    LoadDefaults(Ecu);
+    RedrawRanges();
+    GearDisplay->SetDigit('R');
+    RefreshSettings();
+}
+
+void TfrmMain::SaveProfile(const QString &fileName)
+{
+    ProfileFileName = fileName;
+    SetCaption(fileName);
+    if (!WriteProfile(fileName.toStdString(), Ecu)) {
+        Ask(TPrompts::Error, QStringLiteral("Unable to write to %1").arg(fileName), TPrompts::Ok);
+        return;
+    }
+    SettingsChanged = false;
+}
+
+bool TfrmMain::SavePrompt()
+{
+    if (!SettingsChanged)
+        return true;
+    switch (Ask(TPrompts::Confirmation, QStringLiteral("Settings have changed - do you want to save?"),
+                TPrompts::Yes | TPrompts::No | TPrompts::Cancel)) {
+    case TPrompts::Yes:
+        Save1Click();
+        return !SettingsChanged;
+    case TPrompts::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TfrmMain::New1Click()
+{
+    if (!SavePrompt())
+        return;
+    loadDefaults();
+    SettingsChanged = false;
+    ProfileFileName.clear();
+    setWindowTitle(QStringLiteral("Kestrova"));
+}
+
+void TfrmMain::Open1Click()
+{
+    if (!SavePrompt())
+        return;
+    const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
+    if (path.isEmpty())
+        return;
+    // Forget what the old profile had for the positions in use before the new one fills them.
+    btnClearClick();
+    btnClearSparksClick();
+    ReadProfile(path.toStdString(), Ecu);
+    RedrawRanges();
+    SettingsChanged = false;
+    RefreshSettings();
+    ProfileFileName = path;
+    SetCaption(path);
+}
+
+void TfrmMain::Save1Click()
+{
+    if (!SettingsChanged)
+        return;
+    if (!ProfileFileName.isEmpty())
+        SaveProfile(ProfileFileName);
+    else
+        SaveAs1Click();
+}
+
+void TfrmMain::SaveAs1Click()
+{
+    const QString path
+        = env_.Prompts->SaveFileName(this, ProfilesFolder, kProfileFilter, kProfileSuffix);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && Ask(TPrompts::Confirmation, QStringLiteral("File exists - overwrite?"),
+               TPrompts::Ok | TPrompts::Cancel)
+               != TPrompts::Ok)
+        return;
+    SaveProfile(path);
+}

@@ -1,0 +1,171 @@
+// Bulk read and write of all settings, paced by the transfer timer and shown in the progress
+// window; the reset command.
+
+#include "main.h"
+
+#include "about.h"
+#include "compassRange.h"
+#include "progress.h"
+#include "transfers.h"
+
+#include <QTableWidget>
+#include <QTimer>
+
+namespace {
+constexpr int kTransferSteps = 4;
+constexpr int kUploadFirstStep = 3;
+constexpr int kDownloadFirstStep = -3;
+} // namespace
+
+bool TfrmMain::VersionCheck()
+{
+    const std::int64_t major = aux_.About ? aux_.About->VersionMajor : 0;
+    const std::int64_t minor = aux_.About ? aux_.About->VersionMinor : 0;
+    if (major == EcuVersionMajor && minor == EcuVersionMinor)
+        return true;
+    return Ask(TPrompts::Warning,
+               QStringLiteral("PC and GCU software versions do not match.\rContinue with upload?"),
+               TPrompts::Yes | TPrompts::No)
+           == TPrompts::Yes;
+}
+
+void TfrmMain::UploadAllSettingsToEcu1Click()
+{
+    if (!VersionCheck())
+        return;
+    if (tmrUpDownAll->isActive()) {
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return;
+    }
+    if (aux_.Progress) {
+        aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferSteps);
+        aux_.Progress->StepProgress();
+    }
+    UpDownStep = kUploadFirstStep;
+    tmrUpDownAll->start();
+}
+
+void TfrmMain::DownloadAllSettingsToECU1Click()
+{
+    if (!VersionCheck())
+        return;
+    if (tmrUpDownAll->isActive()) {
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return;
+    }
+    if (Ask(TPrompts::Warning,
+            QStringLiteral("This will overwrite all existing settings in the ECU\rDo you wish to "
+                           "continue?"),
+            TPrompts::Yes | TPrompts::No)
+        != TPrompts::Yes)
+        return;
+    if (aux_.Progress) {
+        aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferSteps);
+        aux_.Progress->StepProgress();
+    }
+    UpDownStep = kDownloadFirstStep;
+    tmrUpDownAll->start();
+}
+
+void TfrmMain::tmrUpDownAllTimer()
+{
+    if (UpDownStep == 0) {
+        RedrawRanges();
+        if (aux_.Progress)
+            aux_.Progress->FinishProgress();
+        UpDownStep = 0;
+        tmrUpDownAll->stop();
+        // Refreshes made during the sequence left the panel's edit guard set; without a reply
+        // after the end nothing would clear it, and the panel would ignore the user.
+        RefreshSettings();
+        return;
+    }
+    if (TxQueue.size() >= 2)
+        return;
+    if (aux_.Progress)
+        aux_.Progress->StepProgress();
+    switch (UpDownStep) {
+    case 3:
+        btnUploadParamsClick();
+        break;
+    case 2:
+        btnUploadGearsClick();
+        break;
+    case 1:
+        btnUploadSparksClick();
+        break;
+    case -3:
+        btnDownloadParamsClick();
+        break;
+    case -2:
+        btnDownloadGearsClick();
+        break;
+    case -1:
+        btnDownloadSparksClick();
+        break;
+    default:
+        break;
+    }
+    UpDownStep += UpDownStep > 0 ? -1 : 1;
+}
+
+void TfrmMain::WaitForQueue()
+{
+    // The status timer keeps sending underneath the message box, so the queue drains.
+    while (TxQueue.size() >= 2)
+        Ask(TPrompts::Information, QStringLiteral("Messages queued"), TPrompts::Ok);
+}
+
+void TfrmMain::btnUploadParamsClick()
+{
+    WaitForQueue();
+    QueueAll(ParamsReadStep());
+    SettingsChanged = true;
+}
+
+void TfrmMain::btnUploadGearsClick()
+{
+    WaitForQueue();
+    Ecu.Ranges.Clear();
+    BarrelGauge->SetRangeCount(0);
+    BarrelGauge->SetMarkerCount(0);
+    BarrelGauge->update();
+    const TMessageList lines = GearsReadStep();
+    QueueMessage(lines.front());
+    for (int row = 1; row < GridRowCount(); ++row)
+        SetCell(1, row, QString());
+    QueueAll(TMessageList(lines.begin() + 1, lines.end()));
+    SettingsChanged = true;
+}
+
+void TfrmMain::btnUploadSparksClick()
+{
+    WaitForQueue();
+    QueueAll(SparksReadStep(GridRowCount()));
+    SettingsChanged = true;
+}
+
+void TfrmMain::btnDownloadParamsClick()
+{
+    WaitForQueue();
+    QueueAll(ParamsWriteStep(Ecu));
+}
+
+void TfrmMain::btnDownloadGearsClick()
+{
+    WaitForQueue();
+    QueueAll(GearsWriteStep(Ecu));
+}
+
+void TfrmMain::btnDownloadSparksClick()
+{
+    WaitForQueue();
+    QueueAll(SparksWriteStep(Ecu));
+}
+
+void TfrmMain::ResetECU1Click()
+{
+    TQV3318MessageRec reset;
+    reset.MsgType = mtReset;
+    QueueMessage(reset);
+}

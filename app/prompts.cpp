@@ -1,0 +1,70 @@
+#include "prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+struct ButtonMap
+{
+    TPrompts::Button Ours;
+    QMessageBox::StandardButton Theirs;
+};
+
+constexpr ButtonMap kButtons[] = {
+    {TPrompts::Yes, QMessageBox::Yes},     {TPrompts::No, QMessageBox::No},
+    {TPrompts::Ok, QMessageBox::Ok},       {TPrompts::Cancel, QMessageBox::Cancel},
+    {TPrompts::Abort, QMessageBox::Abort},
+};
+
+} // namespace
+
+TPrompts::Button TWidgetPrompts::Ask(QWidget *parent, Kind kind, const QString &text, int buttons)
+{
+    QMessageBox box(parent);
+    static const char *const titles[] = {"Confirm", "Warning", "Information", "Error"};
+    static const QMessageBox::Icon icons[] = {QMessageBox::Question, QMessageBox::Warning,
+                                              QMessageBox::Information, QMessageBox::Critical};
+    box.setWindowTitle(QLatin1String(titles[kind]));
+    box.setIcon(icons[kind]);
+    // Messages separate their lines with a carriage return; the box breaks lines on LF.
+    box.setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    QMessageBox::StandardButtons standard;
+    for (const ButtonMap &b : kButtons)
+        if (buttons & b.Ours)
+            standard |= b.Theirs;
+    box.setStandardButtons(standard);
+
+    // Esc and the close box give the mildest answer offered.
+    for (Button escape : {Cancel, No, Abort, Ok}) {
+        if (buttons & escape) {
+            for (const ButtonMap &b : kButtons)
+                if (b.Ours == escape)
+                    box.setEscapeButton(b.Theirs);
+            break;
+        }
+    }
+    const int result = box.exec();
+    for (const ButtonMap &b : kButtons)
+        if (result == b.Theirs)
+            return b.Ours;
+    return (buttons & Cancel) ? Cancel : (buttons & No) ? No : (buttons & Abort) ? Abort : Ok;
+}
+
+QString TWidgetPrompts::OpenFileName(QWidget *parent, const QString &folder, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+QString TWidgetPrompts::SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
+                                     const QString &defaultSuffix)
+{
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // The overwrite question is the window's own, with its own wording.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}

@@ -1,0 +1,87 @@
+#include "startup.h"
+
+#include "about.h"
+#include "comms.h"
+#include "debug.h"
+#include "portSetting.h"
+#include "progress.h"
+#include "splash.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+bool DebuggerAttached()
+{
+#ifdef Q_OS_LINUX
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("TracerPid:"))
+            return line.mid(10).trimmed() != "0";
+    }
+    return false;
+#else
+    return false;
+#endif
+}
+
+TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &arguments)
+{
+    TMainEnvironment env;
+    env.Prompts = prompts;
+    env.ProgramPath = QCoreApplication::applicationFilePath();
+    env.Arguments = arguments;
+    env.ReadStoredPort = [] { return ReadStoredPort(); };
+    env.WriteStoredPort = [](const QString &name) { return WriteStoredPort(name); };
+    env.DebuggerAttached = [] { return DebuggerAttached(); };
+    env.OpenDocument = [](const QString &path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    env.Terminate = [] { QCoreApplication::quit(); };
+    return env;
+}
+
+int RunProgram(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orbanel"));
+    QApplication::setOrganizationName(QStringLiteral("Kestrova"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kestrova Lumarix"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
+
+    TWidgetPrompts prompts;
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    // Created once, hidden, in this order; each lives for the whole run.
+    auto frmMain = std::make_unique<TfrmMain>(ProgramEnvironment(&prompts, arguments));
+    auto frmSplash = std::make_unique<TfrmSplash>();
+    auto frmAbout = std::make_unique<TfrmAbout>();
+    auto frmComms = std::make_unique<TfrmComms>();
+    auto frmDebug = std::make_unique<TfrmDebug>();
+    auto frmProgress = std::make_unique<TfrmProgress>(frmMain.get());
+    frmMain->SetAuxWindows({frmAbout.get(), frmComms.get(), frmDebug.get(), frmProgress.get()});
+
+    ShowSplash();
+
+    // For demonstrations without a screen: write a picture of the window after a while and end.
+    const QString screenshot = qEnvironmentVariable("ORBANEL_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        const int delay = qEnvironmentVariableIntValue("ORBANEL_SCREENSHOT_DELAY_MS");
+        QTimer::singleShot(delay > 0 ? delay : 4000, frmMain.get(), [&] {
+            frmMain->grab().save(screenshot);
+            QCoreApplication::quit();
+        });
+    }
+
+    frmMain->show();
+    const int code = app.exec();
+    frmMain->SetAuxWindows({});
+    return code;
+}
