@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QColor>
-#include <QPixmap>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -99,7 +99,8 @@ private:
     std::array<float, kMaxItems> m_markerValue {};
     std::array<QColor, kMaxItems> m_markerColor {};
 
-    QPixmap m_face;
+    // Face, ranges, labels and markers; everything but the needle.
+    QImage m_face;
     bool m_faceValid = false;
     int m_faceRenderCount = 0;
 };
