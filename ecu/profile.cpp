@@ -1,0 +1,369 @@
+#include "profile.h"
+
+#include "encdec.h"
+
+#define SI_CONVERT_ICU
+#include <SimpleIni.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+namespace {
+
+// The forward-gear key stores PositionCount minus this; the count is kept within the selector's
+// 4..7 forward gears when read.
+constexpr int kFwdGearsOffset = 6;
+constexpr int kMinPositionCount = 6;
+constexpr int kMaxPositionCount = 9;
+constexpr int kDefaultPositionCount = 8;
+// A profile cannot name more ranges than this: a hand-edited or damaged count must neither loop
+// for ever nor exhaust memory. Far above the controller's ten slots.
+constexpr long long kMaxProfileRanges = 256;
+// Range sections a save owns and rewrites: one per range slot of the controller.
+constexpr int kOwnedRangeSections = kRangeSlots;
+constexpr int kMaxSparkCutTimeout = 1000;
+
+constexpr const char *kVehicle = "vehicle";
+constexpr const char *kFeedback = "feedback";
+constexpr const char *kSparkDelays = "sparkdelays";
+constexpr const char *kRangePrefix = "range";
+
+// The factory calibration: gear index i has its sample at kDefaultSamples[i].
+constexpr std::array<int, 8> kDefaultSamples = {84, 228, 340, 452, 572, 700, 824, 940};
+constexpr std::array<int, 8> kDefaultSparkDelays = {0, 0, 125, 115, 100, 90, 80, 70};
+constexpr int kFirstTimedGear = 2;
+
+// Missing-key defaults of the reader; they differ from the factory values on purpose.
+struct TReadDefaults
+{
+    static constexpr int FwdGears = 0;
+    static constexpr int Ranges = 0;
+    static constexpr int GearThresholdUpper = 144;
+    static constexpr int GearThresholdLower = 112;
+    static constexpr int GearShiftType = 0;
+    static constexpr int Debounce = 0;
+    static constexpr int Ignore = 0;
+    static constexpr int BlipTimeout = 100;
+    static constexpr int BarrelThreshold = 5;
+    static constexpr int CutAfterBlip = 0;
+    static constexpr bool UseCutAfterBlip = false;
+    static constexpr bool UseFeedback = false;
+    static constexpr int FeedbackWindow = 5;
+    static constexpr int SparkCutTimeout = 100;
+};
+
+std::string RangeSection(int n)
+{
+    return kRangePrefix + std::to_string(n);
+}
+
+std::string LetterKey(int index)
+{
+    return std::string(1, GearLetters[static_cast<std::size_t>(index)]);
+}
+
+// A signed decimal 32-bit integer, blanks around it allowed; anything else is not a number.
+std::optional<std::int32_t> ParseInteger(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+        if (value > static_cast<long long>(std::numeric_limits<std::int32_t>::max()) + 1) {
+            return std::nullopt;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int32_t> FindInteger(const CSimpleIniA &ini, const std::string &section,
+                                        const std::string &key)
+{
+    const char *value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return ParseInteger(value);
+}
+
+std::int32_t ReadInteger(const CSimpleIniA &ini, const std::string &section, const std::string &key,
+                         std::int32_t fallback)
+{
+    return FindInteger(ini, section, key).value_or(fallback);
+}
+
+bool ReadBoolean(const CSimpleIniA &ini, const std::string &section, const std::string &key,
+                 bool fallback)
+{
+    const auto value = FindInteger(ini, section, key);
+    return value ? *value != 0 : fallback;
+}
+
+void WriteInteger(CSimpleIniA &ini, const std::string &section, const std::string &key,
+                  long long value)
+{
+    ini.SetValue(section.c_str(), key.c_str(), std::to_string(value).c_str());
+}
+
+void WriteBoolean(CSimpleIniA &ini, const std::string &section, const std::string &key, bool value)
+{
+    ini.SetValue(section.c_str(), key.c_str(), value ? "1" : "0");
+}
+
+enum class TLoad { Missing, Loaded, Failed };
+
+TLoad LoadIni(const std::string &fileName, CSimpleIniA &ini)
+{
+    struct stat info
+    {
+    };
+    if (::stat(fileName.c_str(), &info) != 0) {
+        return errno == ENOENT ? TLoad::Missing : TLoad::Failed;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return TLoad::Failed;
+    }
+    std::ifstream in(fileName, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in || in.bad()) {
+        return TLoad::Failed;
+    }
+    return ini.LoadData(text.str()) < 0 ? TLoad::Failed : TLoad::Loaded;
+}
+
+// Replaces fileName with data in one step: the data goes to a new file in the same folder, is
+// flushed to the disk, and only then renamed over the target. Any failure removes the new file
+// and leaves the old one as it was.
+bool ReplaceFile(const std::string &fileName, const std::string &data)
+{
+    struct stat old
+    {
+    };
+    const bool hadOld = ::stat(fileName.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode)) {
+        return false;
+    }
+
+    constexpr int kNameAttempts = 100;
+    std::string tempName;
+    int fd = -1;
+    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+        tempName = fileName + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        // 0666 leaves the permissions of a new profile to the umask, as a plain create would.
+        fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    if (fd < 0) {
+        return false;
+    }
+
+    bool ok = !hadOld || ::fchmod(fd, old.st_mode & 07777) == 0;
+    std::size_t written = 0;
+    while (ok && written < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        written += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tempName.c_str(), fileName.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempName.c_str());
+        return false;
+    }
+
+    // Make the rename itself durable; the file is already whole either way.
+    const auto slash = fileName.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+} // namespace
+
+void LoadDefaults(TEcu &ecu)
+{
+    ecu.GearShiftType = 1;
+    ecu.GearThresholdUpper = 78;
+    ecu.GearThresholdLower = 69;
+    ecu.Debounce = 1;
+    ecu.Ignore = 125;
+    ecu.SetPositionCount(kDefaultPositionCount);
+    ecu.BarrelThreshold = 14;
+    ecu.BlipTimeout = 125;
+    ecu.CutAfterBlip = 0;
+    for (std::size_t i = kFirstTimedGear; i < kDefaultSparkDelays.size(); ++i) {
+        ecu.SparkDelays[i] = kDefaultSparkDelays[i];
+    }
+    ecu.FeedbackWindow = 5;
+    ecu.SparkCutTimeout = 100;
+
+    // Truncated here, unlike the rounded width of a calibration: 5 degrees give 14 either way.
+    const int w = ecu.FeedbackWindow * 1024 / 360;
+    ecu.Ranges.Clear();
+    for (std::size_t i = 0; i < kDefaultSamples.size(); ++i) {
+        TGearData &range = ecu.Ranges.Add();
+        range.Gear = static_cast<std::uint8_t>(i);
+        range.Adc = static_cast<std::uint16_t>(kDefaultSamples[i]);
+        range.Lower = kDefaultSamples[i] - w;
+        range.Upper = kDefaultSamples[i] + w;
+        range.Sampled = false;
+        ecu.Positions[i].Adc = range.Adc;
+    }
+}
+
+void ReadProfile(const std::string &fileName, TEcu &ecu)
+{
+    CSimpleIniA ini;
+    if (LoadIni(fileName, ini) != TLoad::Loaded) {
+        ini.Reset(); // an unreadable file reads like a missing one: every key takes its default
+    }
+
+    const long long positions
+        = static_cast<long long>(ReadInteger(ini, kVehicle, "fwdgears", TReadDefaults::FwdGears))
+        + kFwdGearsOffset;
+    ecu.SetPositionCount(static_cast<int>(std::clamp<long long>(
+        positions, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+    if (ecu.PositionCount > kMaxPositionCount) {
+        ecu.SetPositionCount(kMaxPositionCount);
+    } else if (ecu.PositionCount < kMinPositionCount) {
+        ecu.SetPositionCount(kMinPositionCount);
+    }
+
+    ecu.GearThresholdUpper
+        = ReadInteger(ini, kVehicle, "gearthresholdupper", TReadDefaults::GearThresholdUpper);
+    ecu.GearThresholdLower
+        = ReadInteger(ini, kVehicle, "gearthresholdlower", TReadDefaults::GearThresholdLower);
+    ecu.GearShiftType = ReadInteger(ini, kVehicle, "gearshifttype", TReadDefaults::GearShiftType);
+    ecu.Debounce = ReadInteger(ini, kVehicle, "debounce", TReadDefaults::Debounce);
+    ecu.Ignore = ReadInteger(ini, kVehicle, "ignore", TReadDefaults::Ignore);
+    ecu.BlipTimeout = ReadInteger(ini, kVehicle, "bliptimeout", TReadDefaults::BlipTimeout);
+    ecu.CutAfterBlip = ReadInteger(ini, kVehicle, "cutafterblip", TReadDefaults::CutAfterBlip);
+    ecu.UseCutAfterBlip
+        = ReadBoolean(ini, kVehicle, "usecutafterblip", TReadDefaults::UseCutAfterBlip);
+    ecu.BarrelThreshold
+        = ReadInteger(ini, kVehicle, "barrelthreshold", TReadDefaults::BarrelThreshold);
+    const long long rangeCount = std::clamp<long long>(
+        ReadInteger(ini, kVehicle, "ranges", TReadDefaults::Ranges), 0, kMaxProfileRanges);
+    ecu.UseFeedback = ReadBoolean(ini, kFeedback, "flags", TReadDefaults::UseFeedback);
+    ecu.FeedbackWindow = ReadInteger(ini, kFeedback, "window", TReadDefaults::FeedbackWindow);
+    ecu.SparkCutTimeout = ReadInteger(ini, kSparkDelays, "timeout", TReadDefaults::SparkCutTimeout);
+
+    ecu.Ranges.Clear();
+    for (int n = 0; n < rangeCount; ++n) {
+        const std::string section = RangeSection(n);
+        TGearData &range = ecu.Ranges.Add();
+        range.Gear = static_cast<std::uint8_t>(ReadInteger(ini, section, "gear", 0));
+        range.Upper = ReadInteger(ini, section, "upper", 0);
+        range.Lower = ReadInteger(ini, section, "lower", 0);
+        range.Adc = static_cast<std::uint16_t>(ReadInteger(ini, section, "adc", 0));
+        range.Sampled = false;
+        // A gear beyond the position slots keeps its range but has no position to update.
+        if (range.Gear < kPositionSlots) {
+            ecu.Positions[range.Gear].Adc = range.Adc;
+        }
+    }
+
+    for (int i = 0; i < ecu.PositionCount; ++i) {
+        if (const auto value = FindInteger(ini, kSparkDelays, LetterKey(i))) {
+            ecu.SparkDelays[static_cast<std::size_t>(i)] = *value;
+        }
+    }
+}
+
+bool WriteProfile(const std::string &fileName, const TEcu &ecu)
+{
+    CSimpleIniA ini;
+    ini.SetSpaces(false); // "key=value", as INI files are usually written
+    // Whatever the file holds already is kept; a file that exists but cannot be read is not
+    // overwritten, or its other sections would be lost.
+    if (LoadIni(fileName, ini) == TLoad::Failed) {
+        return false;
+    }
+
+    WriteInteger(ini, kVehicle, "fwdgears",
+                 static_cast<long long>(ecu.PositionCount) - kFwdGearsOffset);
+    WriteInteger(ini, kVehicle, "ranges", ecu.Ranges.Count());
+    WriteInteger(ini, kVehicle, "gearthresholdupper", ecu.GearThresholdUpper);
+    WriteInteger(ini, kVehicle, "gearthresholdlower", ecu.GearThresholdLower);
+    WriteInteger(ini, kVehicle, "gearshifttype", ecu.GearShiftType);
+    WriteInteger(ini, kVehicle, "debounce", ecu.Debounce);
+    WriteInteger(ini, kVehicle, "ignore", ecu.Ignore);
+    WriteInteger(ini, kVehicle, "bliptimeout", ecu.BlipTimeout);
+    WriteInteger(ini, kVehicle, "barrelthreshold", ecu.BarrelThreshold);
+    WriteInteger(ini, kVehicle, "cutafterblip", ecu.CutAfterBlip);
+    WriteBoolean(ini, kVehicle, "usecutafterblip", ecu.UseCutAfterBlip);
+
+    // Sections range10 and above are not the tool's to remove, nor is "timeout".
+    for (int i = 0; i < kOwnedRangeSections; ++i) {
+        ini.Delete(RangeSection(i).c_str(), nullptr);
+        ini.Delete(kSparkDelays, LetterKey(i).c_str());
+    }
+
+    for (int n = 0; n < ecu.Ranges.Count(); ++n) {
+        const TGearData &range = ecu.Ranges.Items(n);
+        const std::string section = RangeSection(n);
+        WriteInteger(ini, section, "gear", range.Gear);
+        WriteInteger(ini, section, "lower", range.Lower);
+        WriteInteger(ini, section, "upper", range.Upper);
+        WriteInteger(ini, section, "adc", range.Adc);
+    }
+
+    // A count from the controller is stored unchecked; only gears with a letter have a key.
+    const int positions = std::clamp(ecu.PositionCount, 0, static_cast<int>(GearLetters.size()));
+    for (int i = 0; i < positions; ++i) {
+        WriteInteger(ini, kSparkDelays, LetterKey(i), ecu.SparkDelays[static_cast<std::size_t>(i)]);
+    }
+
+    WriteBoolean(ini, kFeedback, "flags", ecu.UseFeedback);
+    WriteInteger(ini, kFeedback, "window", ecu.FeedbackWindow);
+    WriteInteger(ini, kSparkDelays, "timeout",
+                 std::clamp(ecu.SparkCutTimeout, 0, kMaxSparkCutTimeout));
+
+    std::string data;
+    if (ini.Save(data) < 0) {
+        return false;
+    }
+    return ReplaceFile(fileName, data);
+}

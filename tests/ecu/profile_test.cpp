@@ -1,0 +1,523 @@
+#include "profile.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using TEntry = std::tuple<std::string, std::string, std::string>; // section, key, value
+
+std::string ReadText(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const fs::path &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every key of the file in file order, as an INI reader sees it.
+std::vector<TEntry> EntriesOf(const std::string &text)
+{
+    std::vector<TEntry> entries;
+    std::istringstream in(text);
+    std::string line;
+    std::string section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == ';' || line[0] == '#') {
+            continue;
+        }
+        if (line[0] == '[') {
+            section = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        const auto eq = line.find('=');
+        entries.emplace_back(section, line.substr(0, eq), line.substr(eq + 1));
+    }
+    return entries;
+}
+
+std::vector<TEntry> SectionOf(const std::vector<TEntry> &entries, const std::string &section)
+{
+    std::vector<TEntry> out;
+    for (const TEntry &e : entries) {
+        if (std::get<0>(e) == section) {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> SectionNames(const std::vector<TEntry> &entries)
+{
+    std::vector<std::string> names;
+    for (const TEntry &e : entries) {
+        if (names.empty() || names.back() != std::get<0>(e)) {
+            names.push_back(std::get<0>(e));
+        }
+    }
+    return names;
+}
+
+class Profile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "orbanel-profile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path File(const std::string &name = "car.ini") const { return dir_ / name; }
+
+    // Files of the folder other than the named profile: a save must leave no temporary behind.
+    std::vector<std::string> Others(const std::string &name = "car.ini") const
+    {
+        std::vector<std::string> others;
+        for (const auto &entry : fs::directory_iterator(dir_)) {
+            if (entry.path().filename() != name) {
+                others.push_back(entry.path().filename().string());
+            }
+        }
+        return others;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Profile, DefaultsAreWrittenOnFirstSaveKeyByKey)
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    const auto entries = EntriesOf(ReadText(File()));
+
+    std::vector<TEntry> expected = {
+        {"vehicle", "fwdgears", "2"},
+        {"vehicle", "ranges", "8"},
+        {"vehicle", "gearthresholdupper", "78"},
+        {"vehicle", "gearthresholdlower", "69"},
+        {"vehicle", "gearshifttype", "1"},
+        {"vehicle", "debounce", "1"},
+        {"vehicle", "ignore", "125"},
+        {"vehicle", "bliptimeout", "125"},
+        {"vehicle", "barrelthreshold", "14"},
+        {"vehicle", "cutafterblip", "0"},
+        {"vehicle", "usecutafterblip", "0"},
+    };
+    const int adcs[] = {84, 228, 340, 452, 572, 700, 824, 940};
+    for (int n = 0; n < 8; ++n) {
+        const std::string s = "range" + std::to_string(n);
+        expected.emplace_back(s, "gear", std::to_string(n));
+        expected.emplace_back(s, "lower", std::to_string(adcs[n] - 14));
+        expected.emplace_back(s, "upper", std::to_string(adcs[n] + 14));
+        expected.emplace_back(s, "adc", std::to_string(adcs[n]));
+    }
+    for (const auto &[key, value] :
+         std::vector<std::pair<std::string, std::string>> {{"R", "0"},
+                                                           {"N", "0"},
+                                                           {"1", "125"},
+                                                           {"2", "115"},
+                                                           {"3", "100"},
+                                                           {"4", "90"},
+                                                           {"5", "80"},
+                                                           {"6", "70"},
+                                                           {"timeout", "100"}}) {
+        expected.emplace_back("sparkdelays", key, value);
+    }
+    expected.emplace_back("feedback", "flags", "0");
+    expected.emplace_back("feedback", "window", "5");
+    // The section of the cut durations comes before "feedback"; "timeout" joins it at the end.
+    std::vector<TEntry> ordered;
+    for (const std::string section : {"vehicle", "range0", "range1", "range2", "range3", "range4",
+                                      "range5", "range6", "range7", "sparkdelays", "feedback"}) {
+        for (const TEntry &e : SectionOf(expected, section)) {
+            ordered.push_back(e);
+        }
+    }
+    EXPECT_EQ(entries, ordered);
+    EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(Profile, LoadDefaultsSetsFactoryValuesAndLeavesTheRest)
+{
+    TEcu ecu;
+    ecu.UseFeedback = true;
+    ecu.SparkDelays[0] = 7;
+    ecu.SparkDelays[8] = 9;
+    ecu.Positions[9].Adc = 33;
+    ecu.Ranges.Add().Gear = 3;
+    LoadDefaults(ecu);
+    EXPECT_EQ(ecu.PositionCount, 8);
+    EXPECT_EQ(std::tie(ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower,
+                       ecu.Debounce, ecu.Ignore, ecu.BarrelThreshold, ecu.BlipTimeout,
+                       ecu.CutAfterBlip, ecu.FeedbackWindow, ecu.SparkCutTimeout),
+              std::make_tuple(1, 78, 69, 1, 125, 14, 125, 0, 5, 100));
+    EXPECT_TRUE(ecu.UseFeedback);
+    EXPECT_EQ(ecu.SparkDelays[0], 7);
+    EXPECT_EQ(ecu.SparkDelays[8], 9);
+    EXPECT_EQ(ecu.Positions[9].Adc, 33);
+    ASSERT_EQ(ecu.Ranges.Count(), 8);
+    EXPECT_EQ(ecu.Ranges.Items(7).Adc, 940);
+    EXPECT_EQ(ecu.Ranges.Items(7).Lower, 926);
+    EXPECT_EQ(ecu.Ranges.Items(7).Upper, 954);
+    EXPECT_FALSE(ecu.Ranges.Items(7).Sampled);
+    EXPECT_EQ(ecu.Positions[6].Adc, 824);
+}
+
+TEST_F(Profile, EveryValueSurvivesARoundTrip)
+{
+    for (const int positions : {6, 7, 8, 9}) {
+        TEcu ecu;
+        ecu.SetPositionCount(positions);
+        ecu.GearShiftType = 2;
+        ecu.GearThresholdUpper = 201;
+        ecu.GearThresholdLower = 3;
+        ecu.BarrelThreshold = 28;
+        ecu.Debounce = 25;
+        ecu.Ignore = 250;
+        ecu.UseFeedback = true;
+        ecu.UseCutAfterBlip = positions % 2 == 0;
+        ecu.FeedbackWindow = 15;
+        ecu.SparkCutTimeout = 1000;
+        ecu.BlipTimeout = 7;
+        ecu.CutAfterBlip = 100;
+        for (int i = 0; i < positions; ++i) {
+            ecu.SparkDelays[static_cast<std::size_t>(i)] = 10 * i + 1;
+        }
+        // Ranges as the calibration leaves them, including one with Lower above Upper.
+        for (int n = 0; n < 10; ++n) {
+            TGearData &r = ecu.Ranges.Add();
+            r.Gear = static_cast<std::uint8_t>(n % positions);
+            r.Adc = static_cast<std::uint16_t>(100 * n + 5);
+            r.Lower = 100 * n - 9;
+            r.Upper = n == 9 ? 12 : 100 * n + 20;
+        }
+        ASSERT_TRUE(WriteProfile(File(), ecu));
+
+        TEcu back;
+        for (auto &d : back.SparkDelays) {
+            d = -1;
+        }
+        ReadProfile(File().string(), back);
+        SCOPED_TRACE(positions);
+        EXPECT_EQ(std::tie(back.PositionCount, back.GearShiftType, back.GearThresholdUpper,
+                           back.GearThresholdLower, back.BarrelThreshold, back.Debounce,
+                           back.Ignore, back.UseFeedback, back.UseCutAfterBlip, back.FeedbackWindow,
+                           back.SparkCutTimeout, back.BlipTimeout, back.CutAfterBlip),
+                  std::tie(ecu.PositionCount, ecu.GearShiftType, ecu.GearThresholdUpper,
+                           ecu.GearThresholdLower, ecu.BarrelThreshold, ecu.Debounce, ecu.Ignore,
+                           ecu.UseFeedback, ecu.UseCutAfterBlip, ecu.FeedbackWindow,
+                           ecu.SparkCutTimeout, ecu.BlipTimeout, ecu.CutAfterBlip));
+        for (int i = 0; i < kPositionSlots; ++i) {
+            EXPECT_EQ(back.SparkDelays[static_cast<std::size_t>(i)],
+                      i < positions ? 10 * i + 1 : -1)
+                << i;
+        }
+        ASSERT_EQ(back.Ranges.Count(), 10);
+        for (int n = 0; n < 10; ++n) {
+            const TGearData &a = ecu.Ranges.Items(n);
+            const TGearData &b = back.Ranges.Items(n);
+            EXPECT_EQ(std::tie(a.Gear, a.Adc, a.Lower, a.Upper),
+                      std::tie(b.Gear, b.Adc, b.Lower, b.Upper))
+                << n;
+            EXPECT_FALSE(b.Sampled);
+        }
+        // The last range of each gear gives its position.
+        for (int n = 0; n < 10; ++n) {
+            const TGearData &r = ecu.Ranges.Items(n);
+            bool later = false;
+            for (int m = n + 1; m < 10; ++m) {
+                later = later || ecu.Ranges.Items(m).Gear == r.Gear;
+            }
+            if (!later) {
+                EXPECT_EQ(back.Positions[r.Gear].Adc, r.Adc) << "gear " << int {r.Gear};
+            }
+        }
+    }
+}
+
+TEST_F(Profile, SavingOverAFileKeepsWhatIsNotTheTools)
+{
+    std::string original = "; vehicle notes\n"
+                           "[owner]\n"
+                           "name=Team K\n"
+                           "\n"
+                           "[Vehicle]\n"
+                           "FwdGears=3\n"
+                           "colour=red\n"
+                           "\n";
+    for (int n = 0; n <= 10; ++n) {
+        original += "[range" + std::to_string(n) + "]\ngear=9\nlower=1\nupper=2\nadc=3\n";
+    }
+    original += "[sparkdelays]\nR=5\n7=44\nx=45\nfoo=bar\ntimeout=300\n"
+                "[feedback]\n; tuned at the track\nwindow=9\n";
+    WriteText(File(), original);
+
+    TEcu ecu;
+    ecu.SetPositionCount(6);
+    for (int n = 0; n < 3; ++n) {
+        TGearData &r = ecu.Ranges.Add();
+        r.Gear = static_cast<std::uint8_t>(n);
+        r.Adc = static_cast<std::uint16_t>(100 + n);
+    }
+    ecu.SparkCutTimeout = 5000; // stored as its trackbar limits it
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    const std::string text = ReadText(File());
+    const auto entries = EntriesOf(text);
+
+    EXPECT_NE(text.find("; vehicle notes"), std::string::npos);
+    EXPECT_NE(text.find("; tuned at the track"), std::string::npos);
+    EXPECT_EQ(SectionOf(entries, "owner"), (std::vector<TEntry> {{"owner", "name", "Team K"}}));
+    const auto vehicle = SectionOf(entries, "Vehicle");
+    ASSERT_EQ(vehicle.size(), 12u);
+    EXPECT_EQ(vehicle[0], (TEntry {"Vehicle", "FwdGears", "0"})); // replaced in place
+    EXPECT_EQ(vehicle[1], (TEntry {"Vehicle", "colour", "red"}));
+    EXPECT_EQ(vehicle[2], (TEntry {"Vehicle", "ranges", "3"}));
+
+    const auto names = SectionNames(entries);
+    for (int n = 0; n < 10; ++n) {
+        const std::string s = "range" + std::to_string(n);
+        EXPECT_EQ(std::count(names.begin(), names.end(), s), n < 3 ? 1 : 0) << s;
+    }
+    EXPECT_EQ(SectionOf(entries, "range0"),
+              (std::vector<TEntry> {{"range0", "gear", "0"},
+                                    {"range0", "lower", "0"},
+                                    {"range0", "upper", "0"},
+                                    {"range0", "adc", "100"}}));
+    EXPECT_EQ(SectionOf(entries, "range10").size(), 4u); // not the tool's to remove
+    EXPECT_EQ(SectionOf(entries, "sparkdelays"),
+              (std::vector<TEntry> {{"sparkdelays", "foo", "bar"},
+                                    {"sparkdelays", "timeout", "1000"},
+                                    {"sparkdelays", "R", "0"},
+                                    {"sparkdelays", "N", "0"},
+                                    {"sparkdelays", "1", "0"},
+                                    {"sparkdelays", "2", "0"},
+                                    {"sparkdelays", "3", "0"},
+                                    {"sparkdelays", "4", "0"}}));
+    EXPECT_EQ(SectionOf(entries, "feedback"),
+              (std::vector<TEntry> {{"feedback", "window", "0"}, {"feedback", "flags", "0"}}));
+    EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(Profile, SavingKeepsTheFilesPermissions)
+{
+    WriteText(File(), "[vehicle]\n");
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    TEcu ecu;
+    LoadDefaults(ecu);
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    EXPECT_EQ(fs::status(File()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+struct TReadRow
+{
+    const char *Name;
+    std::string Text; // file content; empty: no file at all
+    std::function<void(const TEcu &)> Check;
+};
+
+void PrintTo(const TReadRow &row, std::ostream *os)
+{
+    *os << row.Name;
+}
+
+class ProfileRead : public Profile, public ::testing::WithParamInterface<TReadRow>
+{
+};
+
+TEST_P(ProfileRead, ReadsTheModel)
+{
+    if (!GetParam().Text.empty()) {
+        WriteText(File(), GetParam().Text);
+    }
+    TEcu ecu;
+    ecu.Ranges.Add().Gear = 2; // replaced by the file's ranges
+    for (int i = 0; i < kPositionSlots; ++i) {
+        ecu.SparkDelays[static_cast<std::size_t>(i)] = 99;
+        ecu.Positions[static_cast<std::size_t>(i)].Adc = 500;
+    }
+    ReadProfile(File().string(), ecu);
+    GetParam().Check(ecu);
+}
+
+void ExpectReaderDefaults(const TEcu &ecu)
+{
+    EXPECT_EQ(ecu.PositionCount, 6);
+    EXPECT_EQ(ecu.Ranges.Count(), 0);
+    EXPECT_EQ(std::tie(ecu.GearThresholdUpper, ecu.GearThresholdLower, ecu.GearShiftType,
+                       ecu.Debounce, ecu.Ignore, ecu.BlipTimeout, ecu.BarrelThreshold,
+                       ecu.CutAfterBlip, ecu.FeedbackWindow, ecu.SparkCutTimeout),
+              std::make_tuple(144, 112, 0, 0, 0, 100, 5, 0, 5, 100));
+    EXPECT_FALSE(ecu.UseCutAfterBlip);
+    EXPECT_FALSE(ecu.UseFeedback);
+    EXPECT_EQ(ecu.SparkDelays[0], 99); // missing letters leave the entries alone
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ProfileRead,
+    ::testing::Values(
+        TReadRow {"MissingFileReadsAsEmptyProfile", "", ExpectReaderDefaults},
+        TReadRow {"EmptySectionsReadAsDefaults", "[vehicle]\n[feedback]\n[sparkdelays]\n",
+                  ExpectReaderDefaults},
+        TReadRow {"NonIntegersReadAsDefaults",
+                  "[vehicle]\nfwdgears=two\nranges=3x\ngearthresholdupper=1.5\n"
+                  "gearthresholdlower=\nbliptimeout=0x10\nbarrelthreshold=99999999999\n"
+                  "usecutafterblip=yes\n[feedback]\nflags=true\nwindow=- 3\n"
+                  "[sparkdelays]\nR=fast\ntimeout=1e3\n",
+                  ExpectReaderDefaults},
+        TReadRow {"FwdGearsSevenClampsToNine", "[vehicle]\nfwdgears=7\n",
+                  [](const TEcu &e) { EXPECT_EQ(e.PositionCount, 9); }},
+        TReadRow {"FwdGearsMinusThreeClampsToSix", "[vehicle]\nfwdgears=-3\n",
+                  [](const TEcu &e) { EXPECT_EQ(e.PositionCount, 6); }},
+        TReadRow {"FwdGearsExtremeDoesNotOverflow", "[vehicle]\nfwdgears=2147483647\n",
+                  [](const TEcu &e) { EXPECT_EQ(e.PositionCount, 9); }},
+        TReadRow {"FwdGearsTwoIsEightPositions", "[vehicle]\nfwdgears= 2 \n",
+                  [](const TEcu &e) { EXPECT_EQ(e.PositionCount, 8); }},
+        TReadRow {"KeysAndSectionsMatchWithoutCase",
+                  "[VEHICLE]\nFWDGEARS=3\nBarrelThreshold=20\n[Feedback]\nFLAGS=1\n"
+                  "[SparkDelays]\nr=11\nn=12\nX=13\nTimeOut=250\n",
+                  [](const TEcu &e) {
+                      EXPECT_EQ(e.PositionCount, 9);
+                      EXPECT_EQ(e.BarrelThreshold, 20);
+                      EXPECT_TRUE(e.UseFeedback);
+                      EXPECT_EQ(e.SparkDelays[0], 11);
+                      EXPECT_EQ(e.SparkDelays[1], 12);
+                      EXPECT_EQ(e.SparkDelays[9], 99); // x is beyond the nine positions
+                      EXPECT_EQ(e.SparkCutTimeout, 250);
+                  }},
+        TReadRow {"AnyNonZeroIntegerIsTrue", "[vehicle]\nusecutafterblip=2\n[feedback]\nflags=-1\n",
+                  [](const TEcu &e) {
+                      EXPECT_TRUE(e.UseCutAfterBlip);
+                      EXPECT_TRUE(e.UseFeedback);
+                  }},
+        TReadRow {"ZeroIsFalse", "[vehicle]\nusecutafterblip=0\n[feedback]\nflags=+0\n",
+                  [](const TEcu &e) {
+                      EXPECT_FALSE(e.UseCutAfterBlip);
+                      EXPECT_FALSE(e.UseFeedback);
+                  }},
+        TReadRow {"ValuesAreNotLimited",
+                  "[vehicle]\ngearthresholdupper=-40\nignore=100000\n[feedback]\nwindow=90\n"
+                  "[sparkdelays]\ntimeout=5000\n1=-7\n",
+                  [](const TEcu &e) {
+                      EXPECT_EQ(e.GearThresholdUpper, -40);
+                      EXPECT_EQ(e.Ignore, 100000);
+                      EXPECT_EQ(e.FeedbackWindow, 90);
+                      EXPECT_EQ(e.SparkCutTimeout, 5000);
+                      EXPECT_EQ(e.SparkDelays[2], -7);
+                  }},
+        TReadRow {"MoreRangesThanSectionsGiveZeroRanges",
+                  "[vehicle]\nranges=3\n[range0]\ngear=4\nlower=1\nupper=900\nadc=300\n",
+                  [](const TEcu &e) {
+                      ASSERT_EQ(e.Ranges.Count(), 3);
+                      EXPECT_EQ(e.Ranges.Items(0).Upper, 900);
+                      EXPECT_EQ(e.Positions[4].Adc, 300);
+                      for (int n = 1; n < 3; ++n) {
+                          const TGearData &r = e.Ranges.Items(n);
+                          EXPECT_EQ(std::tie(r.Gear, r.Lower, r.Upper, r.Adc),
+                                    std::make_tuple(0, 0, 0, 0));
+                      }
+                      EXPECT_EQ(e.Positions[0].Adc, 0); // the zero range of gear 0 sets it
+                  }},
+        TReadRow {"RangeFieldsNarrowedAndHighGearsKept",
+                  "[vehicle]\nranges=3\n"
+                  "[range0]\ngear=257\nadc=70000\nlower=-5\nupper=2000000\n"
+                  "[range1]\ngear=200\nadc=7\n"
+                  "[range2]\ngear=10\nadc=8\n",
+                  [](const TEcu &e) {
+                      ASSERT_EQ(e.Ranges.Count(), 3);
+                      EXPECT_EQ(e.Ranges.Items(0).Gear, 1);
+                      EXPECT_EQ(e.Ranges.Items(0).Adc, 70000 - 65536);
+                      EXPECT_EQ(e.Ranges.Items(0).Lower, -5);
+                      EXPECT_EQ(e.Ranges.Items(0).Upper, 2000000);
+                      EXPECT_EQ(e.Positions[1].Adc, 70000 - 65536);
+                      EXPECT_EQ(e.Ranges.Items(1).Gear, 200); // kept, no position to update
+                      EXPECT_EQ(e.Positions[10].Adc, 8);
+                      for (int i : {0, 2, 9}) {
+                          EXPECT_EQ(e.Positions[static_cast<std::size_t>(i)].Adc, 500) << i;
+                      }
+                  }},
+        TReadRow {"NegativeRangeCountReadsNone", "[vehicle]\nranges=-5\n",
+                  [](const TEcu &e) { EXPECT_EQ(e.Ranges.Count(), 0); }},
+        TReadRow {"AbsurdRangeCountIsCapped", "[vehicle]\nranges=2147483647\n",
+                  [](const TEcu &e) { EXPECT_EQ(e.Ranges.Count(), 256); }},
+        TReadRow {"OnlyLettersOfPositionsInUseAreRead",
+                  "[vehicle]\nfwdgears=0\n[sparkdelays]\nR=1\nN=2\n1=3\n4=6\n5=7\n6=8\n",
+                  [](const TEcu &e) {
+                      EXPECT_EQ(e.SparkDelays[0], 1);
+                      EXPECT_EQ(e.SparkDelays[1], 2);
+                      EXPECT_EQ(e.SparkDelays[2], 3);
+                      EXPECT_EQ(e.SparkDelays[3], 99); // "2" missing: unchanged
+                      EXPECT_EQ(e.SparkDelays[5], 6);
+                      EXPECT_EQ(e.SparkDelays[6], 99); // "5" is beyond six positions
+                  }}),
+    [](const auto &info) { return std::string(info.param.Name); });
+
+TEST_F(Profile, UnreadableOrUnreplaceableTargetFailsAndChangesNothing)
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+
+    // A folder that does not exist.
+    EXPECT_FALSE(WriteProfile((dir_ / "missing" / "car.ini").string(), ecu));
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+
+    // A path that is a directory holding a file.
+    fs::create_directory(File());
+    WriteText(File() / "keep.txt", "keep me");
+    EXPECT_FALSE(WriteProfile(File().string(), ecu));
+    EXPECT_TRUE(fs::is_directory(File()));
+    EXPECT_EQ(ReadText(File() / "keep.txt"), "keep me");
+    EXPECT_TRUE(Others().empty());
+
+    // Reading such a path is an empty profile, not an error.
+    TEcu read;
+    ReadProfile(File().string(), read);
+    EXPECT_EQ(read.PositionCount, 6);
+    EXPECT_EQ(read.BarrelThreshold, 5);
+}
+
+TEST_F(Profile, ASecondSaveReplacesTheFirstWhole)
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    const std::string first = ReadText(File());
+    ecu.Ranges.Clear();
+    ecu.SetPositionCount(6);
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    const auto entries = EntriesOf(ReadText(File()));
+    EXPECT_EQ(SectionOf(entries, "range0").size(), 0u);
+    EXPECT_EQ(SectionOf(entries, "vehicle")[0], (TEntry {"vehicle", "fwdgears", "0"}));
+    EXPECT_EQ(SectionOf(entries, "sparkdelays").size(), 7u); // R, N, 1..4, timeout
+    EXPECT_TRUE(Others().empty());
+
+    // Saving the same model again gives the same file.
+    const std::string second = ReadText(File());
+    ASSERT_TRUE(WriteProfile(File(), ecu));
+    EXPECT_EQ(ReadText(File()), second);
+    EXPECT_NE(first, second);
+}
+
+} // namespace
