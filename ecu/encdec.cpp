@@ -2,6 +2,7 @@
 
 #include <span>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -268,6 +269,7 @@ void TQV3318EncDec::Receive(std::string_view text)
             if (complete) {
                 TQV3318MessageRec message;
                 if (DecodeLine(line, message) && OnMessage) {
+                    decodedLine_ = std::move(line);
                     OnMessage(message);
                 }
             }

@@ -108,6 +108,8 @@ public:
     // The partial line held between calls, for diagnostics and tests.
     const std::string &RxLine() const { return rxLine_; }
     bool InLine() const { return inLine_; }
+    // The line body being handed to OnMessage, for logging it as it was received.
+    const std::string &DecodedLine() const { return decodedLine_; }
 
     // Decodes one line body (letter and payload, without "@" and line end); false when the line
     // is not a message.
@@ -116,4 +118,5 @@ public:
 private:
     std::string rxLine_;
     bool inLine_ = false;
+    std::string decodedLine_;
 };

@@ -331,6 +331,15 @@ TEST(Codec, ThrowingHandlerLeavesNoHalfLineAndPropagates)
     EXPECT_EQ(got[0].MsgType, mtReset);
 }
 
+TEST(Codec, HandlerSeesTheLineAsReceived)
+{
+    TQV3318EncDec codec;
+    std::vector<std::string> lines;
+    codec.OnMessage = [&](const TQV3318MessageRec &) { lines.push_back(codec.DecodedLine()); };
+    codec.Receive("@s03ff80041f\r\n@d05G7\n@x\n@S\n");
+    EXPECT_EQ(lines, (std::vector<std::string> {"s03ff80041f", "d05G7", "S"}));
+}
+
 TEST(Codec, DecodeLineRejectsWhatIsNotAMessage)
 {
     TQV3318MessageRec m;
