@@ -1,0 +1,45 @@
+#include "portSetting.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString kOrganization = QStringLiteral("Kestrova");
+const QString kApplication = QStringLiteral("Orbanel");
+const QString kPortValue = QStringLiteral("commsport");
+
+bool Store(QSettings::Scope scope, const QString &name)
+{
+    QSettings settings(QSettings::NativeFormat, scope, kOrganization, kApplication);
+    settings.setValue(kPortValue, name);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+} // namespace
+
+QString ReadStoredPort()
+{
+    // The user's store first; QSettings falls back to the machine-wide one.
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
+                             kApplication);
+    const QVariant value = settings.value(kPortValue);
+    if (!value.isValid())
+        return QString::fromLatin1(kDefaultStoredPort);
+    return value.toString();
+}
+
+bool WriteStoredPort(const QString &name)
+{
+#ifdef Q_OS_WIN
+    // The port is remembered per machine. Without rights on the machine-wide key the user's
+    // own key keeps it instead; after a machine-wide write a user value would hide it, so it
+    // goes.
+    if (Store(QSettings::SystemScope, name)) {
+        QSettings user(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication);
+        user.remove(kPortValue);
+        return true;
+    }
+#endif
+    return Store(QSettings::UserScope, name);
+}

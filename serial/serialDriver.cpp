@@ -1,0 +1,502 @@
+#include "serialDriver.h"
+
+#include <QMetaMethod>
+#include <QSerialPort>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+// Names of the serial devices as the platform's own interface spells them.
+const QString kDevicePrefix = QStringLiteral("\\\\.\\");
+const QString kComDevicePrefix = QStringLiteral("\\\\.\\COM");
+
+constexpr std::array<quint32, br256000 + 1> kBaudRates
+    = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+       14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+constexpr int kBitsPerByte = 10; // start, eight data, stop
+// Bounds the loop that moves bytes from the device into the port's buffer in one step.
+constexpr int kMaxPullRounds = 64;
+
+// The device name the platform layer opens: the prefix is the Windows form of a device path.
+QString PlatformDeviceName(const QString &portName)
+{
+    if (portName.startsWith(kDevicePrefix))
+        return portName.mid(kDevicePrefix.size());
+    return portName;
+}
+
+quint32 SteadyTicks()
+{
+    using namespace std::chrono;
+    return static_cast<quint32>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+} // namespace
+
+quint32 BaudRateOf(TBaudRate rate)
+{
+    const auto index = static_cast<std::size_t>(rate);
+    return index < kBaudRates.size() ? kBaudRates[index] : 0;
+}
+
+quint32 PacketTransferTimeAt(quint32 bitsPerSecond, qint32 size)
+{
+    if (bitsPerSecond == 0 || size <= 0)
+        return 0;
+    const double ms
+        = static_cast<double>(size) / (static_cast<double>(bitsPerSecond) / kBitsPerByte) * 1000.0;
+    return static_cast<quint32>(std::nearbyint(ms)); // default rounding mode: ties to even
+}
+
+quint32 PacketTransferTime(TBaudRate rate, qint32 size)
+{
+    return PacketTransferTimeAt(BaudRateOf(rate), size);
+}
+
+TSerialPortDriver::TSerialPortDriver(QObject *owner)
+    : QObject(owner)
+    , portName_(kComDevicePrefix + QString::number(pnCOM2))
+    , device_(new QSerialPort(this))
+    , pollTimer_(new QTimer(this))
+{
+    AllocateReceiveBuffer();
+    pollTimer_->setInterval(pollingDelay_);
+    // The tick only posts the receive step. A receiver that opens a modal question runs a nested
+    // event loop, and Qt never fires a timer again while its own handler is still running; a
+    // posted step is delivered inside that nested loop, so reception goes on under the question.
+    pollTimer_->callOnTimeout(this, [this] {
+        QMetaObject::invokeMethod(this, &TSerialPortDriver::PollOnce, Qt::QueuedConnection);
+    });
+}
+
+TSerialPortDriver::~TSerialPortDriver()
+{
+    ClosePort();
+}
+
+void TSerialPortDriver::SetTickSource(std::function<quint32()> source)
+{
+    tickSource_ = std::move(source);
+}
+
+quint32 TSerialPortDriver::Now() const
+{
+    return tickSource_ ? tickSource_() : SteadyTicks();
+}
+
+// ---- properties ----
+
+void TSerialPortDriver::SetPort(TPortNumber value)
+{
+    if (IsOpen())
+        return;
+    port_ = value;
+    if (value != pnCustom)
+        portName_ = kComDevicePrefix + QString::number(static_cast<int>(value));
+}
+
+void TSerialPortDriver::SetPortName(const QString &value)
+{
+    if (IsOpen())
+        return;
+    port_ = pnCustom;
+    // Only names of the COM form are taken as complete device paths; anything else (also a
+    // path that already has the plain prefix) gets the prefix in front.
+    portName_ = value.startsWith(kComDevicePrefix) ? value : kDevicePrefix + value;
+}
+
+void TSerialPortDriver::ReapplyIfOpen()
+{
+    // The result is not examined: a refused setting leaves the port open with what it accepted.
+    if (IsOpen())
+        ApplySettings();
+}
+
+void TSerialPortDriver::SetBaudRate(TBaudRate value)
+{
+    baudRate_ = value;
+    if (value != brCustom)
+        baudRateValue_ = BaudRateOf(value);
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetBaudRateValue(quint32 value)
+{
+    baudRate_ = brCustom;
+    baudRateValue_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetDataBits(TDataBits value)
+{
+    dataBits_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetStopBits(TStopBits value)
+{
+    stopBits_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetParity(TParity value)
+{
+    parity_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetHwFlow(THwFlowControl value)
+{
+    hwFlow_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetSwFlow(TSwFlowControl value)
+{
+    swFlow_ = value;
+    ReapplyIfOpen();
+}
+
+void TSerialPortDriver::SetInBufSize(quint32 value)
+{
+    if (IsOpen())
+        return;
+    inBufSize_ = std::clamp(value, kMinBufSize, kMaxBufSize);
+    AllocateReceiveBuffer();
+    SetPacketSize(packetSize_); // the buffer must still hold one packet
+}
+
+void TSerialPortDriver::SetOutBufSize(quint32 value)
+{
+    if (IsOpen())
+        return;
+    outBufSize_ = std::clamp(value, kMinBufSize, kMaxBufSize);
+}
+
+void TSerialPortDriver::SetPacketSize(qint16 value)
+{
+    if (value <= 0) {
+        packetSize_ = -1;
+        return;
+    }
+    // A packet never exceeds the largest input buffer; a larger size is limited to it.
+    packetSize_ = static_cast<qint16>(std::min<quint32>(static_cast<quint32>(value), kMaxBufSize));
+    if (static_cast<quint32>(packetSize_) > inBufSize_)
+        SetInBufSize(static_cast<quint32>(packetSize_));
+    // While open InBufSize refuses changes; the receive buffer grows anyway so that one packet
+    // always fits in it.
+    AllocateReceiveBuffer();
+}
+
+void TSerialPortDriver::SetPacketTimeout(qint32 value)
+{
+    if (value <= 0)
+        packetTimeout_ = -1;
+    else if (value < pollingDelay_)
+        packetTimeout_ = pollingDelay_ + pollingDelay_ * 40 / 100;
+    else
+        packetTimeout_ = value;
+}
+
+void TSerialPortDriver::SetPollingDelay(quint16 value)
+{
+    value = std::max(value, kMinPollingDelay);
+    if (value == pollingDelay_)
+        return;
+    pollingDelay_ = value;
+    pollTimer_->setInterval(value);
+    if (IsOpen())
+        pollTimer_->start();
+    SetPacketTimeout(packetTimeout_);
+}
+
+void TSerialPortDriver::AllocateReceiveBuffer()
+{
+    const quint32 packet = packetSize_ > 0 ? static_cast<quint32>(packetSize_) : 0;
+    const std::size_t size = std::max(inBufSize_, packet);
+    if (receiveBuffer_.size() != size)
+        receiveBuffer_.assign(size, 0);
+}
+
+// ---- port ----
+
+bool TSerialPortDriver::IsOpen() const
+{
+    return device_->isOpen();
+}
+
+bool TSerialPortDriver::OpenPort()
+{
+    if (IsOpen())
+        return true;
+    device_->setPortName(PlatformDeviceName(portName_));
+    if (!device_->open(QIODevice::ReadWrite)) {
+        device_->clearError();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // The port belongs to one user at a time. The serial layer's own exclusive mode does not
+    // hold against a privileged user, so a lock on the open device backs it up.
+    if (::flock(static_cast<int>(device_->handle()), LOCK_EX | LOCK_NB) != 0) {
+        device_->close();
+        device_->clearError();
+        return false;
+    }
+#endif
+    if (!ApplySettings()) {
+        ClosePort();
+        return false;
+    }
+    packetStartTick_ = kNoTick;
+    pollTimer_->start(pollingDelay_);
+    return true;
+}
+
+void TSerialPortDriver::ClosePort()
+{
+    if (!IsOpen())
+        return;
+    pollTimer_->stop();
+    device_->close(); // releases the lock with the descriptor
+    device_->clearError();
+}
+
+bool TSerialPortDriver::ApplySettings()
+{
+    if (!IsOpen())
+        return false;
+
+    bool accepted = device_->setBaudRate(static_cast<qint32>(baudRateValue_));
+    accepted = accepted
+        && device_->setDataBits(
+            static_cast<QSerialPort::DataBits>(int(QSerialPort::Data5) + int(dataBits_)));
+    static constexpr QSerialPort::Parity kParities[]
+        = {QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+           QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    accepted = accepted && device_->setParity(kParities[parity_]);
+    static constexpr QSerialPort::StopBits kStopBits[]
+        = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+    accepted = accepted && device_->setStopBits(kStopBits[stopBits_]);
+    // One flow control at a time; RTS/CTS wins when both are asked for.
+    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
+    if (hwFlow_ == hfRTSCTS)
+        flow = QSerialPort::HardwareControl;
+    else if (swFlow_ == sfXONXOFF)
+        flow = QSerialPort::SoftwareControl;
+    accepted = accepted && device_->setFlowControl(flow);
+    if (!accepted) {
+        device_->clearError();
+        return false;
+    }
+    // DTR and RTS are outputs the line may not have (a pseudo-terminal has none); not having
+    // them is no refusal of the settings.
+    device_->setDataTerminalReady(EnableDTROnOpen);
+    if (hwFlow_ != hfRTSCTS)
+        device_->setRequestToSend(hwFlow_ == hfNONERTSON);
+    device_->clearError();
+    return PurgeBuffers(true, true);
+}
+
+TModemLines TSerialPortDriver::GetModemLines()
+{
+    if (!IsOpen())
+        return 0;
+    const QSerialPort::PinoutSignals pins = device_->pinoutSignals();
+    if (device_->error() != QSerialPort::NoError) {
+        device_->clearError();
+        return 0;
+    }
+    TModemLines lines = 0;
+    if (pins & QSerialPort::ClearToSendSignal)
+        lines |= mlCTS;
+    if (pins & QSerialPort::DataSetReadySignal)
+        lines |= mlDSR;
+    if (pins & QSerialPort::RingIndicatorSignal)
+        lines |= mlRing;
+    if (pins & QSerialPort::DataCarrierDetectSignal)
+        lines |= mlCarrier;
+    return lines;
+}
+
+bool TSerialPortDriver::PurgeBuffers(bool input, bool output)
+{
+    if (!IsOpen())
+        return false;
+    QSerialPort::Directions directions;
+    if (input)
+        directions |= QSerialPort::Input;
+    if (output)
+        directions |= QSerialPort::Output;
+    bool purged = true;
+    if (directions != QSerialPort::Directions())
+        purged = device_->clear(directions);
+    device_->clearError();
+    if (purged)
+        packetStartTick_ = kNoTick;
+    return purged;
+}
+
+quint16 TSerialPortDriver::OutFreeSpace()
+{
+    if (!IsOpen())
+        return 0xFFFF;
+    const qint64 queued = device_->bytesToWrite();
+    // The queue may hold more than OutBufSize only through a caller writing past the free
+    // space; that is no free space, not a wrapped-around large one.
+    if (queued >= static_cast<qint64>(outBufSize_))
+        return 0;
+    return static_cast<quint16>(outBufSize_ - static_cast<quint32>(queued));
+}
+
+quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint32 timeout)
+{
+    quint32 total = 0;
+    if (!IsOpen() || data == nullptr)
+        return 0;
+    quint32 idleStart = Now();
+    while (size > 0) {
+        const quint16 free = OutFreeSpace();
+        if (free > 0) {
+            if (CheckLineStatus && GetModemLines() == 0)
+                break;
+            const qint64 written = device_->write(data, std::min<quint32>(free, size));
+            // Pushes the bytes towards the device, waiting at most the write time-out.
+            device_->waitForBytesWritten(kWriteTimeoutMs);
+            device_->clearError();
+            if (written > 0) {
+                const auto moved = static_cast<quint32>(written);
+                total += moved;
+                size -= moved;
+                data += moved;
+                idleStart = Now();
+                continue;
+            }
+        } else {
+            device_->waitForBytesWritten(kWriteTimeoutMs);
+            device_->clearError();
+        }
+        // The time-out runs from the last write that moved bytes, not from the call.
+        if (Now() - idleStart > timeout)
+            break;
+    }
+    return total;
+}
+
+quint32 TSerialPortDriver::SendBuffer(const char *data, quint32 size)
+{
+    return SendBufferTimed(data, size, OutputTimeout);
+}
+
+bool TSerialPortDriver::SendText(std::string_view text)
+{
+    if (text.empty())
+        return true;
+    if (text.size() > 0xFFFFFFFFu)
+        return false;
+    const auto size = static_cast<quint32>(text.size());
+    return SendBuffer(text.data(), size) == size;
+}
+
+// ---- receive step ----
+
+void TSerialPortDriver::PullPending()
+{
+    // Bytes that reached the device but not yet the port's buffer (the event loop may not have
+    // run since they arrived) are moved now, so a step sees everything queued.
+    for (int round = 0; round < kMaxPullRounds; ++round) {
+#ifdef Q_OS_UNIX
+        int pending = 0;
+        if (::ioctl(static_cast<int>(device_->handle()), FIONREAD, &pending) != 0 || pending <= 0)
+            break;
+        // A round may go to pending output instead; the count above decides when to stop.
+        device_->waitForReadyRead(0);
+#else
+        if (!device_->waitForReadyRead(0))
+            break;
+#endif
+    }
+    device_->clearError();
+}
+
+quint32 TSerialPortDriver::InQueueCount()
+{
+    if (!IsOpen())
+        return 0;
+    PullPending();
+    return static_cast<quint32>(std::min<qint64>(device_->bytesAvailable(), 0xFFFFFFFF));
+}
+
+void TSerialPortDriver::PollOnce()
+{
+    if (!IsOpen())
+        return;
+    const quint32 queued = InQueueCount();
+    if (packetSize_ <= 0)
+        StreamStep(queued);
+    else
+        PacketStep(queued);
+}
+
+void TSerialPortDriver::StreamStep(quint32 queued)
+{
+    if (queued == 0)
+        return;
+    // One read never exceeds the receive buffer; what does not fit waits for the next tick.
+    const quint32 wanted = std::min<quint32>(queued, inBufSize_);
+    const qint64 count = device_->read(receiveBuffer_.data(), wanted);
+    if (count > 0 && isSignalConnected(QMetaMethod::fromSignal(&TSerialPortDriver::OnReceiveData)))
+        Q_EMIT OnReceiveData(this, receiveBuffer_.data(), static_cast<quint32>(count));
+}
+
+void TSerialPortDriver::PacketStep(quint32 queued)
+{
+    const auto packet = static_cast<quint32>(packetSize_);
+    const bool assigned
+        = isSignalConnected(QMetaMethod::fromSignal(&TSerialPortDriver::OnReceivePacket));
+    if (queued >= packet) {
+        // At a custom rate the transfer time comes from the rate actually programmed.
+        const quint32 transfer = PacketTransferTimeAt(baudRateValue_, packet);
+        while (queued >= packet) {
+            const qint64 count = device_->read(receiveBuffer_.data(), packet);
+            if (count <= 0)
+                break; // the bytes stay queued for the next tick
+            if (assigned)
+                Q_EMIT OnReceivePacket(this, receiveBuffer_.data(), static_cast<quint32>(count));
+            if (!IsOpen() || packetSize_ != static_cast<qint16>(packet))
+                return; // the receiver closed the port or changed the packet size
+            // Whole packets taken while no incomplete one was pending leave the tick at none;
+            // it is never advanced from the none marker.
+            if (packetStartTick_ != kNoTick)
+                packetStartTick_ += transfer;
+            queued -= static_cast<quint32>(count);
+            if (queued == 0)
+                packetStartTick_ = kNoTick;
+        }
+        // The first byte of the incomplete rest has arrived by now at the latest.
+        if (queued > 0 && packetStartTick_ == kNoTick)
+            packetStartTick_ = Now();
+        return;
+    }
+    if (packetTimeout_ > 0 && packetStartTick_ != kNoTick
+        && Now() - packetStartTick_ > static_cast<quint32>(packetTimeout_)) {
+        const qint64 count = device_->read(receiveBuffer_.data(), queued);
+        packetStartTick_ = kNoTick;
+        if (count > 0 && PacketMode == pmPass && assigned)
+            Q_EMIT OnReceivePacket(this, receiveBuffer_.data(), static_cast<quint32>(count));
+        return;
+    }
+    if (queued > 0 && packetStartTick_ == kNoTick)
+        packetStartTick_ = Now();
+}
