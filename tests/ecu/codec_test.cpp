@@ -531,120 +531,71 @@ TEST(Codec, ReplyEncodingCarriesTheControllersPayload)
     EXPECT_EQ(TQV3318EncDec::EncodeReply(Rec(mtStatusRequest)), "@S\n");
 }
 
-// Every type, filled with several value patterns, survives encode then decode, and every line
-// fits the receiver's limit.
+// Every type, filled with several value patterns, decodes back to the very line it was encoded
+// as; the exact-line tables above pin the field positions.
 TEST(Codec, RoundTripOfEveryTypeWithSeveralValues)
 {
-    const std::vector<unsigned> patterns
-        = {0x0000, 0x0001, 0x00FF, 0x0155, 0x02AA, 0x03FF, 0x1234, 0xFFFF};
-    for (int type = 0; type < kMessageTypeCount; ++type) {
-        for (const unsigned v : patterns) {
-            TQV3318MessageRec sent;
-            sent.MsgType = static_cast<std::uint8_t>(type);
-            const auto b = static_cast<std::uint8_t>(v);
-            const auto w = static_cast<std::uint16_t>(v);
-            sent.Adc = w;
-            sent.Gear = static_cast<std::uint8_t>(b ^ 0x5A);
-            sent.QValue = static_cast<std::uint16_t>(w ^ 0xA5A5);
-            sent.StatusBits = b;
-            sent.Index = static_cast<std::uint8_t>(b + 1);
-            sent.Lower = static_cast<std::uint16_t>(w + 3);
-            sent.Upper = static_cast<std::uint16_t>(w ^ 0x0F0F);
-            sent.Value = static_cast<std::uint8_t>(b ^ 0xFF);
-            for (int i = 0; i < 4; ++i) {
-                sent.LValues[static_cast<std::size_t>(i)]
-                    = static_cast<std::uint16_t>((v + 0x111u * static_cast<unsigned>(i)) & 0x3FF);
-            }
-            sent.QFlag = (v & 1) != 0;
-            sent.VersionMajor = b;
-            sent.VersionMinor = b ^ 0x0F;
-            sent.VersionRelease = b ^ 0xF0;
-            sent.GearThresholdUpper = b;
-            sent.GearThresholdLower = static_cast<std::uint8_t>(b + 1);
-            sent.BarrelThreshold = static_cast<std::uint8_t>(b + 2);
-            sent.GearShiftType = static_cast<std::uint8_t>(b + 3);
-            sent.PositionCount = static_cast<std::uint8_t>(b + 4);
-            sent.Ignore = static_cast<std::uint8_t>(b + 5);
-            sent.Debounce = static_cast<std::uint8_t>(b + 6);
-            sent.AnalogueInput = static_cast<std::uint8_t>(b + 7);
-            sent.FeedbackFlags = static_cast<std::uint8_t>(b & 3);
-            sent.FeedbackWindow = static_cast<std::uint8_t>(b + 8);
-            sent.SparkCutTimeout = static_cast<std::uint16_t>(w ^ 0x00FF);
-            sent.BlipTimeout = static_cast<std::uint8_t>(b + 9);
-            sent.CutAfterBlip = static_cast<std::uint8_t>(b + 10);
+    for (const unsigned v : {0x0000u, 0x0001u, 0x00FFu, 0x0155u, 0x02AAu, 0x03FFu, 0xFFFFu}) {
+        TQV3318MessageRec sent;
+        const auto b = [v](unsigned salt) { return static_cast<std::uint8_t>(v ^ salt); };
+        const auto w = [v](unsigned salt) { return static_cast<std::uint16_t>(v ^ salt); };
+        sent.Adc = w(0);
+        sent.QValue = w(0xA5A5);
+        sent.Lower = w(0x0F0F);
+        sent.Upper = w(0xF0F0);
+        sent.SparkCutTimeout = w(0x00FF);
+        for (std::size_t i = 0; i < 4; ++i) {
+            sent.LValues[i] = static_cast<std::uint16_t>(w(0x111 * i) & 0x3FF);
+        }
+        sent.QFlag = (v & 1) != 0;
+        sent.VersionMajor = b(1);
+        sent.VersionMinor = b(2);
+        sent.VersionRelease = b(3);
+        sent.Gear = b(4);
+        sent.StatusBits = b(5);
+        sent.Index = b(6);
+        sent.Value = b(7);
+        sent.GearThresholdUpper = b(8);
+        sent.GearThresholdLower = b(9);
+        sent.BarrelThreshold = b(10);
+        sent.GearShiftType = b(11);
+        sent.PositionCount = b(12);
+        sent.Ignore = b(13);
+        sent.Debounce = b(14);
+        sent.AnalogueInput = b(15);
+        sent.FeedbackFlags = b(16);
+        sent.FeedbackWindow = b(17);
+        sent.BlipTimeout = b(18);
+        sent.CutAfterBlip = b(19);
 
+        for (int type = 0; type < kMessageTypeCount; ++type) {
+            sent.MsgType = static_cast<std::uint8_t>(type);
             for (const bool reply : {false, true}) {
                 const TQV3318EncDec codec;
-                const std::string line
-                    = reply ? TQV3318EncDec::EncodeReply(sent) : codec.Encode(sent);
+                const auto encode = [&](const TQV3318MessageRec &m) {
+                    return reply ? TQV3318EncDec::EncodeReply(m) : codec.Encode(m);
+                };
+                const std::string line = encode(sent);
                 SCOPED_TRACE(line);
                 ASSERT_GE(line.size(), 3u);
-                ASSERT_EQ(line.front(), kLineStart);
-                ASSERT_EQ(line.back(), kLineEndSent);
+                EXPECT_EQ(line.front(), kLineStart);
+                EXPECT_EQ(line.back(), kLineEndSent);
                 EXPECT_LE(line.size() - 2, std::size_t {17});
                 // Upper-case digits and LF only: the payload follows the letter.
                 EXPECT_EQ(line.find_first_of("abcdef\r", 2), std::string::npos);
 
                 TQV3318EncDec receiver;
                 const auto got = ReceiveAll(receiver, line);
-                // The tool's bare "z" and "q" are shorter than the controller's replies of that
-                // type and are not decoded at all.
                 if (!reply && (type == mtZData || type == mtQData)) {
+                    // The tool's bare "z" and "q" are shorter than the controller's replies.
                     EXPECT_TRUE(got.empty());
-                    continue;
-                }
-                ASSERT_EQ(got.size(), 1u);
-                const TQV3318MessageRec &m = got[0];
-                EXPECT_EQ(m.MsgType, type);
-                switch (type) {
-                case mtStatus:
-                    EXPECT_EQ(std::tie(m.Adc, m.AnalogueInput, m.Gear, m.StatusBits),
-                              std::tie(sent.Adc, sent.AnalogueInput, sent.Gear, sent.StatusBits));
-                    break;
-                case mtParams:
-                    EXPECT_EQ(
-                        std::tie(m.GearThresholdUpper, m.PositionCount, m.GearShiftType, m.Debounce,
-                                 m.Ignore, m.BarrelThreshold, m.GearThresholdLower, m.BlipTimeout),
-                        std::tie(sent.GearThresholdUpper, sent.PositionCount, sent.GearShiftType,
-                                 sent.Debounce, sent.Ignore, sent.BarrelThreshold,
-                                 sent.GearThresholdLower, sent.BlipTimeout));
-                    break;
-                case mtRange:
-                    EXPECT_EQ(std::tie(m.Index, m.Gear, m.Lower, m.Upper, m.Adc),
-                              std::tie(sent.Index, sent.Gear, sent.Lower, sent.Upper, sent.Adc));
-                    break;
-                case mtSparkDelayRequest:
-                    EXPECT_EQ(m.Index, sent.Index);
-                    break;
-                case mtSparkDelay:
-                    EXPECT_EQ(std::tie(m.Index, m.Value), std::tie(sent.Index, sent.Value));
-                    break;
-                case mtLData:
-                    EXPECT_EQ(m.LValues, sent.LValues);
-                    break;
-                case mtFeedback:
-                    EXPECT_EQ(std::tie(m.FeedbackFlags, m.FeedbackWindow, m.SparkCutTimeout,
-                                       m.CutAfterBlip),
-                              std::tie(sent.FeedbackFlags, sent.FeedbackWindow,
-                                       sent.SparkCutTimeout, sent.CutAfterBlip));
-                    break;
-                case mtVersion:
-                    if (reply) {
-                        EXPECT_EQ(
-                            std::tie(m.VersionMajor, m.VersionMinor, m.VersionRelease),
-                            std::tie(sent.VersionMajor, sent.VersionMinor, sent.VersionRelease));
-                    }
-                    break;
-                case mtZData:
-                    EXPECT_EQ(m.Value, reply ? sent.Value : 0);
-                    break;
-                case mtQData:
-                    if (reply) {
-                        EXPECT_EQ(std::tie(m.Index, m.QValue), std::tie(sent.Index, sent.QValue));
-                    }
-                    break;
-                default:
-                    break;
+                } else if (type == mtRangeRequest || type == mtQRequest) {
+                    ASSERT_EQ(got.size(), 1u); // delivered, but no field is decoded
+                    EXPECT_TRUE(SameRecord(got[0], Rec(static_cast<TMessageType>(type))));
+                } else {
+                    ASSERT_EQ(got.size(), 1u);
+                    EXPECT_EQ(got[0].MsgType, type);
+                    EXPECT_EQ(encode(got[0]), line);
                 }
             }
         }
