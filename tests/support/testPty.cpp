@@ -1,4 +1,4 @@
-#include "pty.h"
+#include "testPty.h"
 
 #include <fcntl.h>
 #include <poll.h>
