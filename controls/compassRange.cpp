@@ -45,6 +45,13 @@ void DrawCentredText(QPainter &p, int x, int bottom, const QString &text)
     p.drawText(x - fm.horizontalAdvance(text) / 2, bottom - fm.descent(), text);
 }
 
+// The ellipse a pen of `width` draws inside the box (l, t)..(r, b), right and bottom exclusive.
+QRectF BoxEllipse(int l, int t, int r, int b, int width)
+{
+    const qreal half = width / 2.0;
+    return {l + half, t + half, qreal(r - l - width), qreal(b - t - width)};
+}
+
 QRect LineRect(const QLine &line)
 {
     return QRect(line.p1(), line.p2())
@@ -232,12 +239,12 @@ void TCompassRange::RenderFace()
     p.setBrush(m_colorScale);
     p.setPen(QPen(m_colorBorder, kRingPenWidth));
     const int outer = r + kRingPenWidth;
-    p.drawEllipse(QRect(QPoint(cx - outer, cy - outer), QPoint(cx + outer, cy + outer)));
+    p.drawEllipse(BoxEllipse(cx - outer, cy - outer, cx + outer, cy + outer, kRingPenWidth));
 
     // Hub.
     p.setPen(QPen(m_colorBorder, 1));
     const int h = HubRadius(g);
-    p.drawEllipse(QRect(QPoint(cx - h, cy - h), QPoint(cx + h, cy + h)));
+    p.drawEllipse(BoxEllipse(cx - h, cy - h, cx + h, cy + h, 1));
 
     // Ranges: bands on the rim.
     for (int i = 0; i < m_rangeCount; ++i) {
