@@ -36,6 +36,16 @@ QString PlatformDeviceName(const QString &portName)
     return portName;
 }
 
+// Counts the events being raised, also when a receiver leaves by an exception.
+struct RaiseGuard
+{
+    explicit RaiseGuard(int &depth) : depth_(depth) { ++depth_; }
+    ~RaiseGuard() { --depth_; }
+    RaiseGuard(const RaiseGuard &) = delete;
+    RaiseGuard &operator=(const RaiseGuard &) = delete;
+    int &depth_;
+};
+
 quint32 SteadyTicks()
 {
     using namespace std::chrono;
@@ -226,8 +236,12 @@ void TSerialPortDriver::AllocateReceiveBuffer()
 {
     const quint32 packet = packetSize_ > 0 ? static_cast<quint32>(packetSize_) : 0;
     const std::size_t size = std::max(inBufSize_, packet);
-    if (receiveBuffer_.size() != size)
-        receiveBuffer_.assign(size, 0);
+    if (receiveBuffer_.size() == size)
+        return;
+    // A receiver changing the sizes while it is being called still reads the old buffer.
+    if (raising_ > 0)
+        retiredBuffers_.push_back(std::move(receiveBuffer_));
+    receiveBuffer_.assign(size, 0);
 }
 
 // ---- port ----
@@ -442,6 +456,8 @@ void TSerialPortDriver::PollOnce()
 {
     if (!IsOpen())
         return;
+    if (raising_ == 0)
+        retiredBuffers_.clear();
     const quint32 queued = InQueueCount();
     if (packetSize_ <= 0)
         StreamStep(queued);
@@ -455,9 +471,24 @@ void TSerialPortDriver::StreamStep(quint32 queued)
         return;
     // One read never exceeds the receive buffer; what does not fit waits for the next tick.
     const quint32 wanted = std::min<quint32>(queued, inBufSize_);
-    const qint64 count = device_->read(receiveBuffer_.data(), wanted);
-    if (count > 0 && isSignalConnected(QMetaMethod::fromSignal(&TSerialPortDriver::OnReceiveData)))
-        Q_EMIT OnReceiveData(this, receiveBuffer_.data(), static_cast<quint32>(count));
+    std::vector<char> nested;
+    char *buffer = StepBuffer(nested, wanted);
+    const qint64 count = device_->read(buffer, wanted);
+    if (count > 0
+        && isSignalConnected(QMetaMethod::fromSignal(&TSerialPortDriver::OnReceiveData))) {
+        const RaiseGuard raising(raising_);
+        Q_EMIT OnReceiveData(this, buffer, static_cast<quint32>(count));
+    }
+}
+
+char *TSerialPortDriver::StepBuffer(std::vector<char> &nested, quint32 size)
+{
+    // A receiver that runs a nested event loop (a modal question) lets the timer step again
+    // while it still reads the bytes it was handed; the nested step must not overwrite them.
+    if (raising_ == 0)
+        return receiveBuffer_.data();
+    nested.assign(size, 0);
+    return nested.data();
 }
 
 void TSerialPortDriver::PacketStep(quint32 queued)
@@ -465,22 +496,27 @@ void TSerialPortDriver::PacketStep(quint32 queued)
     const auto packet = static_cast<quint32>(packetSize_);
     const bool assigned
         = isSignalConnected(QMetaMethod::fromSignal(&TSerialPortDriver::OnReceivePacket));
+    std::vector<char> nested;
     if (queued >= packet) {
         // At a custom rate the transfer time comes from the rate actually programmed.
         const quint32 transfer = PacketTransferTimeAt(baudRateValue_, packet);
         while (queued >= packet) {
-            const qint64 count = device_->read(receiveBuffer_.data(), packet);
+            char *buffer = StepBuffer(nested, packet);
+            const qint64 count = device_->read(buffer, packet);
             if (count <= 0)
                 break; // the bytes stay queued for the next tick
-            if (assigned)
-                Q_EMIT OnReceivePacket(this, receiveBuffer_.data(), static_cast<quint32>(count));
+            if (assigned) {
+                const RaiseGuard raising(raising_);
+                Q_EMIT OnReceivePacket(this, buffer, static_cast<quint32>(count));
+            }
             if (!IsOpen() || packetSize_ != static_cast<qint16>(packet))
                 return; // the receiver closed the port or changed the packet size
             // Whole packets taken while no incomplete one was pending leave the tick at none;
             // it is never advanced from the none marker.
             if (packetStartTick_ != kNoTick)
                 packetStartTick_ += transfer;
-            queued -= static_cast<quint32>(count);
+            // Counted again rather than decremented: a nested step may have taken bytes.
+            queued = static_cast<quint32>(std::min<qint64>(device_->bytesAvailable(), 0xFFFFFFFF));
             if (queued == 0)
                 packetStartTick_ = kNoTick;
         }
@@ -491,10 +527,13 @@ void TSerialPortDriver::PacketStep(quint32 queued)
     }
     if (packetTimeout_ > 0 && packetStartTick_ != kNoTick
         && Now() - packetStartTick_ > static_cast<quint32>(packetTimeout_)) {
-        const qint64 count = device_->read(receiveBuffer_.data(), queued);
+        char *buffer = StepBuffer(nested, queued);
+        const qint64 count = device_->read(buffer, queued);
         packetStartTick_ = kNoTick;
-        if (count > 0 && PacketMode == pmPass && assigned)
-            Q_EMIT OnReceivePacket(this, receiveBuffer_.data(), static_cast<quint32>(count));
+        if (count > 0 && PacketMode == pmPass && assigned) {
+            const RaiseGuard raising(raising_);
+            Q_EMIT OnReceivePacket(this, buffer, static_cast<quint32>(count));
+        }
         return;
     }
     if (queued > 0 && packetStartTick_ == kNoTick)

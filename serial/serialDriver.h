@@ -152,6 +152,7 @@ private:
     void ReapplyIfOpen();
     void StreamStep(quint32 queued);
     void PacketStep(quint32 queued);
+    char *StepBuffer(std::vector<char> &nested, quint32 size);
 
     TPortNumber port_ = pnCOM2;
     QString portName_;
@@ -171,6 +172,8 @@ private:
     QSerialPort *device_ = nullptr;
     QTimer *pollTimer_ = nullptr;
     std::vector<char> receiveBuffer_;
+    std::vector<std::vector<char>> retiredBuffers_; // replaced while an event was being raised
     quint32 packetStartTick_ = kNoTick;
+    int raising_ = 0; // events being raised now; above 0 while a receiver runs
     std::function<quint32()> tickSource_;
 };

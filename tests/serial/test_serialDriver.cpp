@@ -1,5 +1,5 @@
-#include "pty.h"
 #include "serialDriver.h"
+#include "testPty.h"
 
 #include <QByteArray>
 #include <QList>
@@ -441,6 +441,34 @@ TEST(SerialDriverReceive, StreamStepReadsAtMostTheInputBuffer)
         EXPECT_EQ(rx.chunks.back().size(), expected);
     }
     EXPECT_EQ(rx.All(), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+TEST(SerialDriverReceive, NestedStepDuringAnEventKeepsTheBytesBeingRead)
+{
+    // A receiver that asks a modal question runs an event loop, in which the timer steps again.
+    PtyDriver p;
+    QByteArray outerAfterNested;
+    QByteArray nestedBytes;
+    int depth = 0;
+    QObject context;
+    QObject::connect(&p.driver, &TSerialPortDriver::OnReceiveData, &context,
+                     [&](TSerialPortDriver *sender, const char *bytes, quint32 size) {
+                         if (depth++ == 0) {
+                             EXPECT_TRUE(p.pty.Write("second"));
+                             EXPECT_TRUE(p.WaitQueued(6));
+                             sender->PollOnce();
+                             outerAfterNested = QByteArray(bytes, static_cast<qsizetype>(size));
+                         } else {
+                             nestedBytes = QByteArray(bytes, static_cast<qsizetype>(size));
+                         }
+                         --depth;
+                     });
+    ASSERT_TRUE(p.driver.OpenPort());
+    ASSERT_TRUE(p.pty.Write("first!"));
+    ASSERT_TRUE(p.WaitQueued(6));
+    p.driver.PollOnce();
+    EXPECT_EQ(outerAfterNested, QByteArray("first!"));
+    EXPECT_EQ(nestedBytes, QByteArray("second"));
 }
 
 TEST(SerialDriverReceive, UnassignedEventTakesTheBytesWithoutRaising)
