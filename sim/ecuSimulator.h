@@ -83,17 +83,24 @@ private:
     enum class TPhase { Dwell, Trigger, Move };
 
     void HandleLine(std::string_view line, std::string &replies);
-    void Restart();
+    std::string EncodeReply(const TQV3318MessageRec &message) const;
+    void PowerOn();
     void StartShift(int target);
-    void ArriveAt(int target);
+    void FinishPhase();
+    int PhaseLengthMs() const;
     int DwellFor(int step) const;
     int NeutralPosition() const;
-    std::uint16_t BarrelAdc() const;
+    int TargetPosition(int index) const;
+    int BarrelModelAdc() const; // position without sensor noise
+    int MoveAdc(int ms) const; // barrel position ms into the current move
+    std::uint8_t StatusBitsNow() const;
+    std::uint8_t LoadCellNow() const;
 
     TSimSettings settings_;
     TSimVersion version_;
+    TQV3318EncDec codec_; // builds the replies
 
-    // Framing of received bytes: same rules as the tool's codec.
+    // Framing of received bytes: the same rules as the tool's codec.
     std::string rxLine_;
     bool inLine_ = false;
     int linesReceived_ = 0;
@@ -107,8 +114,9 @@ private:
     int routeStep_ = 0; // next entry of WalkRoute() to shift to
     int fromAdc_ = kFreeNeutralAdc;
     int toAdc_ = kFreeNeutralAdc;
-    int fromGear_ = 1;
+    int fromGear_ = 1; // gear being left by the current shift, or the gear dwelt in
     int toGear_ = 1;
+    int arriveMs_ = kShiftMoveMs; // time into the move at which the barrel reads the target gear
     bool held_ = false;
     int heldGear_ = 1;
 };

@@ -1,0 +1,218 @@
+// ecu-sim: a simulated gear-shift controller on a pseudo-terminal, for running the tool without
+// the hardware. The first line on stdout is the device to open; commands on stdin steer the
+// gearbox.
+
+#include "simPtyServer.h"
+
+#include "orbanel_version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr int kControllerBaud = 19200;
+constexpr int kStdinChunk = 256;
+constexpr int kForwardGears = 7;
+constexpr int kExitUsage = 2;
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+void Print(const std::string &line)
+{
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+std::optional<TSimVersion> ParseVersion(const QString &text)
+{
+    const QStringList parts = text.split('.');
+    if (parts.size() < 2 || parts.size() > 3)
+        return std::nullopt;
+    int numbers[3] = {0, 0, 0};
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        numbers[i] = parts[i].toInt(&ok);
+        if (!ok || numbers[i] < 0 || numbers[i] > 255)
+            return std::nullopt;
+    }
+    return TSimVersion {numbers[0], numbers[1], numbers[2]};
+}
+
+// One command typed on stdin; returns the acknowledgement.
+std::string RunCommand(const std::string &command, TEcuSimulator &sim)
+{
+    if (command == "q" || command == "quit") {
+        QCoreApplication::quit();
+        return "quitting";
+    }
+    if (command == "w" || command == "walk") {
+        sim.ResumeWalk();
+        return "walking through the gears";
+    }
+    int index = -1;
+    std::string name;
+    if (command == "r") {
+        index = 0;
+        name = "reverse";
+    } else if (command == "n") {
+        index = 1;
+        name = "neutral";
+    } else if (command.size() == 1 && command[0] >= '1' && command[0] < '1' + kForwardGears) {
+        index = command[0] - '1' + 2;
+        name = "gear " + command;
+    }
+    if (index < 0)
+        return "unknown command '" + command + "' (r, n, 1..7 hold a gear; w walks; q quits)";
+    if (!sim.HoldGear(index))
+        return "no range for " + name + "; still " + (sim.Walking() ? "walking" : "holding");
+    return "holding " + name;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ecu-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated gear-shift controller on a pseudo-terminal. Prints the device path first.\n"
+        "Commands on stdin: r, n, 1..7 hold that gear; w (walk) resumes shifting; q quits."));
+    parser.addHelpOption();
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+                                        QStringLiteral("Place a symbolic link to the device."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption versionOption(QStringLiteral("version"),
+                                           QStringLiteral("Version to report (default %1.%2.0).")
+                                               .arg(ORBANEL_VERSION_MAJOR)
+                                               .arg(ORBANEL_VERSION_MINOR),
+                                           QStringLiteral("X.Y.Z"));
+    const QCommandLineOption delayOption(QStringLiteral("delay"),
+                                         QStringLiteral("Extra delay before every reply."),
+                                         QStringLiteral("MS"));
+    const QCommandLineOption silentOption(QStringLiteral("silent-after"),
+                                          QStringLiteral("Stop replying after N lines."),
+                                          QStringLiteral("N"));
+    const QCommandLineOption noiseOption(
+        QStringLiteral("noise"),
+        QStringLiteral("Probability of corrupting or dropping each reply character."),
+        QStringLiteral("P"));
+    const QCommandLineOption seedOption(
+        QStringLiteral("seed"), QStringLiteral("Seed of the line noise."), QStringLiteral("N"));
+    parser.addOptions(
+        {linkOption, versionOption, delayOption, silentOption, noiseOption, seedOption});
+    parser.process(app);
+
+    TSimPtyOptions options;
+    options.LineBaud = kControllerBaud;
+    options.Version = TSimVersion {ORBANEL_VERSION_MAJOR, ORBANEL_VERSION_MINOR, 0};
+    bool ok = true;
+    const auto fail = [](const QString &message) {
+        std::fprintf(stderr, "ecu-sim: %s\n", qPrintable(message));
+        return kExitUsage;
+    };
+    if (parser.isSet(versionOption)) {
+        options.Version = ParseVersion(parser.value(versionOption));
+        if (!options.Version)
+            return fail(QStringLiteral("--version wants X.Y.Z with numbers 0..255"));
+    }
+    if (parser.isSet(delayOption)) {
+        options.ReplyDelayMs = parser.value(delayOption).toInt(&ok);
+        if (!ok || options.ReplyDelayMs < 0)
+            return fail(QStringLiteral("--delay wants milliseconds"));
+    }
+    if (parser.isSet(silentOption)) {
+        options.SilentAfterLines = parser.value(silentOption).toInt(&ok);
+        if (!ok || options.SilentAfterLines < -1)
+            return fail(QStringLiteral("--silent-after wants a line count"));
+    }
+    if (parser.isSet(noiseOption)) {
+        options.NoiseProbability = parser.value(noiseOption).toDouble(&ok);
+        if (!ok || options.NoiseProbability < 0.0 || options.NoiseProbability > 1.0)
+            return fail(QStringLiteral("--noise wants a probability 0..1"));
+    }
+    if (parser.isSet(seedOption)) {
+        options.NoiseSeed = parser.value(seedOption).toUInt(&ok);
+        if (!ok)
+            return fail(QStringLiteral("--seed wants a number"));
+    }
+
+    TSimPtyServer server(options);
+    if (!server.IsOpen()) {
+        std::fprintf(stderr, "ecu-sim: cannot open a pseudo-terminal\n");
+        return 1;
+    }
+    if (parser.isSet(linkOption) && !server.CreateLink(parser.value(linkOption))) {
+        std::fprintf(stderr, "ecu-sim: cannot create the link %s\n",
+                     qPrintable(parser.value(linkOption)));
+        return 1;
+    }
+    Print(server.DevicePath().toStdString());
+
+    // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return 1;
+    struct sigaction action
+    {
+    };
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
+                     [] { QCoreApplication::quit(); });
+
+    // Commands on stdin. Its end does not quit: scripts run the simulator in the background.
+    std::optional<QSocketNotifier> input;
+    std::string pendingInput;
+    if (fcntl(STDIN_FILENO, F_GETFD) != -1) {
+        input.emplace(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&*input, &QSocketNotifier::activated, &app, [&] {
+            char buffer[kStdinChunk];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                if (n == 0 || errno != EINTR)
+                    input->setEnabled(false);
+                return;
+            }
+            pendingInput.append(buffer, static_cast<std::size_t>(n));
+            std::size_t end;
+            while ((end = pendingInput.find('\n')) != std::string::npos) {
+                std::string line = pendingInput.substr(0, end);
+                pendingInput.erase(0, end + 1);
+                while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                    line.pop_back();
+                while (!line.empty() && line.front() == ' ')
+                    line.erase(0, 1);
+                if (!line.empty())
+                    Print(RunCommand(line, server.Simulator()));
+            }
+        });
+    }
+
+    const int result = QCoreApplication::exec();
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    return result;
+}
