@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSlider>
 #include <QTimer>
 
 namespace {
@@ -40,6 +41,15 @@ constexpr int kTransferTickMs = 10;
 const QString kConnectedText = QStringLiteral("ECU Connected");
 const QString kDisconnectedText = QStringLiteral("ECU Disconnected");
 
+// The window's typefaces are those of the controller's home platform; where they are missing, a
+// face of the same metrics keeps the captions within their places.
+QFont UiFont(const QString &family, int points)
+{
+    QFont font(family, points);
+    font.setFamilies({family, QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    return font;
+}
+
 QColor Rgb(std::uint32_t rgb)
 {
     return QColor::fromRgb(static_cast<QRgb>(rgb));
@@ -48,8 +58,7 @@ QColor Rgb(std::uint32_t rgb)
 } // namespace
 
 TfrmMain::TfrmMain(TMainEnvironment environment, QWidget *parent)
-    : QMainWindow(parent)
-    , env_(std::move(environment))
+    : QMainWindow(parent), env_(std::move(environment))
 {
     FormCreate();
 }
@@ -76,7 +85,7 @@ void TfrmMain::FormCreate()
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrova Ltd."));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(UiFont(QStringLiteral("MS Sans Serif"), 8));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -86,7 +95,7 @@ void TfrmMain::FormCreate()
     ProfilesFolder = program.absolutePath() + QStringLiteral("/profiles");
     QDir().mkpath(ProfilesFolder);
     HelpFile = program.absolutePath() + QLatin1Char('/') + program.completeBaseName()
-               + QStringLiteral(".hlp");
+        + QStringLiteral(".hlp");
 
     BuildMenu();
 
@@ -181,8 +190,9 @@ void TfrmMain::BuildMenu()
                                                   this, &TfrmMain::UploadAllSettingsToEcu1Click);
     UploadAllSettingsToEcu1->setShortcut(QKeySequence(Qt::Key_F5));
     UploadAllSettingsToEcu1->setEnabled(false);
-    DownloadAllSettingsToECU1 = transfer->addAction(QStringLiteral("Download All Settings To ECU"),
-                                                    this, &TfrmMain::DownloadAllSettingsToECU1Click);
+    DownloadAllSettingsToECU1
+        = transfer->addAction(QStringLiteral("Download All Settings To ECU"), this,
+                              &TfrmMain::DownloadAllSettingsToECU1Click);
     DownloadAllSettingsToECU1->setShortcut(QKeySequence(Qt::Key_F8));
     DownloadAllSettingsToECU1->setEnabled(false);
 
@@ -244,7 +254,7 @@ void TfrmMain::BuildDashboard(QWidget *dash)
     auto *sensors = new QGroupBox(QStringLiteral("Sensors"), dash);
     sensors->setObjectName(QStringLiteral("GroupBox2"));
     sensors->setGeometry(8, 216, kDashWidth - 16, 124);
-    QFont valueFont(QStringLiteral("Tahoma"), 16);
+    const QFont valueFont = UiFont(QStringLiteral("Tahoma"), 16);
     auto valueLabel = [&](const char *name, const QString &text, int y) {
         auto *label = new QLabel(text, sensors);
         label->setObjectName(QLatin1String(name));
@@ -306,7 +316,9 @@ void TfrmMain::BuildDashboard(QWidget *dash)
     logo->setObjectName(QStringLiteral("Image1"));
     logo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
     logo->setAlignment(Qt::AlignCenter);
-    logo->setGeometry((indicators->width() - 145) / 2, 200, 145, 33);
+    // The wordmark is drawn for a dark ground, as on the splash and About windows.
+    logo->setStyleSheet(QStringLiteral("background: black;"));
+    logo->setGeometry((indicators->width() - 165) / 2, 196, 165, 45);
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -407,7 +419,8 @@ void TfrmMain::pnlStatusBarDrawPanel(QPainter &painter, int panel, const QRect &
     const QColor brush = Connected ? QColor(0x00, 0xFF, 0x00) : QColor(0xFF, 0x00, 0x00);
     const QString text = pnlStatusBar->PanelAt(0).Text;
     const QFontMetrics metrics(painter.font());
-    const int x = rect.left() + (pnlStatusBar->PanelAt(0).Width - metrics.horizontalAdvance(text)) / 2;
+    const int x
+        = rect.left() + (pnlStatusBar->PanelAt(0).Width - metrics.horizontalAdvance(text)) / 2;
     const int y = rect.top() + (pnlStatusBar->height() - metrics.height()) / 4;
     painter.fillRect(rect, brush);
     painter.setClipRect(rect);
@@ -516,7 +529,8 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         DownshiftLed->SetValue((message.StatusBits & 0x02) != 0);
         EngineCutLed->SetValue((message.StatusBits & 0x04) != 0);
         BlipLed->SetValue((message.StatusBits & 0x08) != 0);
-        lblStatus->setText(QStringLiteral("%1").arg(message.StatusBits, 2, 16, QLatin1Char('0')).toUpper());
+        lblStatus->setText(
+            QStringLiteral("%1").arg(message.StatusBits, 2, 16, QLatin1Char('0')).toUpper());
         lblGear->setText(QString::asprintf("%3.3d", static_cast<int>(message.Adc)));
         lblAngle->setText(QString::asprintf("%3.3d", RoundHalfEven(message.Adc / 1023.0 * 360.0))
                           + QChar(0x00B0));

@@ -9,6 +9,7 @@
 #include "panelRules.h"
 #include "transfers.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -32,8 +33,8 @@ void TfrmMain::btnCaptureClick()
     for (int i = 0; i < count; ++i) {
         const std::string_view name = GearNameOf(i);
         const QString text = QStringLiteral("Select ")
-                             + QString::fromUtf8(name.data(), static_cast<int>(name.size()))
-                             + QStringLiteral(" and press OK");
+            + QString::fromUtf8(name.data(), static_cast<int>(name.size()))
+            + QStringLiteral(" and press OK");
         if (Ask(TPrompts::Confirmation, text, TPrompts::Ok | TPrompts::Abort) != TPrompts::Ok) {
             aborted = true;
             break;
@@ -121,7 +122,8 @@ void TfrmMain::edtFeedbackWindowExit()
 {
     if (Refreshing)
         return;
-    const int t = ParseDecimal(edtFeedbackWindow->text().toStdString()).value_or(Ecu.FeedbackWindow);
+    const int t
+        = ParseDecimal(edtFeedbackWindow->text().toStdString()).value_or(Ecu.FeedbackWindow);
     SetFeedbackWindow(Clamp(t, trkFeedbackWindow->minimum(), trkFeedbackWindow->maximum()));
 }
 

@@ -3,6 +3,7 @@
 
 #include "main.h"
 
+#include "ledLamp.h"
 #include "panelRules.h"
 
 #include <QButtonGroup>
@@ -33,10 +34,8 @@ class TGridDelegate : public QStyledItemDelegate
 {
 public:
     TGridDelegate(const TfrmMain *window, QObject *parent)
-        : QStyledItemDelegate(parent)
-        , window_(window)
-    {
-    }
+        : QStyledItemDelegate(parent), window_(window)
+    { }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
@@ -59,6 +58,12 @@ QLabel *Caption(QWidget *parent, const QString &text, int x, int y, const char *
     label->move(x, y);
     label->adjustSize();
     return label;
+}
+
+void SetVisible(std::initializer_list<QWidget *> widgets, bool visible)
+{
+    for (QWidget *w : widgets)
+        w->setVisible(visible);
 }
 
 int EditValue(const QLineEdit *edit, int fallback)
@@ -139,15 +144,20 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     method->setGeometry(kLeft, 8, kColumn, 182);
     rbSensorTypeSwitch = new QRadioButton(QStringLiteral("Switch (Digital)"), method);
     rbSensorTypeSwitch->setObjectName(QStringLiteral("rbSensorTypeSwitch"));
-    rbSensorTypeSwitch->setGeometry(12, 22, 110, 20);
+    rbSensorTypeSwitch->move(12, 22);
     rbSensorTypeLoadCell = new QRadioButton(QStringLiteral("Load Cell (Analogue)"), method);
     rbSensorTypeLoadCell->setObjectName(QStringLiteral("rbSensorTypeLoadCell"));
-    rbSensorTypeLoadCell->setGeometry(124, 22, 130, 20);
+    rbSensorTypeLoadCell->move(rbSensorTypeSwitch->x() + rbSensorTypeSwitch->sizeHint().width() + 8,
+                               22);
     rbSensorTypeBarrelPosition = new QRadioButton(QStringLiteral("Barrel Position"), method);
     rbSensorTypeBarrelPosition->setObjectName(QStringLiteral("rbSensorTypeBarrelPosition"));
-    rbSensorTypeBarrelPosition->setGeometry(256, 22, 106, 20);
+    rbSensorTypeBarrelPosition->move(
+        rbSensorTypeLoadCell->x() + rbSensorTypeLoadCell->sizeHint().width() + 8, 22);
+    for (QRadioButton *rb : {rbSensorTypeSwitch, rbSensorTypeLoadCell, rbSensorTypeBarrelPosition})
+        rb->resize(rb->sizeHint());
     sensorGroup_ = new QButtonGroup(this);
-    for (QRadioButton *rb : {rbSensorTypeSwitch, rbSensorTypeLoadCell, rbSensorTypeBarrelPosition}) {
+    for (QRadioButton *rb :
+         {rbSensorTypeSwitch, rbSensorTypeLoadCell, rbSensorTypeBarrelPosition}) {
         sensorGroup_->addButton(rb);
         connect(rb, &QRadioButton::clicked, this, &TfrmMain::rgGearSensorClick);
     }
@@ -158,16 +168,18 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     edtLoadCellThreshold = MakeEdit(method, "edtLoadCellThreshold", editRect(70));
     lblDownshiftThreshold = Caption(method, QStringLiteral("Downshift Trigger Threshold"), 12, 108,
                                     "lblDownshiftThreshold");
-    trkDownshiftThreshold = MakeTrackBar(method, "trkDownshiftThreshold", 0, 255, 16,
-                                         trackRect(124));
+    trkDownshiftThreshold
+        = MakeTrackBar(method, "trkDownshiftThreshold", 0, 255, 16, trackRect(124));
     edtDownshiftThreshold = MakeEdit(method, "edtDownshiftThreshold", editRect(128));
     lblBarrelThreshold = Caption(method, QStringLiteral("Trigger Threshold (Degrees)"), 12, 50,
                                  "lblBarrelThreshold");
     trkBarrelThreshold = MakeTrackBar(method, "trkBarrelThreshold", 0, 10, 1, trackRect(66));
     trkBarrelThreshold->setPageStep(1);
     edtBarrelThreshold = MakeEdit(method, "edtBarrelThreshold", editRect(70));
-    connect(trkLoadCellThreshold, &QSlider::valueChanged, this, &TfrmMain::trkLoadCellThresholdChange);
-    connect(trkDownshiftThreshold, &QSlider::valueChanged, this, &TfrmMain::trkLoadCellThresholdChange);
+    connect(trkLoadCellThreshold, &QSlider::valueChanged, this,
+            &TfrmMain::trkLoadCellThresholdChange);
+    connect(trkDownshiftThreshold, &QSlider::valueChanged, this,
+            &TfrmMain::trkLoadCellThresholdChange);
     connect(trkBarrelThreshold, &QSlider::valueChanged, this, &TfrmMain::trkBarrelThresholdChange);
 
     // Gear position calibration.
@@ -177,8 +189,8 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     Caption(calibration, QStringLiteral("No. Of Forwards Gears"), 12, 27);
     cmbGears = new QComboBox(calibration);
     cmbGears->setObjectName(QStringLiteral("cmbGears"));
-    cmbGears->addItems({QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6"),
-                        QStringLiteral("7")});
+    cmbGears->addItems(
+        {QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")});
     cmbGears->setGeometry(150, 22, 60, 22);
     connect(cmbGears, &QComboBox::currentIndexChanged, this, &TfrmMain::rgGearsClick);
     btnClear = new QPushButton(QStringLiteral("Clear Gear Positions"), calibration);
@@ -191,7 +203,8 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     btnCapture->setEnabled(false);
     connect(btnCapture, &QPushButton::clicked, this, &TfrmMain::btnCaptureClick);
     Caption(calibration, QStringLiteral("Gear Position Tolerance"), 12, 94);
-    trkFeedbackWindow = MakeTrackBar(calibration, "trkFeedbackWindow", 1, 15, 1, trackRect(110, 40));
+    trkFeedbackWindow
+        = MakeTrackBar(calibration, "trkFeedbackWindow", 1, 15, 1, trackRect(110, 40));
     trkFeedbackWindow->setValue(5);
     edtFeedbackWindow = MakeEdit(calibration, "edtFeedbackWindow", editRect(118));
     connect(trkFeedbackWindow, &QSlider::valueChanged, this, &TfrmMain::trkFeedbackWindowChange);
@@ -233,8 +246,8 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     downshift->setGeometry(kRight, 134, kColumn, 140);
     lblDownshiftBlipTimeout = Caption(downshift, QStringLiteral("Maximum Blip Duration"), 12, 20,
                                       "lblDownshiftBlipTimeout");
-    trkDownshiftBlipTimeout = MakeTrackBar(downshift, "trkDownshiftBlipTimeout", 0, 250, 25,
-                                           trackRect(34));
+    trkDownshiftBlipTimeout
+        = MakeTrackBar(downshift, "trkDownshiftBlipTimeout", 0, 250, 25, trackRect(34));
     edtDownshiftBlipTimeout = MakeEdit(downshift, "edtDownshiftBlipTimeout", editRect(38));
     lblDownshiftBlipTimeoutUnits = units(downshift, 38, "lblDownshiftBlipTimeoutUnits");
     chkCutAfterBlip = new QCheckBox(QStringLiteral("Cut After Blip"), downshift);
@@ -254,8 +267,8 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     rbUseTimed = new QRadioButton(QStringLiteral("Timed Per Gear (Open-Loop)"), upshift);
     rbUseTimed->setObjectName(QStringLiteral("rbUseTimed"));
     rbUseTimed->setGeometry(12, 20, 300, 20);
-    rbUseFeedback = new QRadioButton(QStringLiteral("Use Gear Position Feedback (Closed-Loop)"),
-                                     upshift);
+    rbUseFeedback
+        = new QRadioButton(QStringLiteral("Use Gear Position Feedback (Closed-Loop)"), upshift);
     rbUseFeedback->setObjectName(QStringLiteral("rbUseFeedback"));
     rbUseFeedback->setGeometry(12, 40, 300, 20);
     strategyGroup_ = new QButtonGroup(this);
@@ -338,22 +351,15 @@ void TfrmMain::RefreshSettings()
     rbSensorTypeBarrelPosition->setChecked(type == 2);
     sensorGroup_->setExclusive(true);
 
-    for (QWidget *w : {static_cast<QWidget *>(trkLoadCellThreshold),
-                       static_cast<QWidget *>(edtLoadCellThreshold),
-                       static_cast<QWidget *>(lblLoadCellThreshold),
-                       static_cast<QWidget *>(trkDownshiftThreshold),
-                       static_cast<QWidget *>(edtDownshiftThreshold),
-                       static_cast<QWidget *>(lblDownshiftThreshold)})
-        w->setVisible(type == 1);
+    SetVisible({trkLoadCellThreshold, edtLoadCellThreshold, lblLoadCellThreshold,
+                trkDownshiftThreshold, edtDownshiftThreshold, lblDownshiftThreshold},
+               type == 1);
     trkLoadCellThreshold->setValue(Ecu.GearThresholdUpper);
     edtLoadCellThreshold->setText(QString::number(Ecu.GearThresholdUpper));
     trkDownshiftThreshold->setValue(Ecu.GearThresholdLower);
     edtDownshiftThreshold->setText(QString::number(Ecu.GearThresholdLower));
 
-    for (QWidget *w : {static_cast<QWidget *>(trkBarrelThreshold),
-                       static_cast<QWidget *>(edtBarrelThreshold),
-                       static_cast<QWidget *>(lblBarrelThreshold)})
-        w->setVisible(type == 2);
+    SetVisible({trkBarrelThreshold, edtBarrelThreshold, lblBarrelThreshold}, type == 2);
     trkBarrelThreshold->setValue(WidthCountsToDegrees(Ecu.BarrelThreshold));
     edtBarrelThreshold->setText(QString::number(trkBarrelThreshold->value()));
 
@@ -363,21 +369,15 @@ void TfrmMain::RefreshSettings()
     edtIgnore->setText(QString::number(Ecu.Ignore * 4));
 
     const bool downshift = type != 0;
-    for (QWidget *w : {static_cast<QWidget *>(lblDownshiftBlipTimeout),
-                       static_cast<QWidget *>(lblDownshiftBlipTimeoutUnits),
-                       static_cast<QWidget *>(trkDownshiftBlipTimeout),
-                       static_cast<QWidget *>(edtDownshiftBlipTimeout),
-                       static_cast<QWidget *>(lblBlipLed), static_cast<QWidget *>(lblDownshiftLed),
-                       static_cast<QWidget *>(BlipLed), static_cast<QWidget *>(DownshiftLed)})
-        w->setVisible(downshift);
+    SetVisible({lblDownshiftBlipTimeout, lblDownshiftBlipTimeoutUnits, trkDownshiftBlipTimeout,
+                edtDownshiftBlipTimeout, lblBlipLed, lblDownshiftLed, BlipLed, DownshiftLed},
+               downshift);
     trkDownshiftBlipTimeout->setValue(Ecu.BlipTimeout);
     edtDownshiftBlipTimeout->setText(QString::number(Ecu.BlipTimeout * 2));
 
     chkCutAfterBlip->setVisible(downshift);
-    for (QWidget *w : {static_cast<QWidget *>(lblCutAfterBlipUnits),
-                       static_cast<QWidget *>(trkCutAfterBlip),
-                       static_cast<QWidget *>(edtCutAfterBlip)})
-        w->setVisible(downshift && Ecu.UseCutAfterBlip);
+    SetVisible({lblCutAfterBlipUnits, trkCutAfterBlip, edtCutAfterBlip},
+               downshift && Ecu.UseCutAfterBlip);
     chkCutAfterBlip->setChecked(Ecu.UseCutAfterBlip);
     trkCutAfterBlip->setValue(Ecu.CutAfterBlip);
     edtCutAfterBlip->setText(QString::number(Ecu.CutAfterBlip));
@@ -392,11 +392,9 @@ void TfrmMain::RefreshSettings()
     edtFeedbackWindow->setText(QString::number(trkFeedbackWindow->value()));
 
     pnlDelay->setVisible(!Ecu.UseFeedback);
-    for (QWidget *w : {static_cast<QWidget *>(trkSparkCutTimeout),
-                       static_cast<QWidget *>(EdtSparkCutTimeout),
-                       static_cast<QWidget *>(lblSparkCutTimeoutCaption),
-                       static_cast<QWidget *>(lblSparkCutTimeoutUnits)})
-        w->setVisible(Ecu.UseFeedback);
+    SetVisible({trkSparkCutTimeout, EdtSparkCutTimeout, lblSparkCutTimeoutCaption,
+                lblSparkCutTimeoutUnits},
+               Ecu.UseFeedback);
     trkSparkCutTimeout->setValue(Ecu.SparkCutTimeout);
     EdtSparkCutTimeout->setText(QString::number(Ecu.SparkCutTimeout));
 
@@ -406,10 +404,11 @@ void TfrmMain::RefreshSettings()
     SetCell(0, 0, QStringLiteral("Gear"));
     SetCell(1, 0, QStringLiteral("Angle"));
     for (int i = 0; i < positions; ++i) {
-        SetCell(0, i + 1, QString::fromUtf8(GearNameOf(i).data(),
-                                            static_cast<int>(GearNameOf(i).size())));
-        SetCell(1, i + 1, QString::number(RoundHalfEven(CountsToDegrees(
-                              Ecu.Positions[static_cast<std::size_t>(i)].Adc))));
+        SetCell(0, i + 1,
+                QString::fromUtf8(GearNameOf(i).data(), static_cast<int>(GearNameOf(i).size())));
+        SetCell(1, i + 1,
+                QString::number(RoundHalfEven(
+                    CountsToDegrees(Ecu.Positions[static_cast<std::size_t>(i)].Adc))));
     }
     SetCell(2, 0, QStringLiteral("Duration (ms)"));
     if (Ecu.UseFeedback) {
@@ -450,11 +449,12 @@ void TfrmMain::edtLoadCellThresholdExit()
 {
     if (Refreshing)
         return;
-    Ecu.GearThresholdUpper = Clamp(EditValue(edtLoadCellThreshold, Ecu.GearThresholdUpper),
-                                   trkLoadCellThreshold->minimum(), trkLoadCellThreshold->maximum());
-    Ecu.GearThresholdLower = Clamp(EditValue(edtDownshiftThreshold, Ecu.GearThresholdLower),
-                                   trkDownshiftThreshold->minimum(),
-                                   trkDownshiftThreshold->maximum());
+    Ecu.GearThresholdUpper
+        = Clamp(EditValue(edtLoadCellThreshold, Ecu.GearThresholdUpper),
+                trkLoadCellThreshold->minimum(), trkLoadCellThreshold->maximum());
+    Ecu.GearThresholdLower
+        = Clamp(EditValue(edtDownshiftThreshold, Ecu.GearThresholdLower),
+                trkDownshiftThreshold->minimum(), trkDownshiftThreshold->maximum());
     SettingsChanged = true;
     RefreshSettings();
 }
@@ -515,9 +515,9 @@ void TfrmMain::edtIgnoreExit()
     // The boxes show milliseconds; the model keeps units of 4 ms and 2 ms.
     Ecu.Ignore = Clamp(EditValue(edtIgnore, trkIgnore->value() * 4) / 4, trkIgnore->minimum(),
                        trkIgnore->maximum());
-    Ecu.BlipTimeout = Clamp(EditValue(edtDownshiftBlipTimeout, trkDownshiftBlipTimeout->value() * 2)
-                                / 2,
-                            trkDownshiftBlipTimeout->minimum(), trkDownshiftBlipTimeout->maximum());
+    Ecu.BlipTimeout
+        = Clamp(EditValue(edtDownshiftBlipTimeout, trkDownshiftBlipTimeout->value() * 2) / 2,
+                trkDownshiftBlipTimeout->minimum(), trkDownshiftBlipTimeout->maximum());
     SettingsChanged = true;
     RefreshSettings();
 }

@@ -40,7 +40,8 @@ bool TfrmMain::SavePrompt()
 {
     if (!SettingsChanged)
         return true;
-    switch (Ask(TPrompts::Confirmation, QStringLiteral("Settings have changed - do you want to save?"),
+    switch (Ask(TPrompts::Confirmation,
+                QStringLiteral("Settings have changed - do you want to save?"),
                 TPrompts::Yes | TPrompts::No | TPrompts::Cancel)) {
     case TPrompts::Yes:
         Save1Click();
@@ -99,7 +100,7 @@ void TfrmMain::SaveAs1Click()
     if (QFileInfo::exists(path)
         && Ask(TPrompts::Confirmation, QStringLiteral("File exists - overwrite?"),
                TPrompts::Ok | TPrompts::Cancel)
-               != TPrompts::Ok)
+            != TPrompts::Ok)
         return;
     SaveProfile(path);
 }

@@ -26,7 +26,7 @@ bool TfrmMain::VersionCheck()
     return Ask(TPrompts::Warning,
                QStringLiteral("PC and GCU software versions do not match.\rContinue with upload?"),
                TPrompts::Yes | TPrompts::No)
-           == TPrompts::Yes;
+        == TPrompts::Yes;
 }
 
 void TfrmMain::UploadAllSettingsToEcu1Click()

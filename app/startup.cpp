@@ -40,9 +40,8 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
     env.ReadStoredPort = [] { return ReadStoredPort(); };
     env.WriteStoredPort = [](const QString &name) { return WriteStoredPort(name); };
     env.DebuggerAttached = [] { return DebuggerAttached(); };
-    env.OpenDocument = [](const QString &path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
+    env.OpenDocument
+        = [](const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     env.Terminate = [] { QCoreApplication::quit(); };
     return env;
 }

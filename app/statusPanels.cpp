@@ -6,10 +6,7 @@ namespace {
 constexpr int kPanelGap = 2;
 }
 
-TStatusPanels::TStatusPanels(QWidget *parent)
-    : QWidget(parent)
-{
-}
+TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent) { }
 
 void TStatusPanels::AddPanel(const Panel &panel)
 {
@@ -49,7 +46,8 @@ void TStatusPanels::paintEvent(QPaintEvent *)
         painter.drawLine(inner.left() - 1, inner.top() - 1, inner.right() + 1, inner.top() - 1);
         painter.drawLine(inner.left() - 1, inner.top() - 1, inner.left() - 1, inner.bottom() + 1);
         painter.setPen(palette().color(QPalette::Light));
-        painter.drawLine(inner.left() - 1, inner.bottom() + 1, inner.right() + 1, inner.bottom() + 1);
+        painter.drawLine(inner.left() - 1, inner.bottom() + 1, inner.right() + 1,
+                         inner.bottom() + 1);
         painter.drawLine(inner.right() + 1, inner.top() - 1, inner.right() + 1, inner.bottom() + 1);
         if (panel.OwnerDrawn && DrawPanel) {
             painter.save();

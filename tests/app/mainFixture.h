@@ -1,0 +1,83 @@
+#pragma once
+
+#include "about.h"
+#include "comms.h"
+#include "debug.h"
+#include "main.h"
+#include "progress.h"
+#include "scriptedPrompts.h"
+#include "testPty.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A main window with its auxiliary windows, scripted prompts, a private stored-port value and a
+// program folder of its own. The link timers are stopped so tests tick them by hand; tests that
+// run the real event loop start them again.
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void Create(const QStringList &arguments = {}, bool debugger = false)
+    {
+        TMainEnvironment env;
+        env.Prompts = &prompts;
+        env.ProgramPath = folder.path() + QStringLiteral("/orbanel");
+        env.Arguments = arguments;
+        env.ReadStoredPort = [this] { return storedPort; };
+        env.WriteStoredPort = [this](const QString &name) {
+            writtenPorts << name;
+            storedPort = name;
+            return true;
+        };
+        env.DebuggerAttached = [debugger] { return debugger; };
+        env.OpenDocument = [this](const QString &path) { openedDocuments << path; };
+        env.Terminate = [this] { terminated = true; };
+        about = std::make_unique<TfrmAbout>(TProductVersion {1, 0, 0, 0});
+        comms = std::make_unique<TfrmComms>();
+        debug = std::make_unique<TfrmDebug>();
+        progress = std::make_unique<TfrmProgress>();
+        window = std::make_unique<TfrmMain>(env);
+        window->SetAuxWindows({about.get(), comms.get(), debug.get(), progress.get()});
+        window->tmrStatus->stop();
+        window->tmrLink->stop();
+    }
+
+    // Shows the window on the pseudo-terminal, as the program does at start-up.
+    void CreateOnPty(const QStringList &arguments = {})
+    {
+        storedPort = QString::fromStdString(pty.SlavePath());
+        Create(arguments);
+        window->show();
+        pty.Drain();
+    }
+
+    void Feed(const std::string &line)
+    {
+        window->ReceiveData(nullptr, line.data(), static_cast<quint32>(line.size()));
+    }
+
+    // Brings the link up with a version reply matching the program's own version.
+    void Connect()
+    {
+        prompts.Answers.push_back(TPrompts::No);
+        Feed("@V010000\r");
+    }
+
+    std::string Sent() { return pty.Read(4096, std::chrono::milliseconds(50)); }
+
+    QTemporaryDir folder;
+    TScriptedPrompts prompts;
+    QString storedPort;
+    QStringList writtenPorts;
+    QStringList openedDocuments;
+    bool terminated = false;
+    TestPty pty;
+    std::unique_ptr<TfrmAbout> about;
+    std::unique_ptr<TfrmComms> comms;
+    std::unique_ptr<TfrmDebug> debug;
+    std::unique_ptr<TfrmProgress> progress;
+    std::unique_ptr<TfrmMain> window; // destroyed first: it uses the others
+};

@@ -1,0 +1,344 @@
+// The main window's start-up, link supervision and live display.
+
+#include "mainFixture.h"
+
+#include "Display.h"
+#include "compassRange.h"
+#include "ledLamp.h"
+#include "statusPanels.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+QColor PanelColour(TfrmMain &window)
+{
+    const QImage image = window.pnlStatusBar->grab().toImage();
+    const QRect panel = window.pnlStatusBar->PanelRect(0);
+    return image.pixelColor(panel.left() + 1, panel.bottom() - 1);
+}
+
+std::string StatusLine(int adc, int analogue, int gear, int bits)
+{
+    char line[32];
+    std::snprintf(line, sizeof line, "@s%04X%02X%02X%02X\r", adc, analogue, gear, bits);
+    return line;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, FirstRunOpensCom1AndStoresIt)
+{
+    Create();
+    window->show();
+    EXPECT_EQ(window->CommPortName, "COM1");
+    EXPECT_EQ(writtenPorts, QStringList {"COM1"});
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->windowTitle(), "Kestrova Ltd.");
+    EXPECT_EQ(window->pos(), QPoint(0, 0));
+    EXPECT_EQ(window->centralWidget()->size(), QSize(1018, 664));
+    EXPECT_TRUE(QDir(folder.path() + "/profiles").exists());
+    EXPECT_FALSE(window->Help2->isVisible());
+    EXPECT_TRUE(debug->isHidden());
+    EXPECT_FALSE(window->btnCapture->isEnabled());
+    EXPECT_FALSE(window->UploadAllSettingsToEcu1->isEnabled());
+    // Defaults are loaded when shown, without counting as a change.
+    EXPECT_EQ(window->Ecu.PositionCount, 8);
+    EXPECT_EQ(window->GearDisplay->Digit(), 'R');
+}
+
+TEST_F(MainWindowTest, AnyArgumentShowsTheDebugWindowAndDebuggerShowsDiagnostics)
+{
+    Create({"vehicle.ini"}, true);
+    window->show();
+    EXPECT_TRUE(debug->isVisible());
+    EXPECT_FALSE(window->lblStatus->isHidden());
+    EXPECT_FALSE(window->lblGear->isHidden());
+}
+
+TEST_F(MainWindowTest, HelpItemFollowsTheHelpFileBesideTheProgram)
+{
+    QFile help(folder.path() + "/orbanel.hlp");
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    Create();
+    window->show();
+    EXPECT_TRUE(window->Help2->isVisible());
+    window->Help2Click();
+    EXPECT_EQ(openedDocuments, QStringList {folder.path() + "/orbanel.hlp"});
+
+    QFile::remove(folder.path() + "/orbanel.hlp");
+    window->Help2Click(); // checks again before opening
+    EXPECT_EQ(openedDocuments.size(), 1);
+}
+
+TEST_F(MainWindowTest, CommunicationsRestartsOnlyForAnotherPort)
+{
+    CreateOnPty();
+    comms->SetEnumerator([](TComPortEnumerator &e) { e.Merge({"ttyS0"}, {}, true); });
+    Connect();
+    ASSERT_TRUE(window->Connected);
+    const int writes = writtenPorts.size();
+
+    QTimer::singleShot(0, comms.get(), [this] { comms->accept(); });
+    window->Communications1Click();
+    EXPECT_TRUE(window->Connected) << "OK on the same port must not interrupt the link";
+    EXPECT_EQ(writtenPorts.size(), writes);
+
+    QTimer::singleShot(0, comms.get(), [this] {
+        comms->SelectedPort = "/nonexistent/tty";
+        comms->accept();
+    });
+    window->Communications1Click();
+    EXPECT_FALSE(window->Connected);
+    EXPECT_EQ(window->CommPortName, "/nonexistent/tty");
+    EXPECT_EQ(writtenPorts.last(), "/nonexistent/tty");
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+}
+
+TEST_F(MainWindowTest, ClosingWithUnsavedSettings)
+{
+    Create();
+    window->show();
+    window->SettingsChanged = true;
+
+    // Yes, then cancelling the file name: the window stays.
+    prompts.Answers = {TPrompts::Yes};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_FALSE(terminated);
+
+    // Cancel keeps it too.
+    prompts.Answers = {TPrompts::Cancel};
+    EXPECT_FALSE(window->close());
+
+    // No ends the program without writing anything.
+    prompts.Answers = {TPrompts::No};
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(terminated);
+    EXPECT_TRUE(QDir(folder.path() + "/profiles").isEmpty());
+    EXPECT_EQ(prompts.Texts().count("Settings have changed - do you want to save?"), 3);
+}
+
+TEST_F(MainWindowTest, PollsForTheVersionWhileTheLinkIsDown)
+{
+    CreateOnPty();
+    EXPECT_EQ(window->tmrStatus->interval(), 50);
+    for (int i = 0; i < 3; ++i)
+        window->tmrStatusTimer();
+    EXPECT_EQ(Sent(), "@V\n@V\n@V\n");
+    EXPECT_EQ(window->tmrStatus->interval(), 100);
+    EXPECT_EQ(PanelColour(*window), QColor(0xFF, 0x00, 0x00));
+    // The version request is logged as other traffic.
+    ASSERT_GE(debug->lstDebug->count(), 1);
+    EXPECT_EQ(debug->lstDebug->item(0)->text(), "Tx>V");
+    EXPECT_EQ(debug->lstStatus->count(), 0);
+}
+
+TEST_F(MainWindowTest, FirstReplyConnectsAndAsksOnce)
+{
+    CreateOnPty();
+    const TEcu before = window->Ecu;
+    prompts.Answers = {TPrompts::No};
+    Feed("@V010203\r");
+    EXPECT_TRUE(window->Connected);
+    EXPECT_EQ(window->PanelText(0), "ECU Connected");
+    EXPECT_EQ(window->PanelText(1), "ECU Version v 1.2.3");
+    EXPECT_EQ(window->EcuVersionMajor, 1);
+    EXPECT_EQ(window->EcuVersionMinor, 2);
+    EXPECT_EQ(PanelColour(*window), QColor(0x00, 0xFF, 0x00));
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].text, "ECU Connected - upload values from ECU?");
+    EXPECT_EQ(prompts.Questions[0].buttons, TPrompts::Yes | TPrompts::No);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->Ecu.PositionCount, before.PositionCount);
+    EXPECT_TRUE(window->TxQueue.isEmpty());
+    EXPECT_TRUE(window->btnCapture->isEnabled());
+    EXPECT_TRUE(window->DownloadAllSettingsToECU1->isEnabled());
+
+    Feed(StatusLine(0, 0, 1, 0));
+    EXPECT_EQ(prompts.Questions.size(), 1u);
+    window->tmrStatusTimer();
+    EXPECT_EQ(Sent(), "@S\n");
+}
+
+TEST_F(MainWindowTest, StatusRepliesMoveTheDashboardWhileTheQuestionIsOpen)
+{
+    CreateOnPty();
+    float needle = -1;
+    bool lamp = false;
+    prompts.WhileOpen = [&](const QString &) {
+        Feed(StatusLine(1023, 0, 2, 0x01));
+        needle = window->BarrelGauge->Position();
+        lamp = window->UpshiftLed->Value();
+    };
+    Feed("@V010000\r");
+    EXPECT_FLOAT_EQ(needle, 360.0f);
+    EXPECT_TRUE(lamp);
+    EXPECT_EQ(prompts.Questions.size(), 1u) << "a nested message must not ask again";
+    EXPECT_FALSE(window->UploadPromptOpen);
+}
+
+TEST_F(MainWindowTest, SilenceDropsTheLinkAtTheSecondLinkTick)
+{
+    CreateOnPty();
+    Connect();
+    window->tmrLinkTimer();
+    EXPECT_TRUE(window->Connected);
+    window->tmrLinkTimer();
+    EXPECT_FALSE(window->Connected);
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    EXPECT_FALSE(window->btnCapture->isEnabled());
+    EXPECT_TRUE(window->UploadAllSettingsToEcu1->isEnabled());
+    EXPECT_EQ(window->PanelText(1), "ECU Version v 1.0.0");
+    window->tmrStatusTimer();
+    EXPECT_EQ(Sent(), "@V\n");
+
+    // The controller comes back: the question is asked again.
+    Feed(StatusLine(0, 0, 1, 0));
+    EXPECT_TRUE(window->Connected);
+    EXPECT_EQ(prompts.Questions.size(), 2u);
+}
+
+TEST_F(MainWindowTest, NoQuestionWhileTheProgressWindowIsShown)
+{
+    CreateOnPty();
+    progress->StartProgress("Upload from ECU", 4);
+    Feed("@V010000\r");
+    EXPECT_TRUE(window->Connected);
+    EXPECT_TRUE(prompts.Questions.empty());
+}
+
+TEST_F(MainWindowTest, StatusLabelsAndLamps)
+{
+    CreateOnPty();
+    Connect();
+    struct Row
+    {
+        int adc;
+        const char *gear;
+        const char *angle;
+    };
+    for (const Row &row :
+         {Row {0, "000", "000°"}, Row {5, "005", "002°"}, Row {1023, "1023", "360°"}}) {
+        Feed(StatusLine(row.adc, 7, 4, 0));
+        EXPECT_EQ(window->lblGear->text(), QString::fromUtf8(row.gear)) << row.adc;
+        EXPECT_EQ(window->lblAngle->text(), QString::fromUtf8(row.angle)) << row.adc;
+        EXPECT_EQ(window->lblAdc->text(), "007");
+        EXPECT_EQ(window->GearDisplay->Digit(), '3');
+    }
+    EXPECT_FLOAT_EQ(window->BarrelGauge->Position(), 360.0f);
+
+    Feed(StatusLine(100, 0, 1, 0x05));
+    EXPECT_TRUE(window->UpshiftLed->Value());
+    EXPECT_TRUE(window->EngineCutLed->Value());
+    EXPECT_FALSE(window->DownshiftLed->Value());
+    EXPECT_FALSE(window->BlipLed->Value());
+    EXPECT_EQ(window->lblStatus->text(), "05");
+    for (int bit = 0; bit < 8; ++bit)
+        EXPECT_EQ(debug->lstBits->item(bit)->checkState() == Qt::Checked, bit == 0 || bit == 2);
+}
+
+TEST_F(MainWindowTest, IndicesBeyondTheTablesAreNeverUsed)
+{
+    CreateOnPty();
+    Connect();
+    Feed(StatusLine(10, 0, 200, 0));
+    EXPECT_EQ(window->GearDisplay->Digit(), '?');
+
+    const auto delays = window->Ecu.SparkDelays;
+    Feed("@d0C7D\r"); // index 12
+    EXPECT_EQ(window->Ecu.SparkDelays, delays);
+
+    Feed("@r0002001400300024\r"); // slot 0 starts a new list
+    Feed("@r0CC8001400300024\r"); // slot 12, gear 200
+    ASSERT_EQ(window->Ecu.Ranges.Count(), 2);
+    EXPECT_EQ(window->Ecu.Ranges.Items(1).Gear, 200);
+    EXPECT_EQ(window->BarrelGauge->RangeCount(), 11);
+}
+
+TEST_F(MainWindowTest, ReceivedRanges)
+{
+    CreateOnPty();
+    Connect();
+    window->LinkMissedTicks = 1;
+    const int before = window->Ecu.Ranges.Count();
+    Feed("@r0300000000000000\r"); // an empty slot
+    EXPECT_EQ(window->Ecu.Ranges.Count(), before);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->LinkMissedTicks, 0);
+
+    Feed("@r0102001400300024\r"); // slot 1 appends to the list held
+    EXPECT_EQ(window->Ecu.Ranges.Count(), before + 1);
+    EXPECT_FALSE(window->SettingsChanged);
+
+    Feed("@r0003010001200110\r");
+    Feed("@r0105020002200210\r");
+    ASSERT_EQ(window->Ecu.Ranges.Count(), 2);
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_EQ(window->Ecu.Ranges.Items(0).Gear, 3);
+    EXPECT_EQ(window->Ecu.Ranges.Items(1).Gear, 5);
+    EXPECT_EQ(window->Ecu.Positions[5].Adc, 0x210);
+    EXPECT_FALSE(window->Ecu.Ranges.Items(0).Sampled);
+    EXPECT_EQ(window->BarrelGauge->RangeCount(), 2);
+}
+
+TEST_F(MainWindowTest, ReceivedSettingsGoIntoTheModelAsTheyCome)
+{
+    CreateOnPty();
+    Connect();
+    Feed("@p1007020A0A05202F\r");
+    EXPECT_EQ(window->Ecu.GearThresholdUpper, 0x10);
+    EXPECT_EQ(window->Ecu.PositionCount, 7);
+    EXPECT_EQ(window->Ecu.GearShiftType, 2);
+    EXPECT_EQ(window->Ecu.Debounce, 10);
+    EXPECT_EQ(window->Ecu.Ignore, 10);
+    EXPECT_EQ(window->Ecu.BarrelThreshold, 5);
+    EXPECT_EQ(window->Ecu.GearThresholdLower, 0x20);
+    EXPECT_EQ(window->Ecu.BlipTimeout, 0x2F);
+    // Ranges of gears above the new count are gone; the panel shows the rest.
+    for (int i = 0; i < window->Ecu.Ranges.Count(); ++i)
+        EXPECT_LT(window->Ecu.Ranges.Items(i).Gear, 7);
+    EXPECT_EQ(window->CellText(0, 7), "Fifth");
+
+    Feed("@f030A01F432\r");
+    EXPECT_TRUE(window->Ecu.UseFeedback);
+    EXPECT_TRUE(window->Ecu.UseCutAfterBlip);
+    EXPECT_EQ(window->Ecu.FeedbackWindow, 10);
+    EXPECT_EQ(window->Ecu.SparkCutTimeout, 500);
+    EXPECT_EQ(window->Ecu.CutAfterBlip, 0x32);
+    EXPECT_FALSE(window->SettingsChanged);
+}
+
+TEST_F(MainWindowTest, TxMessagesUncheckedWritesNothingButDrainsTheQueue)
+{
+    CreateOnPty();
+    debug->chkTx->setChecked(false);
+    window->ResetECU1Click();
+    window->tmrStatusTimer();
+    window->tmrStatusTimer();
+    EXPECT_TRUE(window->TxQueue.isEmpty());
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(debug->lstDebug->count(), 0);
+}
+
+TEST_F(MainWindowTest, ReceivedStatusIsLoggedOnlyWhenItChanges)
+{
+    CreateOnPty();
+    Connect();
+    const int other = debug->lstDebug->count();
+    Feed(StatusLine(100, 0, 1, 0));
+    Feed(StatusLine(100, 0, 1, 0));
+    Feed(StatusLine(101, 0, 1, 0));
+    EXPECT_EQ(debug->lstStatus->count(), 4); // the version line and three status lines
+    EXPECT_EQ(debug->lstDebug->count(), other + 2);
+    EXPECT_EQ(debug->lstDebug->item(0)->text(), "Rx>s0065000100");
+}

@@ -1,0 +1,139 @@
+// The File menu of the main window: new, open, save and save as, with the save prompt.
+
+#include "mainFixture.h"
+
+#include "profile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+
+class ProfileTest : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        Create();
+        window->show();
+        path = folder.path() + "/profiles/car.ini";
+    }
+
+    QByteArray Read(const QString &name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString path;
+};
+
+TEST_F(ProfileTest, SaveWithoutChangesDoesNothing)
+{
+    window->Save1Click();
+    EXPECT_EQ(prompts.FileDialogs, 0);
+}
+
+TEST_F(ProfileTest, FirstSaveAsksForAFileAndNamesTheWindow)
+{
+    window->SettingsChanged = true;
+    prompts.SaveNames = {path};
+    window->Save1Click();
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->ProfileFileName, path);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - car.ini");
+    const QByteArray text = Read(path).toLower();
+    EXPECT_TRUE(text.contains("fwdgears=2"));
+    EXPECT_TRUE(text.contains("barrelthreshold=14"));
+
+    // A later save goes to the same file without asking.
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_EQ(prompts.FileDialogs, 1);
+}
+
+TEST_F(ProfileTest, CancellingTheFileNameKeepsTheChanges)
+{
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+}
+
+TEST_F(ProfileTest, SavingOverAnExistingFileAsksFirst)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[mine]\nkeep=1\n");
+    file.close();
+    window->SettingsChanged = true;
+
+    prompts.SaveNames = {path};
+    prompts.Answers = {TPrompts::Cancel};
+    window->SaveAs1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"File exists - overwrite?"});
+    EXPECT_EQ(Read(path), "[mine]\nkeep=1\n");
+    EXPECT_TRUE(window->SettingsChanged);
+
+    prompts.SaveNames = {path};
+    prompts.Answers = {TPrompts::Ok};
+    window->SaveAs1Click();
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_TRUE(Read(path).contains("keep"));
+}
+
+TEST_F(ProfileTest, AFailedSaveSaysSoAndKeepsTheChanges)
+{
+    window->SettingsChanged = true;
+    const QString bad = folder.path() + "/missing/car.ini";
+    prompts.SaveNames = {bad};
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Unable to write to " + bad});
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_EQ(window->ProfileFileName, bad);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - car.ini");
+}
+
+TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[vehicle]\nfwdgears=1\nranges=1\ngearshifttype=2\nbarrelthreshold=20\n"
+               "[range0]\ngear=2\nlower=300\nupper=380\nadc=340\n[sparkdelays]\n1=77\n");
+    file.close();
+    prompts.OpenNames = {path};
+    window->Open1Click();
+    EXPECT_EQ(window->Ecu.PositionCount, 7);
+    EXPECT_EQ(window->Ecu.GearShiftType, 2);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), 1);
+    EXPECT_EQ(window->Ecu.Positions[2].Adc, 340);
+    EXPECT_EQ(window->Ecu.Positions[3].Adc, 0) << "old positions are cleared before reading";
+    EXPECT_EQ(window->Ecu.SparkDelays[2], 77);
+    EXPECT_EQ(window->Ecu.SparkDelays[3], 0);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->ProfileFileName, path);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - car.ini");
+    EXPECT_EQ(window->CellText(0, 7), "Fifth");
+    EXPECT_EQ(window->edtBarrelThreshold->text(), "7");
+}
+
+TEST_F(ProfileTest, NewAndOpenOfferToSaveFirst)
+{
+    window->SettingsChanged = true;
+    window->Ecu.Debounce = 9;
+    prompts.Answers = {TPrompts::Cancel};
+    window->New1Click();
+    EXPECT_EQ(window->Ecu.Debounce, 9);
+    EXPECT_TRUE(window->SettingsChanged);
+
+    prompts.Answers = {TPrompts::Cancel};
+    window->Open1Click();
+    EXPECT_EQ(prompts.FileDialogs, 0);
+
+    prompts.Answers = {TPrompts::No};
+    window->New1Click();
+    EXPECT_EQ(window->Ecu.Debounce, 1);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->windowTitle(), "Kestrova");
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+}

@@ -1,0 +1,179 @@
+// Bulk read and write of all settings, and the reset command, as they leave on the wire.
+
+#include "mainFixture.h"
+
+#include <QTest>
+
+namespace {
+
+// Splits what the port received into lines without "@" and LF.
+QStringList Lines(const std::string &bytes)
+{
+    QStringList lines;
+    for (const QString &line : QString::fromStdString(bytes).split('\n', Qt::SkipEmptyParts))
+        lines << line.mid(1);
+    return lines;
+}
+
+} // namespace
+
+class TransferTest : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        CreateOnPty();
+        Connect();
+        prompts.Questions.clear();
+    }
+
+    // Ticks both timers by hand until the sequence has finished and the queue is empty; returns
+    // every line sent and records each progress title seen.
+    QStringList Run()
+    {
+        std::string sent;
+        for (int guard = 0; guard < 200; ++guard) {
+            if (!window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty())
+                break;
+            if (window->tmrUpDownAll->isActive()) {
+                window->tmrUpDownAllTimer();
+                if (titles.isEmpty() || titles.last() != progress->windowTitle())
+                    titles << progress->windowTitle();
+            }
+            if (!window->TxQueue.isEmpty()) {
+                window->tmrStatusTimer();
+                sent += pty.Read(64, std::chrono::milliseconds(20));
+            }
+        }
+        sent += pty.Drain();
+        return Lines(sent);
+    }
+
+    QStringList titles;
+};
+
+TEST_F(TransferTest, ReadingAllSettingsWithSixForwardGears)
+{
+    window->SettingsChanged = false;
+    window->UploadAllSettingsToEcu1Click();
+    EXPECT_TRUE(prompts.Questions.empty()) << "matching versions need no confirmation";
+    EXPECT_EQ(progress->windowTitle(), "Progress (25 %)");
+    EXPECT_TRUE(progress->isVisible());
+    titles << progress->windowTitle();
+
+    const QStringList lines = Run();
+    QStringList expected {"P", "F"};
+    for (int slot = 0; slot < 10; ++slot)
+        expected << QString::asprintf("R%02X", slot);
+    expected << "F";
+    for (int index = 2; index <= 6; ++index)
+        expected << QString::asprintf("D%02X", index);
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(titles,
+              (QStringList {"Progress (25 %)", "Progress (50 %)", "Progress (75 %)",
+                            "Progress (100 %)"}));
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), 0) << "the gears step empties the list for the replies";
+    EXPECT_FALSE(window->Refreshing);
+}
+
+TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
+{
+    window->Ecu.Ranges.Clear();
+    const int bounds[3][4] = {{0, 70, 98, 84}, {1, 214, 242, 228}, {2, 326, 354, 340}};
+    for (const auto &b : bounds) {
+        TGearData &r = window->Ecu.Ranges.Add();
+        r.Gear = static_cast<std::uint8_t>(b[0]);
+        r.Lower = b[1];
+        r.Upper = b[2];
+        r.Adc = static_cast<std::uint16_t>(b[3]);
+    }
+    window->SettingsChanged = false;
+    prompts.Answers = {TPrompts::Yes};
+    window->DownloadAllSettingsToECU1Click();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].text,
+              "This will overwrite all existing settings in the ECU\rDo you wish to continue?");
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Warning);
+
+    const QStringList lines = Run();
+    QStringList expected {"p4E0801017D0E457D", "f0005006400", "r0000004600620054",
+                          "r010100D600F200E4", "r0202014601620154"};
+    for (int slot = 3; slot < 10; ++slot)
+        expected << QString::asprintf("r%02XFF000000000000", slot);
+    expected << "d027D"
+             << "d0373"
+             << "d0464"
+             << "d055A"
+             << "d0650"
+             << "d0746"
+             << "d0800";
+    EXPECT_EQ(lines, expected);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_FALSE(progress->isVisible());
+}
+
+TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
+{
+    prompts.Answers = {TPrompts::No};
+    window->DownloadAllSettingsToECU1Click();
+    EXPECT_TRUE(window->TxQueue.isEmpty());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(window->tmrUpDownAll->isActive());
+}
+
+TEST_F(TransferTest, ASecondStartIsBusy)
+{
+    window->UploadAllSettingsToEcu1Click();
+    window->tmrUpDownAllTimer();
+    const int step = window->UpDownStep;
+    const QStringList queued = window->TxQueue;
+    window->UploadAllSettingsToEcu1Click();
+    window->DownloadAllSettingsToECU1Click();
+    EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy"}));
+    EXPECT_EQ(window->UpDownStep, step);
+    EXPECT_EQ(window->TxQueue, queued);
+}
+
+TEST_F(TransferTest, VersionMismatchIsAskedFirst)
+{
+    window->EcuVersionMajor = 1;
+    window->EcuVersionMinor = 2; // the program is 1.0
+    prompts.Answers = {TPrompts::No};
+    window->UploadAllSettingsToEcu1Click();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    const QString warning = "PC and GCU software versions do not match.\rContinue with upload?";
+    EXPECT_EQ(prompts.Questions[0].text, warning);
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Warning);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(window->TxQueue.isEmpty());
+
+    prompts.Answers = {TPrompts::No};
+    window->DownloadAllSettingsToECU1Click();
+    EXPECT_EQ(prompts.Questions.back().text, warning);
+    EXPECT_EQ(prompts.Questions.size(), 2u);
+
+    // Yes goes on with the sequence.
+    prompts.Answers = {TPrompts::Yes};
+    window->UploadAllSettingsToEcu1Click();
+    EXPECT_TRUE(window->tmrUpDownAll->isActive());
+}
+
+TEST_F(TransferTest, ResetQueuesASingleLine)
+{
+    window->ResetECU1Click();
+    EXPECT_EQ(window->TxQueue, QStringList {"@X\n"});
+    EXPECT_EQ(Run(), QStringList {"X"});
+}
+
+TEST_F(TransferTest, YesToTheLinkQuestionStartsARead)
+{
+    window->tmrLinkTimer();
+    window->tmrLinkTimer();
+    ASSERT_FALSE(window->Connected);
+    prompts.Answers = {TPrompts::Yes};
+    Feed("@V010000\r");
+    EXPECT_TRUE(window->tmrUpDownAll->isActive());
+    EXPECT_EQ(Run().first(), "P");
+}
