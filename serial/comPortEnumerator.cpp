@@ -7,6 +7,8 @@
 #endif
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -140,13 +142,13 @@ void WindowsSources(QStringList &present, QList<TPortInfo> &known)
     if (!enumerators.IsOpen())
         return;
     for (const QString &e : enumerators.SubKeys()) {
-        const QString ePath = root + u'\\' + e;
+        const QString ePath = root + QLatin1Char('\\') + e;
         const RegKey devices(HKEY_LOCAL_MACHINE, ePath);
         for (const QString &d : devices.SubKeys()) {
-            const QString dPath = ePath + u'\\' + d;
+            const QString dPath = ePath + QLatin1Char('\\') + d;
             const RegKey instances(HKEY_LOCAL_MACHINE, dPath);
             for (const QString &i : instances.SubKeys()) {
-                const QString iPath = dPath + u'\\' + i;
+                const QString iPath = dPath + QLatin1Char('\\') + i;
                 const RegKey instance(HKEY_LOCAL_MACHINE, iPath);
                 if (!instance.IsOpen()
                     || instance.String(QStringLiteral("class"))
@@ -156,7 +158,8 @@ void WindowsSources(QStringList &present, QList<TPortInfo> &known)
                 TPortInfo info;
                 info.FriendlyName = instance.String(QStringLiteral("friendlyName"));
                 info.DeviceDescription = instance.String(QStringLiteral("devicedesc"));
-                const RegKey parameters(HKEY_LOCAL_MACHINE, iPath + u"\\device Parameters");
+                const RegKey parameters(HKEY_LOCAL_MACHINE,
+                                        iPath + QStringLiteral("\\device Parameters"));
                 if (parameters.IsOpen())
                     info.Name = parameters.String(QStringLiteral("portname"));
                 if (!info.Name.isEmpty())
