@@ -1,0 +1,109 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr int kStartMs = 10'000;
+constexpr int kReplyMs = 5'000;
+
+// Sends one request on the device and returns the reply line (up to its CR).
+std::string Ask(const QString &device, const std::string &request)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return "cannot open";
+    termios tio {};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    std::string reply;
+    if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+        (void)QTest::qWaitFor(
+            [&] {
+                char buffer[64];
+                ssize_t n;
+                while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+                    reply.append(buffer, static_cast<std::size_t>(n));
+                return reply.find('\r') != std::string::npos;
+            },
+            kReplyMs);
+    }
+    ::close(fd);
+    return reply;
+}
+
+QString ReadLine(QProcess &process)
+{
+    (void)QTest::qWaitFor([&] { return process.canReadLine() || process.waitForReadyRead(50); },
+                          kStartMs);
+    return QString::fromLocal8Bit(process.readLine()).trimmed();
+}
+
+} // namespace
+
+TEST(EcuSimProgram, PrintsTheDeviceFirstServesItAndCleansUpOnTerminate)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("ttyECU"));
+
+    QProcess sim;
+    sim.start(
+        QStringLiteral(ECU_SIM_BINARY),
+        {QStringLiteral("--link"), link, QStringLiteral("--version"), QStringLiteral("1.2.3")});
+    ASSERT_TRUE(sim.waitForStarted(kStartMs));
+
+    const QString device = ReadLine(sim);
+    EXPECT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device.toStdString();
+    EXPECT_EQ(Ask(device, "@V\n"), "@V010203\r");
+    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link.toStdString())));
+    EXPECT_EQ(QString::fromStdString(fs::read_symlink(link.toStdString()).string()), device);
+    EXPECT_EQ(Ask(link, "@F\n"), "@f0306009614\r");
+
+    // Commands are acknowledged; the end of stdin leaves it running.
+    sim.write("3\n");
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("holding gear 3"));
+    sim.write("bogus\n");
+    EXPECT_TRUE(ReadLine(sim).startsWith(QStringLiteral("unknown command")));
+    sim.closeWriteChannel();
+    EXPECT_FALSE(sim.waitForFinished(300));
+    EXPECT_EQ(sim.state(), QProcess::Running);
+    EXPECT_EQ(Ask(device, "@V\n"), "@V010203\r");
+
+    sim.terminate(); // SIGTERM
+    ASSERT_TRUE(sim.waitForFinished(kStartMs));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link.toStdString()))) << "link removed on exit";
+}
+
+TEST(EcuSimProgram, QuitCommandEndsItAndBadOptionsAreRefused)
+{
+    QProcess sim;
+    sim.start(QStringLiteral(ECU_SIM_BINARY), {});
+    ASSERT_TRUE(sim.waitForStarted(kStartMs));
+    const QString device = ReadLine(sim);
+    EXPECT_EQ(Ask(device, "@V\n"), "@V010000\r") << "defaults to the tool's own version";
+    sim.write("q\n");
+    ASSERT_TRUE(sim.waitForFinished(kStartMs));
+    EXPECT_EQ(sim.exitCode(), 0);
+
+    for (const char *bad : {"--version=1.x.3", "--delay=-5", "--noise=2"}) {
+        QProcess refused;
+        refused.start(QStringLiteral(ECU_SIM_BINARY), {QString::fromLatin1(bad)});
+        ASSERT_TRUE(refused.waitForFinished(kStartMs)) << bad;
+        EXPECT_NE(refused.exitCode(), 0) << bad;
+        EXPECT_TRUE(refused.readAllStandardOutput().isEmpty()) << bad;
+    }
+}
