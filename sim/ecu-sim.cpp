@@ -166,22 +166,22 @@ int main(int argc, char *argv[])
                      qPrintable(parser.value(linkOption)));
         return 1;
     }
-    Print(server.DevicePath().toStdString());
-
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return 1;
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of our stdout that went away must not end the simulator.
+    signal(SIGPIPE, SIG_IGN);
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
                      [] { QCoreApplication::quit(); });
+
+    Print(server.DevicePath().toStdString());
 
     // Commands on stdin. Its end does not quit: scripts run the simulator in the background.
     std::optional<QSocketNotifier> input;

@@ -295,7 +295,9 @@ void TEcuSimulator::PowerOn()
     dwellMs_ = DwellFor(0);
     // A held gearbox stays where the driver holds it; a restart only restarts the walk.
     fromGear_ = toGear_ = held_ ? heldGear_ : kGearNeutral;
-    fromAdc_ = toAdc_ = std::max(0, TargetPosition(fromGear_));
+    if (TargetPosition(fromGear_) < 0)
+        fromGear_ = toGear_ = heldGear_ = kGearNeutral; // the held gear lost its range
+    fromAdc_ = toAdc_ = TargetPosition(fromGear_);
 }
 
 void TEcuSimulator::StartShift(int target)
@@ -396,6 +398,11 @@ void TEcuSimulator::ResumeWalk()
     if (!held_)
         return;
     held_ = false;
+    // Carry on from the held gear's place in the route, so the next shift is to a neighbour.
+    const std::vector<int> route = WalkRoute();
+    const auto here = std::find(route.begin(), route.end(), heldGear_);
+    if (here != route.end())
+        routeStep_ = static_cast<int>((here - route.begin() + 1) % std::ssize(route));
     if (phase_ == TPhase::Dwell) {
         phaseMs_ = 0;
         dwellMs_ = DwellFor(routeStep_);
