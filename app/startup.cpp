@@ -49,9 +49,10 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
 int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orbanel"));
+    // The application's title for the task bar. No display name is set: Qt would append it to
+    // every window caption.
+    QApplication::setApplicationName(QStringLiteral("Kestrova Lumarix"));
     QApplication::setOrganizationName(QStringLiteral("Kestrova"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kestrova Lumarix"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
 
     TWidgetPrompts prompts;
