@@ -241,9 +241,9 @@ bool TQV3318EncDec::DecodeLine(std::string_view line, TQV3318MessageRec &message
     }
     message = TQV3318MessageRec {};
     message.MsgType = static_cast<std::uint8_t>(type);
-    const TTypeSpec &spec = kTypes[type];
-    if (spec.DecodeFields) {
-        for (const TFieldSpec &field : spec.Fields) {
+    const TTypeSpec &layout = kTypes[type];
+    if (layout.DecodeFields) {
+        for (const TFieldSpec &field : layout.Fields) {
             if (field.Set != nullptr) {
                 field.Set(message, ParseField(line, field.Position, field.Width));
             }
