@@ -9,11 +9,11 @@
 // Gear position index 0..10: R, N, 1st .. 7th, x, and one spare index.
 inline constexpr int kPositionSlots = 11;
 inline constexpr std::string_view GearLetters = "RN1234567x";
-inline constexpr std::array<std::string_view, 9> GearNames = {
-    "Reverse", "Neutral", "First", "Second", "Third", "Fourth", "Fifth", "Sixth", "Seventh"};
+inline constexpr std::array<std::string_view, 9> GearNames
+    = {"Reverse", "Neutral", "First", "Second", "Third", "Fourth", "Fifth", "Sixth", "Seventh"};
 // 0xRRGGBB per gear position index 0..8.
-inline constexpr std::array<std::uint32_t, 9> GearColours = {
-    0xFF0000, 0x0000FF, 0x008000, 0xC0DCC0, 0x00FF00, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xA6CAF0};
+inline constexpr std::array<std::uint32_t, 9> GearColours
+    = {0xFF0000, 0x0000FF, 0x008000, 0xC0DCC0, 0x00FF00, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xA6CAF0};
 
 // Full scale of the barrel sensor and the two conversions used on it.
 inline constexpr int kAdcMax = 1023;
@@ -44,7 +44,7 @@ public:
     void SetPositionCount(int count);
 
     std::int32_t PositionCount = 0;
-    std::array<TGearData, kPositionSlots> Positions{}; // Positions[i].Gear == i
+    std::array<TGearData, kPositionSlots> Positions {}; // Positions[i].Gear == i
     TGearDataList Ranges;
     std::int32_t GearShiftType = 0;
     std::int32_t GearThresholdUpper = 0;
@@ -55,7 +55,7 @@ public:
     bool UseFeedback = false;
     bool UseCutAfterBlip = false;
     std::int32_t FeedbackWindow = 0;
-    std::array<std::int32_t, kPositionSlots> SparkDelays{};
+    std::array<std::int32_t, kPositionSlots> SparkDelays {};
     std::int32_t SparkCutTimeout = 0;
     std::int32_t BlipTimeout = 0;
     std::int32_t CutAfterBlip = 0;

@@ -13,5 +13,6 @@ void LoadDefaults(TEcu &ecu);
 void ReadProfile(const std::string &fileName, TEcu &ecu);
 
 // Writes the model into the profile, keeping the file's unrelated sections and keys. The file is
-// replaced in one step, so a failed save leaves the old file whole. False when it cannot be written.
+// replaced in one step, so a failed save leaves the old file whole. False when it cannot be
+// written.
 bool WriteProfile(const std::string &fileName, const TEcu &ecu);
