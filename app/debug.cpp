@@ -128,16 +128,6 @@ void TfrmDebug::SetRangeLines(const QStringList &lines)
     lstRanges->addItems(lines);
 }
 
-QString TfrmDebug::RangeLine(int position, QChar gearLetter, int lower, int adc, int upper)
-{
-    return QString("[%1] gear %2 low %3 adc %4 high %5")
-        .arg(position)
-        .arg(gearLetter)
-        .arg(lower)
-        .arg(adc)
-        .arg(upper);
-}
-
 bool TfrmDebug::TxEnabled() const
 {
     return chkTx->isChecked();

@@ -35,8 +35,6 @@ public:
     void ShowBits(quint8 statusBits);
     // Replaces the range list.
     void SetRangeLines(const QStringList &lines);
-    // One line of the range list: "[%d] gear %s low %d adc %d high %d".
-    static QString RangeLine(int position, QChar gearLetter, int lower, int adc, int upper);
     // Whether outgoing lines may be written ("Tx messages" checked).
     bool TxEnabled() const;
 

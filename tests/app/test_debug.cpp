@@ -142,9 +142,8 @@ TEST(Debug, UncheckedDebugFreezesLogsButBitsKeepFollowingAndOverrideHandTicks)
 TEST(Debug, RangeListIsReplacedWholeAndTxSwitchIsRead)
 {
     TfrmDebug frm;
-    EXPECT_EQ(TfrmDebug::RangeLine(10, 'x', 0, 1023, 1023), "[10] gear x low 0 adc 1023 high 1023");
     frm.SetRangeLines({"a", "b", "c"});
-    frm.SetRangeLines({TfrmDebug::RangeLine(0, 'N', 1, 2, 3)});
+    frm.SetRangeLines({"[0] gear N low 1 adc 2 high 3"});
     EXPECT_EQ(Lines(frm.lstRanges), QStringList({"[0] gear N low 1 adc 2 high 3"}));
 
     frm.chkTx->setChecked(false);

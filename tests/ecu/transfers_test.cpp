@@ -1,0 +1,157 @@
+#include "panelRules.h"
+#include "transfers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Encoded(const TMessageList &messages)
+{
+    TQV3318EncDec codec;
+    std::vector<std::string> lines;
+    for (const TQV3318MessageRec &m : messages)
+        lines.push_back(codec.Encode(m));
+    return lines;
+}
+
+TQV3318MessageRec Range(int index, int gear, int lower, int upper, int adc)
+{
+    TQV3318MessageRec m;
+    m.MsgType = mtRange;
+    m.Index = static_cast<std::uint8_t>(index);
+    m.Gear = static_cast<std::uint8_t>(gear);
+    m.Lower = static_cast<std::uint16_t>(lower);
+    m.Upper = static_cast<std::uint16_t>(upper);
+    m.Adc = static_cast<std::uint16_t>(adc);
+    return m;
+}
+
+} // namespace
+
+TEST(Transfers, ReadStepsAskForEveryCutDurationBelowTheTopGear)
+{
+    EXPECT_EQ(Encoded(ParamsReadStep()), std::vector<std::string> {"@P\n"});
+    const auto gears = Encoded(GearsReadStep());
+    ASSERT_EQ(gears.size(), 11u);
+    EXPECT_EQ(gears.front(), "@F\n");
+    EXPECT_EQ(gears.back(), "@R09\n");
+    // A grid of seven rows (six positions): first to third gear.
+    EXPECT_EQ(Encoded(SparksReadStep(7)),
+              (std::vector<std::string> {"@F\n", "@D02\n", "@D03\n", "@D04\n"}));
+    EXPECT_EQ(Encoded(SparksReadStep(10)).size(), 7u);
+}
+
+TEST(Transfers, WriteStepsSendTheLowBitsAndFillEmptySlots)
+{
+    TEcu ecu;
+    ecu.SetPositionCount(6);
+    ecu.GearThresholdUpper = 0x1FF; // only the low byte travels
+    ecu.UseFeedback = true;
+    ecu.UseCutAfterBlip = true;
+    ecu.SparkCutTimeout = 0x10064;
+    ecu.SparkDelays[6] = 300;
+    TGearData &r = ecu.Ranges.Add();
+    r.Gear = 1;
+    r.Lower = 1009;
+    r.Upper = 12;
+    r.Adc = 1023;
+
+    EXPECT_EQ(Encoded(ParamsWriteStep(ecu)).front(), "@pFF06000000000000\n");
+    const auto gears = Encoded(GearsWriteStep(ecu));
+    ASSERT_EQ(gears.size(), 11u);
+    EXPECT_EQ(gears[0], "@f0300006400\n");
+    EXPECT_EQ(gears[1], "@r000103F1000C03FF\n");
+    EXPECT_EQ(gears[10], "@r09FF000000000000\n");
+    const auto sparks = Encoded(SparksWriteStep(ecu));
+    ASSERT_EQ(sparks.size(), 5u); // indices 2..6
+    EXPECT_EQ(sparks.back(), "@d062C\n");
+
+    // More than ten ranges all go out, with no empty slots after them.
+    for (int i = 0; i < 11; ++i)
+        ecu.Ranges.Add();
+    EXPECT_EQ(GearsWriteStep(ecu).size(), 13u);
+    // A position count beyond the table stops at its last index.
+    ecu.PositionCount = 40;
+    EXPECT_EQ(SparksWriteStep(ecu).size(), 9u);
+}
+
+TEST(Transfers, ReceivedRangesStartAFreshListAtSlotZero)
+{
+    TEcu ecu;
+    ecu.Ranges.Add();
+    EXPECT_FALSE(ApplyRange(ecu, Range(0, 2, 0, 0, 5))) << "Upper 0 is an empty slot";
+    EXPECT_EQ(ecu.Ranges.Count(), 1);
+
+    EXPECT_TRUE(ApplyRange(ecu, Range(0, 2, 300, 380, 340)));
+    EXPECT_TRUE(ApplyRange(ecu, Range(1, 200, 1, 2, 3)));
+    ASSERT_EQ(ecu.Ranges.Count(), 2);
+    EXPECT_EQ(ecu.Positions[2].Adc, 340);
+    EXPECT_EQ(ecu.Ranges.Items(1).Gear, 200);
+    EXPECT_FALSE(ecu.Ranges.Items(0).Sampled);
+}
+
+TEST(Transfers, ReceivedCutDurationsOutsideTheTableAreIgnored)
+{
+    TEcu ecu;
+    TQV3318MessageRec m;
+    m.MsgType = mtSparkDelay;
+    m.Index = 10;
+    m.Value = 77;
+    EXPECT_TRUE(ApplySparkDelay(ecu, m));
+    EXPECT_EQ(ecu.SparkDelays[10], 77);
+    m.Index = 11;
+    EXPECT_FALSE(ApplySparkDelay(ecu, m));
+}
+
+TEST(Transfers, MarkersGoWithSampledRangesAndOneSampleForAWrappedGear)
+{
+    TGearDataList ranges;
+    EXPECT_EQ(RangeMarkerCount(ranges, 4), 4) << "no ranges keep the count";
+    for (int gear : {0, 1, 2, 0}) {
+        TGearData &r = ranges.Add();
+        r.Gear = static_cast<std::uint8_t>(gear);
+        r.Sampled = true;
+    }
+    EXPECT_EQ(RangeMarkerCount(ranges, 0), 3);
+    ranges.Items(3).Gear = 5;
+    EXPECT_EQ(RangeMarkerCount(ranges, 0), 4);
+    ranges.Items(0).Sampled = false;
+    EXPECT_EQ(RangeMarkerCount(ranges, 9), 0);
+}
+
+TEST(Transfers, RangeLinesNameTheGearByItsLetter)
+{
+    TGearData r;
+    r.Gear = 2;
+    r.Lower = 326;
+    r.Adc = 340;
+    r.Upper = 354;
+    EXPECT_EQ(RangeLine(2, r), "[2] gear 1 low 326 adc 340 high 354");
+    r.Gear = 9;
+    EXPECT_EQ(RangeLine(10, r), "[10] gear x low 326 adc 340 high 354");
+    r.Gear = 40;
+    EXPECT_EQ(RangeLine(0, r), "[0] gear ? low 326 adc 340 high 354");
+}
+
+TEST(PanelRules, OnlySignedDecimalIntegersAreNumbers)
+{
+    const std::pair<const char *, std::optional<std::int32_t>> rows[] = {
+        {"42", 42},
+        {"-5", -5},
+        {" 7 ", 7},
+        {"+3", 3},
+        {"", std::nullopt},
+        {"abc", std::nullopt},
+        {"12abc", std::nullopt},
+        {"0x10", std::nullopt},
+        {"+-1", std::nullopt},
+        {"-", std::nullopt},
+        {"2147483647", 2147483647},
+        {"2147483648", std::nullopt},
+    };
+    for (const auto &[text, expected] : rows)
+        EXPECT_EQ(ParseDecimal(text), expected) << '"' << text << '"';
+    EXPECT_EQ(Clamp(-3, 0, 10), 0);
+    EXPECT_EQ(Clamp(30, 0, 10), 10);
+    EXPECT_EQ(Clamp(4, 0, 10), 4);
+}
