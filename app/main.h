@@ -272,6 +272,4 @@ private:
     TAuxWindows aux_;
     QButtonGroup *sensorGroup_ = nullptr;
     QButtonGroup *strategyGroup_ = nullptr;
-    QString decodingLine_;
-    bool shown_ = false;
 };
