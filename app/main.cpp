@@ -5,7 +5,9 @@
 #include "comms.h"
 #include "compassRange.h"
 #include "debug.h"
+#include "ecuLink.h"
 #include "ledLamp.h"
+#include "linkRules.h"
 #include "progress.h"
 #include "serialDriver.h"
 #include "statusPanels.h"
@@ -31,12 +33,6 @@ constexpr int kClientHeight = 664;
 constexpr int kSettingsWidth = 760;
 constexpr int kDashWidth = 258;
 constexpr int kStatusBarHeight = 19;
-
-constexpr int kStatusFirstTickMs = 50;
-constexpr int kStatusPollMs = 100;
-constexpr int kLinkTickMs = 1500;
-constexpr int kLinkLostAfterTicks = 2;
-constexpr int kTransferTickMs = 10;
 
 const QString kConnectedText = QStringLiteral("ECU Connected");
 const QString kDisconnectedText = QStringLiteral("ECU Disconnected");
@@ -454,21 +450,13 @@ void TfrmMain::QueueAll(const std::vector<TQV3318MessageRec> &messages)
 void TfrmMain::tmrStatusTimer()
 {
     const bool transmit = !aux_.Debug || aux_.Debug->TxEnabled();
-    std::string line;
-    if (TxQueue.isEmpty()) {
-        TQV3318MessageRec poll;
-        poll.MsgType = Connected ? mtStatusRequest : mtVersion;
-        line = Codec.Encode(poll);
-        if (transmit)
-            CommPort->SendText(line);
-        if (tmrStatus->interval() != kStatusPollMs)
-            tmrStatus->setInterval(kStatusPollMs);
-    } else {
-        line = TxQueue.first().toStdString();
-        if (transmit)
-            CommPort->SendText(line);
-        TxQueue.removeFirst();
-    }
+    const bool idle = TxQueue.isEmpty();
+    // A queued line leaves the queue whether or not it was sent.
+    const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
+    if (transmit)
+        CommPort->SendText(line);
+    if (idle && tmrStatus->interval() != kStatusPollMs)
+        tmrStatus->setInterval(kStatusPollMs);
     if (transmit && line.size() >= 2) {
         const QString text = QString::fromStdString(line.substr(1, line.size() - 2));
         LogLine(text.startsWith(QLatin1Char('S')) ? lkStatus : lkOther, QStringLiteral("Tx"), text);
@@ -579,8 +567,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 
 void TfrmMain::tmrLinkTimer()
 {
-    ++LinkMissedTicks;
-    if (LinkMissedTicks >= kLinkLostAfterTicks) {
+    if (LinkTick(LinkMissedTicks)) {
         SetConnected(false);
         btnCapture->setEnabled(false);
     }

@@ -5,23 +5,18 @@
 
 #include "about.h"
 #include "compassRange.h"
+#include "linkRules.h"
 #include "progress.h"
 #include "transfers.h"
 
 #include <QTableWidget>
 #include <QTimer>
 
-namespace {
-constexpr int kTransferSteps = 4;
-constexpr int kUploadFirstStep = 3;
-constexpr int kDownloadFirstStep = -3;
-} // namespace
-
 bool TfrmMain::VersionCheck()
 {
     const std::int64_t major = aux_.About ? aux_.About->VersionMajor : 0;
     const std::int64_t minor = aux_.About ? aux_.About->VersionMinor : 0;
-    if (major == EcuVersionMajor && minor == EcuVersionMinor)
+    if (VersionsMatch(major, minor, EcuVersionMajor, EcuVersionMinor))
         return true;
     return Ask(TPrompts::Warning,
                QStringLiteral("PC and GCU software versions do not match.\rContinue with upload?"),
@@ -38,10 +33,10 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
         return;
     }
     if (aux_.Progress) {
-        aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferSteps);
+        aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();
     }
-    UpDownStep = kUploadFirstStep;
+    UpDownStep = kReadFirstStep;
     tmrUpDownAll->start();
 }
 
@@ -60,10 +55,10 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
         != TPrompts::Yes)
         return;
     if (aux_.Progress) {
-        aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferSteps);
+        aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();
     }
-    UpDownStep = kDownloadFirstStep;
+    UpDownStep = kWriteFirstStep;
     tmrUpDownAll->start();
 }
 
@@ -80,7 +75,7 @@ void TfrmMain::tmrUpDownAllTimer()
         RefreshSettings();
         return;
     }
-    if (TxQueue.size() >= 2)
+    if (!TransferStepReady(static_cast<std::size_t>(TxQueue.size())))
         return;
     if (aux_.Progress)
         aux_.Progress->StepProgress();
@@ -106,13 +101,13 @@ void TfrmMain::tmrUpDownAllTimer()
     default:
         break;
     }
-    UpDownStep += UpDownStep > 0 ? -1 : 1;
+    UpDownStep = NextTransferStep(UpDownStep);
 }
 
 void TfrmMain::WaitForQueue()
 {
     // The status timer keeps sending underneath the message box, so the queue drains.
-    while (TxQueue.size() >= 2)
+    while (!TransferStepReady(static_cast<std::size_t>(TxQueue.size())))
         Ask(TPrompts::Information, QStringLiteral("Messages queued"), TPrompts::Ok);
 }
 

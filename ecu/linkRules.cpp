@@ -1,0 +1,62 @@
+#include "linkRules.h"
+
+#include <algorithm>
+
+namespace {
+// The grid shows at most the nine named positions and its heading row.
+constexpr int kGridMaxRows = 10;
+} // namespace
+
+TMessageType PollType(bool connected)
+{
+    return connected ? mtStatusRequest : mtVersion;
+}
+
+bool LinkTick(int &missedTicks)
+{
+    ++missedTicks;
+    return missedTicks >= kLinkLostAfterTicks;
+}
+
+bool VersionsMatch(std::int64_t programMajor, std::int64_t programMinor, std::int64_t ecuMajor,
+                   std::int64_t ecuMinor)
+{
+    return programMajor == ecuMajor && programMinor == ecuMinor;
+}
+
+bool TransferStepReady(std::size_t waitingLines)
+{
+    return waitingLines <= kTransferMaxWaiting;
+}
+
+int NextTransferStep(int step)
+{
+    if (step == 0)
+        return 0;
+    return step > 0 ? step - 1 : step + 1;
+}
+
+TMessageList TransferStepLines(int step, const TEcu &ecu, int gridRowCount)
+{
+    switch (step) {
+    case 3:
+        return ParamsReadStep();
+    case 2:
+        return GearsReadStep();
+    case 1:
+        return SparksReadStep(gridRowCount);
+    case -3:
+        return ParamsWriteStep(ecu);
+    case -2:
+        return GearsWriteStep(ecu);
+    case -1:
+        return SparksWriteStep(ecu);
+    default:
+        return {};
+    }
+}
+
+int GridRowCountFor(int positionCount)
+{
+    return std::clamp(positionCount, 0, kGridMaxRows - 1) + 1;
+}

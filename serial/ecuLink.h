@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Ecu.h"
+#include "encdec.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+
+class QTimer;
+class TSerialPortDriver;
+
+// One status tick's line: the oldest queued line, taken off the queue, or the poll for the link
+// state when nothing waits. The main window's status timer and TEcuLink's both send this.
+std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec);
+
+// A link to the controller without a window: the serial driver, the codec, the outgoing queue and
+// the status, link and transfer timers, run on the same rules and at the same pace as the main
+// window's, and a settings model that received settings go into and transfers write from. The
+// command-line program owns one; everything runs on the thread that created it.
+class TEcuLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TEcuLink(QObject *parent = nullptr);
+    ~TEcuLink() override;
+
+    // Opens the port at the controller's line settings and starts the status and link timers
+    // with the link down. False when the port cannot be opened; nothing runs then.
+    bool Open(const QString &portName);
+    void Close();
+    bool IsOpen() const;
+
+    void QueueMessage(const TQV3318MessageRec &message);
+    // Starts a read (kReadFirstStep) or a write (kWriteFirstStep) of all settings; false while
+    // one runs.
+    bool StartTransfer(int firstStep);
+    bool TransferRunning() const;
+
+    // The timers' work, public so tests can tick by hand.
+    void tmrStatusTimer();
+    void tmrLinkTimer();
+    void tmrUpDownAllTimer();
+    void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
+    void DispatchMessage(const TQV3318MessageRec &message);
+
+    TEcu Ecu;
+    TQV3318EncDec Codec;
+    TSerialPortDriver *CommPort = nullptr;
+    QStringList TxQueue;
+    bool Connected = false;
+    int LinkMissedTicks = 0;
+    int UpDownStep = 0;
+    bool VersionKnown = false;
+    std::int32_t EcuVersionMajor = 0;
+    std::int32_t EcuVersionMinor = 0;
+    std::string EcuVersionText;
+    // Status requests sent and status replies received since the port opened. Replies come in
+    // the order of the requests, so the reply to a status request sent after some lines proves
+    // that everything those lines asked for has been answered.
+    int StatusRequestsSent = 0;
+    int StatusRepliesReceived = 0;
+
+    QTimer *tmrStatus = nullptr;
+    QTimer *tmrLink = nullptr;
+    QTimer *tmrUpDownAll = nullptr;
+
+Q_SIGNALS:
+    void LinkUp();
+    void LinkLost();
+    // After the message has been applied to Ecu.
+    void MessageReceived(const TQV3318MessageRec &message);
+    void LineSent(const QString &line);
+    void TransferFinished();
+};
