@@ -1,0 +1,353 @@
+#include "cliRunner.h"
+
+#include "cliOptions.h"
+#include "comPortEnumerator.h"
+#include "ecuLink.h"
+#include "linkRules.h"
+#include "portProblem.h"
+#include "portSetting.h"
+#include "profile.h"
+#include "settingsDifferences.h"
+#include "statusFormat.h"
+
+#include "orbanel_version.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <atomic>
+#include <functional>
+#include <map>
+
+namespace {
+
+std::atomic<bool> stopRequested {false};
+static_assert(std::atomic<bool>::is_always_lock_free, "stop flag is set from a signal handler");
+
+// The requests a read sends, and the letter of the reply each expects.
+const std::map<char, char> kReplyOf = {{'P', 'p'}, {'F', 'f'}, {'R', 'r'}, {'D', 'd'}};
+
+class TCliRun
+{
+public:
+    TCliRun(const TCliOptions &options, QTextStream &out, QTextStream &err)
+        : options_(options), out_(out), err_(err)
+    {
+        QObject::connect(&link_, &TEcuLink::LinkLost, &link_, [this] { lost_ = true; });
+        QObject::connect(&link_, &TEcuLink::TransferFinished, &link_,
+                         [this] { transferFinished_ = true; });
+        QObject::connect(&link_, &TEcuLink::LineSent, &link_, [this](const QString &line) {
+            if (counting_ && line.size() >= 2)
+                ++sent_[line[1].toLatin1()];
+        });
+        QObject::connect(&link_, &TEcuLink::MessageReceived, &link_,
+                         [this](const TQV3318MessageRec &message) {
+                             if (counting_)
+                                 ++received_[MessageLetters[message.MsgType]];
+                         });
+    }
+
+    int Run()
+    {
+        switch (options_.Command) {
+        case ccPorts:
+            return Ports();
+        case ccRead:
+            return Read();
+        case ccWrite:
+            return Write();
+        case ccCompare:
+            return Compare();
+        case ccMonitor:
+            return Monitor();
+        case ccReset:
+            return Reset();
+        case ccNone:
+            break;
+        }
+        return kCliUsage;
+    }
+
+private:
+    int Fail(int code, const QString &message)
+    {
+        err_ << "orbanel-cli: " << message << Qt::endl;
+        return code;
+    }
+
+    // Why the last wait ended without its result.
+    int WaitFailure()
+    {
+        if (stopRequested)
+            return Fail(kCliNoController, QStringLiteral("interrupted"));
+        if (!everConnected_)
+            return Fail(kCliNoController,
+                        QStringLiteral("no reply from the controller on %1").arg(port_));
+        return Fail(kCliNoController,
+                    QStringLiteral("the controller on %1 stopped answering").arg(port_));
+    }
+
+    // Runs the event loop until done() holds; false when the link was lost or a stop was asked
+    // for first. The status timer ticks at least every 100 ms, so the loop never sleeps long.
+    bool WaitFor(const std::function<bool()> &done)
+    {
+        while (!done()) {
+            if (lost_ || stopRequested)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+
+    // Opens the port and waits until the controller has answered and told its version.
+    int Connect()
+    {
+        port_ = options_.Port.isEmpty() ? ReadStoredPort() : options_.Port;
+        if (!link_.Open(port_))
+            return Fail(kCliNoController,
+                        QStringLiteral("cannot open %1: %2").arg(port_, PortOpenProblem(port_)));
+        bool versionAsked = false;
+        const bool up = WaitFor([&] {
+            if (link_.Connected && !link_.VersionKnown && !versionAsked) {
+                // The first answer was not the version reply; ask once more.
+                TQV3318MessageRec version;
+                version.MsgType = mtVersion;
+                link_.QueueMessage(version);
+                versionAsked = true;
+            }
+            everConnected_ = everConnected_ || link_.Connected;
+            return link_.Connected && link_.VersionKnown;
+        });
+        return up ? kCliOk : WaitFailure();
+    }
+
+    QString EcuVersion() const { return QString::fromStdString(link_.EcuVersionText); }
+
+    int CheckVersion()
+    {
+        if (VersionsMatch(ORBANEL_VERSION_MAJOR, ORBANEL_VERSION_MINOR, link_.EcuVersionMajor,
+                          link_.EcuVersionMinor)
+            || options_.Force)
+            return kCliOk;
+        return Fail(kCliDiffers,
+                    QStringLiteral("PC and GCU software versions do not match (program %1.%2, "
+                                   "ECU %3); --force goes on all the same")
+                        .arg(ORBANEL_VERSION_MAJOR)
+                        .arg(ORBANEL_VERSION_MINOR)
+                        .arg(EcuVersion()));
+    }
+
+    // Runs a whole read or write sequence on model and waits until the controller has answered
+    // everything it was sent: the reply to the first status request after the last queued line.
+    int Transfer(int firstStep, TEcu &model)
+    {
+        link_.Ecu = model;
+        sent_.clear();
+        received_.clear();
+        counting_ = true;
+        transferFinished_ = false;
+        link_.StartTransfer(firstStep);
+        int lastReply = -1;
+        const bool answered = WaitFor([&] {
+            if (lastReply < 0) {
+                if (!transferFinished_ || !link_.TxQueue.isEmpty())
+                    return false;
+                lastReply = link_.StatusRequestsSent + 1;
+            }
+            return link_.StatusRepliesReceived >= lastReply;
+        });
+        counting_ = false;
+        if (!answered)
+            return WaitFailure();
+        int requests = 0;
+        int missing = 0;
+        for (const auto &[request, reply] : kReplyOf) {
+            requests += sent_[request];
+            missing += std::max(0, sent_[request] - received_[reply]);
+        }
+        if (missing > 0)
+            return Fail(kCliNoController,
+                        QStringLiteral("the controller on %1 did not answer %2 of %3 requests")
+                            .arg(port_)
+                            .arg(missing)
+                            .arg(requests));
+        model = link_.Ecu;
+        return kCliOk;
+    }
+
+    // The profile FILE as the window opens it: the factory defaults, then the file.
+    int LoadProfile(TEcu &model)
+    {
+        const QFileInfo info(options_.File);
+        if (!info.isFile() || !info.isReadable())
+            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
+        LoadDefaults(model);
+        ReadProfile(options_.File.toStdString(), model);
+        return kCliOk;
+    }
+
+    int Ports()
+    {
+        TComPortEnumerator ports;
+        ports.Enumerate();
+        for (int i = 0; i < ports.PortCount(); ++i)
+            out_ << ports.GetPortName(i) << '\t' << ports.GetFriendlyName(i) << Qt::endl;
+        return kCliOk;
+    }
+
+    int Read()
+    {
+        // What the controller does not report keeps the file's value, or the default.
+        TEcu model;
+        LoadDefaults(model);
+        if (QFileInfo::exists(options_.File))
+            ReadProfile(options_.File.toStdString(), model);
+        int result = Connect();
+        if (result == kCliOk)
+            result = CheckVersion();
+        if (result == kCliOk)
+            result = Transfer(kReadFirstStep, model);
+        if (result != kCliOk)
+            return result;
+        if (!WriteProfile(options_.File.toStdString(), model))
+            return Fail(kCliDiffers, QStringLiteral("Unable to write to %1").arg(options_.File));
+        out_ << QStringLiteral("Read ECU %1 on %2: %3 forward gears, %4 gear ranges; saved to %5")
+                    .arg(EcuVersion(), port_)
+                    .arg(model.PositionCount - 2)
+                    .arg(model.Ranges.Count())
+                    .arg(options_.File)
+             << Qt::endl;
+        return kCliOk;
+    }
+
+    int Write()
+    {
+        TEcu written;
+        int result = LoadProfile(written);
+        if (result == kCliOk)
+            result = Connect();
+        if (result == kCliOk)
+            result = CheckVersion();
+        if (result == kCliOk)
+            result = Transfer(kWriteFirstStep, written);
+        TEcu readBack = written;
+        if (result == kCliOk)
+            result = Transfer(kReadFirstStep, readBack);
+        if (result != kCliOk)
+            return result;
+        const QStringList differences
+            = SettingDifferences(written, readBack, QStringLiteral("file"), QStringLiteral("ECU"));
+        for (const QString &line : differences)
+            out_ << line << Qt::endl;
+        if (!differences.isEmpty())
+            return Fail(kCliDiffers,
+                        QStringLiteral("the controller on %1 does not hold what was written (%2 "
+                                       "differences)")
+                            .arg(port_)
+                            .arg(differences.size()));
+        out_ << QStringLiteral("Wrote %1 into ECU %2 on %3; read back the same settings")
+                    .arg(options_.File, EcuVersion(), port_)
+             << Qt::endl;
+        return kCliOk;
+    }
+
+    int Compare()
+    {
+        TEcu profile;
+        int result = LoadProfile(profile);
+        if (result == kCliOk)
+            result = Connect();
+        if (result == kCliOk)
+            result = CheckVersion();
+        TEcu ecu = profile;
+        if (result == kCliOk)
+            result = Transfer(kReadFirstStep, ecu);
+        if (result != kCliOk)
+            return result;
+        const QStringList differences
+            = SettingDifferences(profile, ecu, QStringLiteral("file"), QStringLiteral("ECU"));
+        for (const QString &line : differences)
+            out_ << line << Qt::endl;
+        return differences.isEmpty() ? kCliOk : kCliDiffers;
+    }
+
+    int Monitor()
+    {
+        if (const int result = Connect(); result != kCliOk)
+            return result;
+        const QDateTime start = QDateTime::currentDateTime();
+        QElapsedTimer clock;
+        clock.start();
+        if (options_.Csv)
+            out_ << CsvHeader() << Qt::endl;
+        const QMetaObject::Connection rows = QObject::connect(
+            &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
+                if (message.MsgType != mtStatus)
+                    return;
+                const QDateTime now = QDateTime::currentDateTime();
+                out_ << (options_.Csv ? CsvRow(now, start.msecsTo(now), message)
+                                      : StatusLine(now, message))
+                     << Qt::endl;
+            });
+        const qint64 limitMs = qint64 {options_.Seconds} * 1000;
+        const bool ran = WaitFor([&] { return limitMs > 0 && clock.elapsed() >= limitMs; });
+        QObject::disconnect(rows);
+        // An interrupt is the normal end of an open-ended run.
+        if (!ran && !stopRequested)
+            return WaitFailure();
+        return kCliOk;
+    }
+
+    int Reset()
+    {
+        if (const int result = Connect(); result != kCliOk)
+            return result;
+        TQV3318MessageRec reset;
+        reset.MsgType = mtReset;
+        link_.QueueMessage(reset);
+        if (!WaitFor([&] { return link_.TxQueue.isEmpty(); }))
+            return WaitFailure();
+        out_ << QStringLiteral("Reset sent to ECU %1 on %2").arg(EcuVersion(), port_) << Qt::endl;
+        return kCliOk;
+    }
+
+    const TCliOptions &options_;
+    QTextStream &out_;
+    QTextStream &err_;
+    QString port_;
+    TEcuLink link_;
+    bool lost_ = false;
+    bool everConnected_ = false;
+    bool transferFinished_ = false;
+    bool counting_ = false;
+    std::map<char, int> sent_;
+    std::map<char, int> received_;
+};
+
+} // namespace
+
+int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    stopRequested = false;
+    const TCliOptions options = ParseCliArguments(arguments);
+    if (!options.Error.isEmpty()) {
+        err << "orbanel-cli: " << options.Error << Qt::endl
+            << "Try 'orbanel-cli --help'." << Qt::endl;
+        return kCliUsage;
+    }
+    if (options.Help) {
+        out << CliHelp(options.Command);
+        out.flush();
+        return kCliOk;
+    }
+    TCliRun run(options, out, err);
+    return run.Run();
+}
+
+void RequestCliStop()
+{
+    stopRequested = true;
+}
