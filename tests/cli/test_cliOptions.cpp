@@ -1,0 +1,53 @@
+#include "cliOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TCliOptions Parse(const char *line)
+{
+    return ParseCliArguments(QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts));
+}
+
+} // namespace
+
+TEST(CliOptions, UsableLines)
+{
+    TCliOptions o = Parse("--port /dev/ttyUSB0 read car.ini");
+    EXPECT_TRUE(o.Error.isEmpty()) << o.Error.toStdString();
+    EXPECT_EQ(o.Command, ccRead);
+    EXPECT_EQ(o.Port, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(o.File, QStringLiteral("car.ini"));
+
+    o = Parse("monitor --csv --seconds=2 --port=COM3");
+    EXPECT_TRUE(o.Error.isEmpty()) << o.Error.toStdString();
+    EXPECT_EQ(o.Command, ccMonitor);
+    EXPECT_TRUE(o.Csv);
+    EXPECT_EQ(o.Seconds, 2);
+    EXPECT_EQ(o.Port, QStringLiteral("COM3"));
+
+    o = Parse("write --force a.ini");
+    EXPECT_TRUE(o.Force);
+    EXPECT_EQ(o.File, QStringLiteral("a.ini"));
+
+    o = Parse("compare --help");
+    EXPECT_TRUE(o.Help);
+    EXPECT_EQ(o.Command, ccCompare);
+    EXPECT_TRUE(o.Error.isEmpty()) << "help needs no FILE";
+    EXPECT_TRUE(CliHelp(ccCompare).contains(QStringLiteral("compare FILE")));
+    EXPECT_TRUE(Parse("--help").Error.isEmpty());
+    EXPECT_TRUE(CliHelp(ccNone).contains(QStringLiteral("monitor [--seconds N] [--csv]")));
+}
+
+// Every line here is wrong usage (exit 2), each for its own reason.
+TEST(CliOptions, WrongUsageIsRefusedWithAReason)
+{
+    for (const char *line :
+         {"", "bogus", "read", "read a.ini b.ini", "ports extra", "--port", "--port= ports",
+          "monitor --seconds 0", "monitor --seconds x", "monitor --seconds", "read a.ini --csv",
+          "reset --seconds 3", "monitor --force", "ports --verbose"}) {
+        const TCliOptions o = Parse(line);
+        EXPECT_FALSE(o.Error.isEmpty()) << "'" << line << "' was accepted";
+    }
+    EXPECT_EQ(Parse("monitor --seconds 1").Seconds, 1) << "the smallest run";
+}

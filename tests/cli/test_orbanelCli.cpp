@@ -1,0 +1,266 @@
+// orbanel-cli against ecu-sim on a pseudo-terminal, both as the programs a user runs.
+
+#include "cliRunner.h"
+#include "profile.h"
+#include "settingsDifferences.h"
+#include "simPtyServer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kStartMs = 10'000;
+constexpr int kRunMs = 30'000;
+
+struct TCliResult
+{
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+// Runs ecu-sim on a link in dir for as long as it lives.
+class TSimProcess
+{
+public:
+    TSimProcess(const QTemporaryDir &dir, const QStringList &extra = {})
+    {
+        link_ = dir.filePath(QStringLiteral("ttyECU"));
+        process_.start(QStringLiteral(ECU_SIM_BINARY),
+                       QStringList {QStringLiteral("--link"), link_} + extra);
+        (void)QTest::qWaitFor(
+            [&] { return process_.canReadLine() || process_.waitForReadyRead(50); }, kStartMs);
+        device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    ~TSimProcess()
+    {
+        process_.terminate();
+        process_.waitForFinished(kStartMs);
+    }
+    bool Started() const { return device_.startsWith(QStringLiteral("/dev/")); }
+    const QString &Link() const { return link_; }
+
+private:
+    QProcess process_;
+    QString link_;
+    QString device_;
+};
+
+TCliResult RunCliProcess(const QStringList &arguments, const QProcessEnvironment &env = {})
+{
+    QProcess cli;
+    if (!env.isEmpty())
+        cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(ORBANEL_CLI_BINARY), arguments);
+    TCliResult result;
+    if (!cli.waitForFinished(kRunMs))
+        return result;
+    result.ExitCode = cli.exitCode();
+    result.Out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    result.Err = QString::fromLocal8Bit(cli.readAllStandardError());
+    return result;
+}
+
+// A profile whose every setting differs from the simulated controller's factory settings.
+TEcu KnownSettings()
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+    ecu.SetPositionCount(8);
+    ecu.GearShiftType = 1;
+    ecu.GearThresholdUpper = 77;
+    ecu.GearThresholdLower = 44;
+    ecu.BarrelThreshold = 13;
+    ecu.Debounce = 9;
+    ecu.Ignore = 33;
+    ecu.BlipTimeout = 55;
+    ecu.UseFeedback = false;
+    ecu.UseCutAfterBlip = true;
+    ecu.FeedbackWindow = 4;
+    ecu.SparkCutTimeout = 222;
+    ecu.CutAfterBlip = 17;
+    ecu.Ranges.Clear();
+    const int bounds[][4] = {{1, 200, 260, 230}, {2, 300, 360, 330}, {3, 400, 460, 430}};
+    for (const auto &b : bounds) {
+        TGearData &r = ecu.Ranges.Add();
+        r.Gear = static_cast<std::uint8_t>(b[0]);
+        r.Lower = b[1];
+        r.Upper = b[2];
+        r.Adc = static_cast<std::uint16_t>(b[3]);
+        ecu.Positions[static_cast<std::size_t>(b[0])].Adc = r.Adc;
+    }
+    for (int i = 2; i <= 8; ++i)
+        ecu.SparkDelays[static_cast<std::size_t>(i)] = 140 - i;
+    return ecu;
+}
+
+TEcu ProfileAt(const QString &path)
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+    ReadProfile(path.toStdString(), ecu);
+    return ecu;
+}
+
+} // namespace
+
+TEST(OrbanelCli, WriteThenReadGivesTheSameSettingsAndCompareTellsDifferences)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSimProcess sim(dir);
+    ASSERT_TRUE(sim.Started());
+    const QString known = dir.filePath(QStringLiteral("known.ini"));
+    ASSERT_TRUE(WriteProfile(known.toStdString(), KnownSettings()));
+
+    const TCliResult write
+        = RunCliProcess({QStringLiteral("--port"), sim.Link(), QStringLiteral("write"), known});
+    EXPECT_EQ(write.ExitCode, 0) << write.Err.toStdString();
+    EXPECT_TRUE(write.Out.startsWith(QStringLiteral("Wrote "))) << write.Out.toStdString();
+
+    const QString back = dir.filePath(QStringLiteral("back.ini"));
+    const TCliResult read
+        = RunCliProcess({QStringLiteral("--port"), sim.Link(), QStringLiteral("read"), back});
+    EXPECT_EQ(read.ExitCode, 0) << read.Err.toStdString();
+    EXPECT_TRUE(read.Err.isEmpty());
+    EXPECT_TRUE(read.Out.contains(QStringLiteral("6 forward gears, 3 gear ranges")))
+        << read.Out.toStdString();
+    const TEcu readBack = ProfileAt(back);
+    EXPECT_EQ(SettingDifferences(KnownSettings(), readBack, {}, {}), QStringList {});
+    EXPECT_EQ(readBack.Debounce, 9);
+    EXPECT_EQ(readBack.Ranges.Count(), 3);
+    EXPECT_EQ(readBack.SparkDelays[6], 134);
+
+    const TCliResult same
+        = RunCliProcess({QStringLiteral("--port"), sim.Link(), QStringLiteral("compare"), known});
+    EXPECT_EQ(same.ExitCode, 0) << same.Err.toStdString();
+    EXPECT_TRUE(same.Out.isEmpty()) << same.Out.toStdString();
+
+    TEcu changed = KnownSettings();
+    changed.Debounce = 10;
+    changed.SparkDelays[3] = 99;
+    changed.SparkDelays[8] = 1; // never read back from the controller: no difference
+    const QString other = dir.filePath(QStringLiteral("other.ini"));
+    ASSERT_TRUE(WriteProfile(other.toStdString(), changed));
+    const TCliResult differs
+        = RunCliProcess({QStringLiteral("compare"), other, QStringLiteral("--port"), sim.Link()});
+    EXPECT_EQ(differs.ExitCode, 1) << differs.Err.toStdString();
+    EXPECT_EQ(differs.Out,
+              QStringLiteral("Debounce: file 10, ECU 9\nSparkDelay 2: file 99, ECU 137\n"));
+}
+
+// Without --port the program uses the port the main program stores.
+TEST(OrbanelCli, MonitorCsvGivesAboutTenRowsASecondThatParse)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSimProcess sim(dir);
+    ASSERT_TRUE(sim.Started());
+    QDir(dir.path()).mkpath(QStringLiteral("config/Kestrova"));
+    QFile conf(dir.filePath(QStringLiteral("config/Kestrova/Orbanel.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(QStringLiteral("[General]\ncommsport=%1\n").arg(sim.Link()).toLocal8Bit());
+    conf.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+
+    const TCliResult monitor
+        = RunCliProcess({QStringLiteral("monitor"), QStringLiteral("--seconds"),
+                         QStringLiteral("2"), QStringLiteral("--csv")},
+                        env);
+    ASSERT_EQ(monitor.ExitCode, 0) << monitor.Err.toStdString();
+    QStringList rows = monitor.Out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows.takeFirst(),
+              QStringLiteral("time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,"
+                             "upshift_trigger,downshift_trigger,engine_cut,throttle_blip"));
+    EXPECT_GE(rows.size(), 15);
+    EXPECT_LE(rows.size(), 22);
+    qint64 lastMs = -1;
+    for (const QString &row : rows) {
+        const QStringList f = row.split(u',');
+        ASSERT_EQ(f.size(), 12) << row.toStdString();
+        EXPECT_TRUE(QDateTime::fromString(f[0], Qt::ISODateWithMs).isValid()) << row.toStdString();
+        bool ok = false;
+        const qint64 ms = f[1].toLongLong(&ok);
+        EXPECT_TRUE(ok && ms > lastMs && ms <= 2100) << row.toStdString();
+        lastMs = ms;
+        const int adc = f[2].toInt(&ok);
+        EXPECT_TRUE(ok && adc >= 0 && adc <= 1023) << row.toStdString();
+        EXPECT_NEAR(f[3].toDouble(), adc * 360.0 / 1023.0, 0.05) << row.toStdString();
+        const int gear = f[4].toInt(&ok);
+        ASSERT_TRUE(ok && gear >= 0 && gear < 10) << row.toStdString();
+        EXPECT_EQ(f[5], QString(QLatin1Char("RN1234567x"[gear])));
+        const int bits = f[7].toInt(&ok, 16);
+        EXPECT_TRUE(ok && f[7].size() == 2) << row.toStdString();
+        for (int b = 0; b < 4; ++b)
+            EXPECT_EQ(f[8 + b].toInt(), (bits >> b) & 1) << row.toStdString();
+    }
+}
+
+TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("car.ini"));
+
+    const TCliResult missing
+        = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                         QStringLiteral("read"), file});
+    EXPECT_EQ(missing.ExitCode, 3);
+    EXPECT_TRUE(missing.Out.isEmpty());
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("the port does not exist")))
+        << missing.Err.toStdString();
+
+    {
+        TSimProcess silent(dir, {QStringLiteral("--silent-after"), QStringLiteral("0")});
+        ASSERT_TRUE(silent.Started());
+        const TCliResult noReply
+            = RunCliProcess({QStringLiteral("--port"), silent.Link(), QStringLiteral("reset")});
+        EXPECT_EQ(noReply.ExitCode, 3);
+        EXPECT_TRUE(noReply.Err.contains(QStringLiteral("no reply from the controller")))
+            << noReply.Err.toStdString();
+    }
+
+    TSimProcess older(dir, {QStringLiteral("--version"), QStringLiteral("0.9.4")});
+    ASSERT_TRUE(older.Started());
+    const TCliResult refused
+        = RunCliProcess({QStringLiteral("--port"), older.Link(), QStringLiteral("read"), file});
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_TRUE(refused.Err.contains(QStringLiteral("versions do not match")))
+        << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(file)) << "nothing read, nothing saved";
+
+    const TCliResult usage = RunCliProcess({QStringLiteral("read")});
+    EXPECT_EQ(usage.ExitCode, 2);
+    EXPECT_TRUE(usage.Out.isEmpty());
+    EXPECT_TRUE(usage.Err.contains(QStringLiteral("needs a profile FILE")));
+    const TCliResult help = RunCliProcess({QStringLiteral("monitor"), QStringLiteral("--help")});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_TRUE(help.Out.startsWith(QStringLiteral("Usage: orbanel-cli")))
+        << help.Out.toStdString();
+}
+
+// In-process, where the simulated controller's own counters show what arrived.
+TEST(OrbanelCli, ResetSendsTheResetCommandOnce)
+{
+    TSimPtyServer server;
+    ASSERT_TRUE(server.IsOpen());
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    EXPECT_EQ(RunCli({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("reset")},
+                     outStream, errStream),
+              kCliOk)
+        << err.toStdString();
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Reset sent to ECU v 1.0.0"))) << out.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Simulator().Restarts() == 1; }, kStartMs));
+}
