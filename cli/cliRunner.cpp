@@ -2,12 +2,13 @@
 
 #include "cliOptions.h"
 #include "comPortEnumerator.h"
+#include "dataLog.h"
 #include "ecuLink.h"
 #include "linkRules.h"
 #include "portProblem.h"
 #include "portSetting.h"
 #include "profile.h"
-#include "settingsDifferences.h"
+#include "settingsCompare.h"
 #include "statusFormat.h"
 
 #include "orbanel_version.h"
@@ -19,6 +20,7 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -45,8 +47,10 @@ public:
         });
         QObject::connect(&link_, &TEcuLink::MessageReceived, &link_,
                          [this](const TQV3318MessageRec &message) {
-                             if (counting_)
-                                 ++received_[MessageLetters[message.MsgType]];
+                             if (!counting_)
+                                 return;
+                             ++received_[MessageLetters[message.MsgType]];
+                             known_.NoteReceived(message);
                          });
     }
 
@@ -147,6 +151,7 @@ private:
         link_.Ecu = model;
         sent_.clear();
         received_.clear();
+        known_ = TSettingsKnown::Nothing();
         counting_ = true;
         transferFinished_ = false;
         link_.StartTransfer(firstStep);
@@ -187,6 +192,25 @@ private:
         LoadDefaults(model);
         ReadProfile(options_.File.toStdString(), model);
         return kCliOk;
+    }
+
+    // Lists the settings that differ (or were not answered) between a profile and what the
+    // last read brought back, one per line; returns how many.
+    int PrintDifferences(const TEcu &profile, const TEcu &ecu)
+    {
+        const auto rows = DifferingFirst(CompareSettings(profile, ecu, known_));
+        int listed = 0;
+        for (const TCompareRow &row : rows) {
+            if (row.State == TCompareState::Same)
+                continue;
+            out_ << QStringLiteral("%1: file %2, ECU %3")
+                        .arg(QString::fromStdString(row.Setting),
+                             QString::fromStdString(CellText(row.Left, row.Unit)),
+                             QString::fromStdString(CellText(row.Right, row.Unit)))
+                 << Qt::endl;
+            ++listed;
+        }
+        return listed;
     }
 
     int Ports()
@@ -238,16 +262,12 @@ private:
             result = Transfer(kReadFirstStep, readBack);
         if (result != kCliOk)
             return result;
-        const QStringList differences
-            = SettingDifferences(written, readBack, QStringLiteral("file"), QStringLiteral("ECU"));
-        for (const QString &line : differences)
-            out_ << line << Qt::endl;
-        if (!differences.isEmpty())
+        if (const int differences = PrintDifferences(written, readBack); differences > 0)
             return Fail(kCliDiffers,
                         QStringLiteral("the controller on %1 does not hold what was written (%2 "
                                        "differences)")
                             .arg(port_)
-                            .arg(differences.size()));
+                            .arg(differences));
         out_ << QStringLiteral("Wrote %1 into ECU %2 on %3; read back the same settings")
                     .arg(options_.File, EcuVersion(), port_)
              << Qt::endl;
@@ -267,29 +287,34 @@ private:
             result = Transfer(kReadFirstStep, ecu);
         if (result != kCliOk)
             return result;
-        const QStringList differences
-            = SettingDifferences(profile, ecu, QStringLiteral("file"), QStringLiteral("ECU"));
-        for (const QString &line : differences)
-            out_ << line << Qt::endl;
-        return differences.isEmpty() ? kCliOk : kCliDiffers;
+        return PrintDifferences(profile, ecu) == 0 ? kCliOk : kCliDiffers;
     }
 
     int Monitor()
     {
         if (const int result = Connect(); result != kCliOk)
             return result;
-        const QDateTime start = QDateTime::currentDateTime();
         QElapsedTimer clock;
         clock.start();
         if (options_.Csv)
-            out_ << CsvHeader() << Qt::endl;
+            out_ << QLatin1String(kDataLogHeader.data(), qsizetype(kDataLogHeader.size()))
+                 << Qt::endl;
         const QMetaObject::Connection rows = QObject::connect(
             &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
                 if (message.MsgType != mtStatus)
                     return;
-                const QDateTime now = QDateTime::currentDateTime();
-                out_ << (options_.Csv ? CsvRow(now, start.msecsTo(now), message)
-                                      : StatusLine(now, message))
+                if (!options_.Csv) {
+                    out_ << StatusLine(QDateTime::currentDateTime(), message) << Qt::endl;
+                    return;
+                }
+                TLogSample sample;
+                sample.Ms = clock.elapsed();
+                sample.Adc = message.Adc;
+                sample.Gear = message.Gear;
+                sample.AnalogueInput = message.AnalogueInput;
+                sample.StatusBits = message.StatusBits;
+                out_ << QString::fromStdString(
+                    FormatSampleRow(FormatLogTime(std::chrono::system_clock::now()), sample))
                      << Qt::endl;
             });
         const qint64 limitMs = qint64 {options_.Seconds} * 1000;
@@ -325,6 +350,7 @@ private:
     bool counting_ = false;
     std::map<char, int> sent_;
     std::map<char, int> received_;
+    TSettingsKnown known_; // what the last transfer's replies filled
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "cliRunner.h"
 #include "profile.h"
-#include "settingsDifferences.h"
+#include "settingsCompare.h"
 #include "simPtyServer.h"
 
 #include <QDateTime>
@@ -133,7 +133,7 @@ TEST(OrbanelCli, WriteThenReadGivesTheSameSettingsAndCompareTellsDifferences)
     EXPECT_TRUE(read.Out.contains(QStringLiteral("6 forward gears, 3 gear ranges")))
         << read.Out.toStdString();
     const TEcu readBack = ProfileAt(back);
-    EXPECT_EQ(SettingDifferences(KnownSettings(), readBack, {}, {}), QStringList {});
+    EXPECT_EQ(CountDiffering(CompareSettings(KnownSettings(), readBack)), 0);
     EXPECT_EQ(readBack.Debounce, 9);
     EXPECT_EQ(readBack.Ranges.Count(), 3);
     EXPECT_EQ(readBack.SparkDelays[6], 134);
@@ -153,7 +153,8 @@ TEST(OrbanelCli, WriteThenReadGivesTheSameSettingsAndCompareTellsDifferences)
         = RunCliProcess({QStringLiteral("compare"), other, QStringLiteral("--port"), sim.Link()});
     EXPECT_EQ(differs.ExitCode, 1) << differs.Err.toStdString();
     EXPECT_EQ(differs.Out,
-              QStringLiteral("Debounce: file 10, ECU 9\nSparkDelay 2: file 99, ECU 137\n"));
+              QStringLiteral("Trigger Debounce: file 10 ms, ECU 9 ms\n"
+                             "Cut Duration (Second): file 99 ms, ECU 137 ms\n"));
 }
 
 // Without --port the program uses the port the main program stores.
