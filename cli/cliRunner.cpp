@@ -110,6 +110,10 @@ private:
     int Connect()
     {
         port_ = options_.Port.isEmpty() ? ReadStoredPort() : options_.Port;
+        // A relative path typed on the command line means the file from here; the serial layer
+        // would look for any name that is not a path in /dev.
+        if (port_.contains(QLatin1Char('/')) && QFileInfo(port_).isRelative())
+            port_ = QFileInfo(port_).absoluteFilePath();
         if (!link_.Open(port_))
             return Fail(kCliNoController,
                         QStringLiteral("cannot open %1: %2").arg(port_, PortOpenProblem(port_)));

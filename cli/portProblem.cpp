@@ -24,9 +24,10 @@ const QString kDenied = QStringLiteral(
 QString PortOpenProblem(const QString &portName)
 {
 #ifdef Q_OS_UNIX
-    // The serial layer's own name rule: a bare name lives in /dev.
-    const QString path
-        = portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    // The serial layer's own name rule: a name that is not a path lives in /dev.
+    const bool isPath = portName.startsWith(QLatin1Char('/'))
+        || portName.startsWith(QLatin1String("./")) || portName.startsWith(QLatin1String("../"));
+    const QString path = isPath ? portName : QStringLiteral("/dev/") + portName;
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         switch (errno) {
