@@ -7,7 +7,6 @@
 #include <QTextStream>
 
 #include <csignal>
-#include <cstdio>
 
 namespace {
 
@@ -22,13 +21,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orbanel-cli"));
-    // Ctrl+C and a polite kill end a monitor run normally; a reader that went away (monitor
-    // piped into head) must not kill it mid-line.
+    // Ctrl+C and a polite kill end a monitor run normally. A reader that went away (monitor piped
+    // into head) ends the program as it ends any filter.
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
     QTextStream out(stdout);
     QTextStream err(stderr);
     return RunCli(QCoreApplication::arguments().mid(1), out, err);
