@@ -265,3 +265,25 @@ TEST(OrbanelCli, ResetSendsTheResetCommandOnce)
     EXPECT_TRUE(out.startsWith(QStringLiteral("Reset sent to ECU v 1.0.0"))) << out.toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.Simulator().Restarts() == 1; }, kStartMs));
 }
+
+TEST(OrbanelCli, ForceReadsAControllerOfAnotherVersion)
+{
+    TSimPtyOptions options;
+    options.Version = TSimVersion {0, 9, 4};
+    TSimPtyServer server(options);
+    ASSERT_TRUE(server.IsOpen());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("car.ini"));
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    EXPECT_EQ(RunCli({QStringLiteral("read"), QStringLiteral("--force"), file,
+                      QStringLiteral("--port"), server.DevicePath()},
+                     outStream, errStream),
+              kCliOk)
+        << err.toStdString();
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Read ECU v 0.9.4"))) << out.toStdString();
+    EXPECT_EQ(ProfileAt(file).PositionCount, server.Simulator().Settings().Params.PositionCount);
+}
