@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -16,8 +18,9 @@ namespace {
 constexpr int kColumnSetting = 0;
 constexpr int kColumnTool = 1;
 constexpr int kColumnOther = 2;
-constexpr int kInitialWidth = 720;
-constexpr int kInitialHeight = 520;
+constexpr int kInitialWidth = 760;
+constexpr int kInitialHeight = 640;
+constexpr int kRowPadding = 6;
 // A differing row stands out in pale amber; an unknown value is grey.
 const QColor kDifferingBackground(0xFF, 0xE8, 0xB0);
 const QColor kUnknownText(0x80, 0x80, 0x80);
@@ -40,10 +43,10 @@ TfrmCompare::TfrmCompare(QWidget *parent) : QDialog(parent)
     sgCompare->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgCompare->setSelectionBehavior(QAbstractItemView::SelectRows);
     sgCompare->verticalHeader()->hide();
-    sgCompare->horizontalHeader()->setSectionResizeMode(kColumnSetting,
-                                                        QHeaderView::ResizeToContents);
-    sgCompare->horizontalHeader()->setSectionResizeMode(kColumnTool, QHeaderView::Stretch);
-    sgCompare->horizontalHeader()->setSectionResizeMode(kColumnOther, QHeaderView::Stretch);
+    // One line per setting, so the whole comparison fits on a screen.
+    sgCompare->setWordWrap(false);
+    sgCompare->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
+    sgCompare->horizontalHeader()->setStretchLastSection(true);
 
     lblDifferences = new QLabel(this);
     lblDifferences->setObjectName(QStringLiteral("lblDifferences"));
@@ -141,7 +144,16 @@ void TfrmCompare::SetComparison(const QString &otherHeading, const std::vector<T
         sgCompare->setItem(r, kColumnTool, tool);
         sgCompare->setItem(r, kColumnOther, other);
     }
-    sgCompare->resizeColumnToContents(kColumnSetting);
+    // Wide enough for every value (a gear with two ranges is long), as far as the screen allows.
+    sgCompare->resizeColumnsToContents();
+    int wanted = sgCompare->verticalScrollBar()->sizeHint().width() + 2 * sgCompare->frameWidth()
+        + layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    for (int c = 0; c < sgCompare->columnCount(); ++c)
+        wanted += sgCompare->columnWidth(c);
+    if (const QScreen *screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    if (wanted > width())
+        resize(wanted, height());
 
     const int differing = CountDiffering(rows);
     lblDifferences->setText(differing == 0       ? QStringLiteral("No differences")
