@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kCompareSteps = 4;
@@ -104,10 +106,12 @@ bool TfrmMain::CompareReadTick()
             break;
         default: {
             // The read of all settings asks for the cut durations of the gear count the grid
-            // shows by then, i.e. the one just received; without it, the tool's own.
+            // shows by then, i.e. the one just received (the grid holds at most the named
+            // positions); without it, the tool's own.
             const int positions
                 = Compare.Known.Params ? Compare.Ecu.PositionCount : Ecu.PositionCount;
-            QueueAll(SparksReadStep(positions + 1));
+            QueueAll(
+                SparksReadStep(std::clamp(positions, 0, static_cast<int>(GearNames.size())) + 1));
             break;
         }
         }
@@ -220,8 +224,17 @@ void TfrmMain::WriteFromComparison()
 
 void TfrmMain::CompareWithProfile1Click()
 {
+    // A comparison read is filling the other side; the profile would be mixed into it.
+    const auto busy = [this] {
+        if (!Compare.Reading)
+            return false;
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return true;
+    };
+    if (busy())
+        return;
     const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
-    if (path.isEmpty())
+    if (path.isEmpty() || busy())
         return;
     // Read into a model of its own exactly as Open would, starting from a cleared one; a file
     // that vanished meanwhile would read as an empty profile and compare as nonsense.

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -205,6 +206,41 @@ TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
     EXPECT_TRUE(form->lblUnknown->text().contains("13 settings"));
 }
 
+TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
+{
+    StartOn([](TEcu &e) { e.Ignore = 100; });
+    prompts.Questions.clear();
+    window->CompareWithECU1Click();
+    window->tmrUpDownAllTimer();
+    window->tmrStatus->start();
+    // A second start is refused with a real message box, left open until the first read has
+    // ended underneath it.
+    bool readEndedUnderTheBox = false;
+    prompts.WhileOpen = [&](const QString &) {
+        QMessageBox box(QMessageBox::Information, QString(), QStringLiteral("Busy"),
+                        QMessageBox::Ok);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+            if (!window->Compare.Reading) {
+                readEndedUnderTheBox = box.isVisible();
+                box.accept();
+            }
+        });
+        poll.start(20);
+        QTimer::singleShot(kTransferMs, &box, &QMessageBox::reject);
+        box.exec();
+    };
+    window->CompareWithECU1Click();
+    prompts.WhileOpen = nullptr;
+    EXPECT_TRUE(readEndedUnderTheBox);
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_FALSE(window->Compare.Reading);
+    EXPECT_FALSE(window->tmrUpDownAll->isActive());
+    ASSERT_NE(window->frmCompare, nullptr);
+    EXPECT_EQ(MarkedRows(window->frmCompare->sgCompare), QStringList {"Trigger Mask"});
+    EXPECT_EQ(window->Ecu.Ignore, 125);
+}
+
 TEST_F(CompareTest, RefusedWhileBusyOrDisconnectedAndItMakesOtherTransfersBusy)
 {
     CreateOnPty();
@@ -223,7 +259,9 @@ TEST_F(CompareTest, RefusedWhileBusyOrDisconnectedAndItMakesOtherTransfersBusy)
     window->CompareWithECU1Click();
     window->UploadAllSettingsToEcu1Click();
     window->TakeChosenRows();
-    EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy", "Busy"}));
+    window->CompareWithProfile1Click();
+    EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy", "Busy", "Busy"}));
+    EXPECT_EQ(prompts.FileDialogs, 0);
 
     // A reply to the comparison goes to its own model, not to the tool's.
     Feed("@p4E06010803050145\r");
