@@ -52,9 +52,8 @@ QStringList ReadRecentProfiles()
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
                              kApplication);
-    // A value of another type (edited by hand) reads as no list rather than as garbage.
-    const QVariant value = settings.value(kRecentValue);
-    QStringList list = value.toStringList();
+    // A list edited by hand may be longer than the menu.
+    QStringList list = settings.value(kRecentValue).toStringList();
     if (list.size() > kRecentProfilesMax)
         list = list.mid(0, kRecentProfilesMax);
     return list;
