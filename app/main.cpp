@@ -172,7 +172,7 @@ void TfrmMain::BuildMenu()
     Save1 = file->addAction(QStringLiteral("&Save"), this, &TfrmMain::Save1Click);
     Save1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = file->addAction(QStringLiteral("Save &As"), this, &TfrmMain::SaveAs1Click);
-    file->addSeparator();
+    QAction *beforeExit = file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"), this, &TfrmMain::Exit1Click);
 
     QMenu *settings = menuBar()->addMenu(QStringLiteral("Settings"));
@@ -191,6 +191,7 @@ void TfrmMain::BuildMenu()
                               &TfrmMain::DownloadAllSettingsToECU1Click);
     DownloadAllSettingsToECU1->setShortcut(QKeySequence(Qt::Key_F8));
     DownloadAllSettingsToECU1->setEnabled(false);
+    BuildCompareMenu(file, beforeExit, transfer);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     About1 = help->addAction(QStringLiteral("About"), this, &TfrmMain::About1Click);
@@ -507,6 +508,9 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 
     SetLinkControlsEnabled(true);
     LinkMissedTicks = 0;
+    // A comparison read fills its own model; the tool's settings and display stay as they are.
+    if (CaptureCompareReply(message, line))
+        return;
 
     switch (message.MsgType) {
     case mtStatus: {

@@ -3,6 +3,7 @@
 #include "Ecu.h"
 #include "encdec.h"
 #include "prompts.h"
+#include "settingsCompare.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -31,6 +32,7 @@ class TLedLamp;
 class TSerialPortDriver;
 class TStatusPanels;
 class TfrmAbout;
+class TfrmCompare;
 class TfrmComms;
 class TfrmDebug;
 class TfrmProgress;
@@ -47,6 +49,9 @@ struct TMainEnvironment
     std::function<bool()> DebuggerAttached;
     std::function<void(const QString &)> OpenDocument; // the desktop's default handler
     std::function<void()> Terminate; // ends the program once the window has closed
+    // The recent profiles, most recent first, kept in the settings store.
+    std::function<QStringList()> ReadRecentProfiles;
+    std::function<bool(const QStringList &)> WriteRecentProfiles;
 };
 
 // The windows shown from the main window; created once at start-up, not owned by it.
@@ -143,6 +148,15 @@ public:
     void SaveAs1Click();
     bool SavePrompt(); // true when the caller may go on
 
+    // Comparison with the controller or a profile before anything is overwritten, and the recent
+    // profiles.
+    void CompareWithECU1Click();
+    void CompareWithProfile1Click();
+    void TakeChosenRows();
+    void WriteFromComparison();
+    void RecentProfiles1Show();
+    void OpenRecentProfile(const QString &fileName);
+
     // Cell text of the gear grid, and the status bar panels.
     QString CellText(int column, int row) const;
     QString PanelText(int panel) const;
@@ -192,6 +206,25 @@ public:
     QAction *DownloadAllSettingsToECU1 = nullptr;
     QAction *About1 = nullptr;
     QAction *Help2 = nullptr;
+    QAction *CompareWithECU1 = nullptr;
+    QAction *CompareWithProfile1 = nullptr;
+    QMenu *RecentProfiles1 = nullptr;
+
+    // The other side of a comparison and the read that fills it from the controller, which runs
+    // on the transfer timer (so every other transfer sees "Busy") without touching Ecu.
+    struct TCompareRead
+    {
+        TEcu Ecu;
+        TSettingsKnown Known;
+        QString Heading;
+        bool CanWrite = false;
+        bool Reading = false;
+        int Step = 0; // read steps still to run, 3..1; 0 while the last replies come in
+        bool Drained = false; // every request has left the queue
+        bool Answered = false; // a status reply came after the last request
+        int SettleTicks = 0;
+    } Compare;
+    TfrmCompare *frmCompare = nullptr;
 
     // Settings panel controls.
     QRadioButton *rbSensorTypeSwitch = nullptr;
@@ -267,6 +300,13 @@ private:
     void SetCaption(const QString &fileName);
     int GridRowCount() const;
     TPrompts::Button Ask(TPrompts::Kind kind, const QString &text, int buttons);
+    void BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfer);
+    bool CompareReadTick();
+    bool CaptureCompareReply(const TQV3318MessageRec &message, const QString &line);
+    void FinishCompareRead();
+    void ShowComparison();
+    void LoadProfile(const QString &path);
+    void NoteRecentProfile(const QString &path);
 
     TMainEnvironment env_;
     TAuxWindows aux_;

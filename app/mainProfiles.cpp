@@ -34,6 +34,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
         return;
     }
     SettingsChanged = false;
+    NoteRecentProfile(fileName);
 }
 
 bool TfrmMain::SavePrompt()
@@ -70,6 +71,11 @@ void TfrmMain::Open1Click()
     const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
     if (path.isEmpty())
         return;
+    LoadProfile(path);
+}
+
+void TfrmMain::LoadProfile(const QString &path)
+{
     // Forget what the old profile had for the positions in use before the new one fills them.
     btnClearClick();
     btnClearSparksClick();
@@ -79,6 +85,7 @@ void TfrmMain::Open1Click()
     RefreshSettings();
     ProfileFileName = path;
     SetCaption(path);
+    NoteRecentProfile(path);
 }
 
 void TfrmMain::Save1Click()

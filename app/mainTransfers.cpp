@@ -64,6 +64,8 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
 
 void TfrmMain::tmrUpDownAllTimer()
 {
+    if (CompareReadTick())
+        return;
     if (UpDownStep == 0) {
         RedrawRanges();
         if (aux_.Progress)

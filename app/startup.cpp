@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "portSetting.h"
 #include "progress.h"
+#include "recentProfiles.h"
 #include "splash.h"
 
 #include <QApplication>
@@ -43,6 +44,8 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
     env.OpenDocument
         = [](const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     env.Terminate = [] { QCoreApplication::quit(); };
+    env.ReadRecentProfiles = [] { return ReadRecentProfiles(); };
+    env.WriteRecentProfiles = [](const QStringList &list) { return WriteRecentProfiles(list); };
     return env;
 }
 

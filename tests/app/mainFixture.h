@@ -35,6 +35,11 @@ protected:
         env.DebuggerAttached = [debugger] { return debugger; };
         env.OpenDocument = [this](const QString &path) { openedDocuments << path; };
         env.Terminate = [this] { terminated = true; };
+        env.ReadRecentProfiles = [this] { return recentProfiles; };
+        env.WriteRecentProfiles = [this](const QStringList &list) {
+            recentProfiles = list;
+            return true;
+        };
         about = std::make_unique<TfrmAbout>(TProductVersion {1, 0, 0, 0});
         comms = std::make_unique<TfrmComms>();
         debug = std::make_unique<TfrmDebug>();
@@ -72,6 +77,7 @@ protected:
     TScriptedPrompts prompts;
     QString storedPort;
     QStringList writtenPorts;
+    QStringList recentProfiles; // the settings store's list
     QStringList openedDocuments;
     bool terminated = false;
     TestPty pty;

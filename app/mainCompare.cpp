@@ -1,0 +1,298 @@
+// Comparison of the tool's settings with the controller's or a profile's before anything is
+// overwritten, and the recent profiles of the File menu.
+
+#include "main.h"
+
+#include "compare.h"
+#include "profile.h"
+#include "progress.h"
+#include "recentProfiles.h"
+#include "transfers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kCompareSteps = 4;
+constexpr int kCompareFirstStep = 3;
+// How long, in transfer-timer ticks, the read waits for the last replies after every request has
+// gone out, when no status reply shows that the controller has answered them all.
+constexpr int kCompareSettleTicks = 100;
+
+const QString kEcuHeading = QStringLiteral("ECU");
+const QString kProfileHeading = QStringLiteral("Profile");
+const QString kProfileFilter = QStringLiteral("Vehicle Profiles (*.ini)");
+
+bool IsProfileFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+} // namespace
+
+void TfrmMain::BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfer)
+{
+    CompareWithProfile1 = new QAction(QStringLiteral("Compare With Profile\u2026"), this);
+    CompareWithProfile1->setObjectName(QStringLiteral("CompareWithProfile1"));
+    connect(CompareWithProfile1, &QAction::triggered, this, &TfrmMain::CompareWithProfile1Click);
+    file->insertAction(fileBefore, CompareWithProfile1);
+
+    RecentProfiles1 = new QMenu(QStringLiteral("Recent Profiles"), this);
+    RecentProfiles1->setObjectName(QStringLiteral("RecentProfiles1"));
+    connect(RecentProfiles1, &QMenu::aboutToShow, this, &TfrmMain::RecentProfiles1Show);
+    file->insertMenu(fileBefore, RecentProfiles1);
+
+    CompareWithECU1 = transfer->addAction(QStringLiteral("Compare With ECU\u2026"), this,
+                                          &TfrmMain::CompareWithECU1Click);
+    CompareWithECU1->setObjectName(QStringLiteral("CompareWithECU1"));
+}
+
+// ---- Comparison with the controller ------------------------------------------------------------
+
+void TfrmMain::CompareWithECU1Click()
+{
+    if (tmrUpDownAll->isActive()) {
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return;
+    }
+    if (!Connected) {
+        Ask(TPrompts::Information,
+            QStringLiteral("ECU Disconnected - the settings cannot be compared until the ECU "
+                           "answers."),
+            TPrompts::Ok);
+        return;
+    }
+    // The window would show the previous answers while the new ones come in.
+    if (frmCompare)
+        frmCompare->hide();
+    Compare.Ecu = TEcu();
+    Compare.Known = TSettingsKnown::Nothing();
+    Compare.Heading = kEcuHeading;
+    Compare.CanWrite = true;
+    Compare.Reading = true;
+    Compare.Step = kCompareFirstStep;
+    Compare.Drained = false;
+    Compare.Answered = false;
+    Compare.SettleTicks = 0;
+    if (aux_.Progress) {
+        aux_.Progress->StartProgress(QStringLiteral("Compare with ECU"), kCompareSteps);
+        aux_.Progress->StepProgress();
+    }
+    tmrUpDownAll->start();
+}
+
+bool TfrmMain::CompareReadTick()
+{
+    if (!Compare.Reading)
+        return false;
+    if (Compare.Step > 0) {
+        // The same steps and pace as the read of all settings: a step waits until at most one
+        // line is queued.
+        if (TxQueue.size() >= 2)
+            return true;
+        if (aux_.Progress)
+            aux_.Progress->StepProgress();
+        switch (Compare.Step) {
+        case 3:
+            QueueAll(ParamsReadStep());
+            break;
+        case 2:
+            QueueAll(GearsReadStep());
+            break;
+        default: {
+            // The read of all settings asks for the cut durations of the gear count the grid
+            // shows by then, i.e. the one just received (the grid holds at most the named
+            // positions); without it, the tool's own.
+            const int positions
+                = Compare.Known.Params ? Compare.Ecu.PositionCount : Ecu.PositionCount;
+            QueueAll(
+                SparksReadStep(std::clamp(positions, 0, static_cast<int>(GearNames.size())) + 1));
+            break;
+        }
+        }
+        --Compare.Step;
+        return true;
+    }
+    // Unlike the read of all settings, the comparison needs the answers: wait until the requests
+    // have gone out and the controller has answered a status poll sent after them, or has been
+    // silent for a while.
+    if (!TxQueue.isEmpty())
+        return true;
+    Compare.Drained = true;
+    if (!Compare.Answered && ++Compare.SettleTicks < kCompareSettleTicks)
+        return true;
+    FinishCompareRead();
+    return true;
+}
+
+bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QString &line)
+{
+    if (!Compare.Reading)
+        return false;
+    switch (message.MsgType) {
+    case mtStatus:
+        // Replies come in the order of the requests: a status reply after the last request
+        // means every answer there will be has arrived.
+        if (Compare.Step == 0 && Compare.Drained)
+            Compare.Answered = true;
+        return false;
+    case mtParams:
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        ApplyParams(Compare.Ecu, message);
+        break;
+    case mtRange:
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        ApplyRange(Compare.Ecu, message);
+        break;
+    case mtSparkDelay:
+        LogLine(lkOther, QStringLiteral("Rx"), line);
+        ApplySparkDelay(Compare.Ecu, message);
+        break;
+    case mtFeedback:
+        ApplyFeedback(Compare.Ecu, message);
+        break;
+    default:
+        return false;
+    }
+    Compare.Known.NoteReceived(message);
+    return true;
+}
+
+void TfrmMain::FinishCompareRead()
+{
+    Compare.Reading = false;
+    Compare.Step = 0;
+    if (aux_.Progress)
+        aux_.Progress->FinishProgress();
+    tmrUpDownAll->stop();
+    // A refresh made while the timer ran left the panel's edit guard set; nothing else would
+    // clear it.
+    if (Refreshing)
+        RefreshSettings();
+    ShowComparison();
+}
+
+void TfrmMain::ShowComparison()
+{
+    if (!frmCompare) {
+        frmCompare = new TfrmCompare(this);
+        frmCompare->OnTake = [this] { TakeChosenRows(); };
+        frmCompare->OnWrite = [this] { WriteFromComparison(); };
+    }
+    frmCompare->SetComparison(Compare.Heading, CompareSettings(Ecu, Compare.Ecu, Compare.Known),
+                              Compare.CanWrite);
+    frmCompare->show();
+    frmCompare->raise();
+    frmCompare->activateWindow();
+}
+
+void TfrmMain::TakeChosenRows()
+{
+    // While a transfer runs the panel takes no edits either, and a comparison read is refilling
+    // the other side.
+    if (tmrUpDownAll->isActive()) {
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return;
+    }
+    if (!frmCompare)
+        return;
+    const std::vector<TCompareRow> rows = frmCompare->ChosenRows();
+    if (rows.empty())
+        return;
+    for (const TCompareRow &row : rows)
+        TakeSetting(Ecu, Compare.Ecu, row);
+    SettingsChanged = true;
+    RefreshSettings();
+    RedrawRanges();
+    ShowComparison();
+}
+
+void TfrmMain::WriteFromComparison()
+{
+    DownloadAllSettingsToECU1Click();
+    // Once the write runs, the controller's column describes what it is about to lose.
+    if (frmCompare && tmrUpDownAll->isActive() && UpDownStep < 0)
+        frmCompare->hide();
+}
+
+// ---- Comparison with a profile -----------------------------------------------------------------
+
+void TfrmMain::CompareWithProfile1Click()
+{
+    // A comparison read is filling the other side; the profile would be mixed into it.
+    const auto busy = [this] {
+        if (!Compare.Reading)
+            return false;
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return true;
+    };
+    if (busy())
+        return;
+    const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
+    if (path.isEmpty() || busy())
+        return;
+    // Read into a model of its own exactly as Open would, starting from a cleared one; a file
+    // that vanished meanwhile would read as an empty profile and compare as nonsense.
+    if (!IsProfileFile(path)) {
+        Ask(TPrompts::Warning, QStringLiteral("Profile not found: %1").arg(path), TPrompts::Ok);
+        return;
+    }
+    TEcu profile;
+    ReadProfile(path.toStdString(), profile);
+    Compare.Ecu = profile;
+    Compare.Known = TSettingsKnown();
+    Compare.Heading = kProfileHeading;
+    Compare.CanWrite = false;
+    ShowComparison();
+}
+
+// ---- Recent profiles ---------------------------------------------------------------------------
+
+void TfrmMain::NoteRecentProfile(const QString &path)
+{
+    if (!env_.ReadRecentProfiles || !env_.WriteRecentProfiles)
+        return;
+    env_.WriteRecentProfiles(WithRecentProfile(env_.ReadRecentProfiles(), path));
+}
+
+void TfrmMain::RecentProfiles1Show()
+{
+    RecentProfiles1->clear();
+    QStringList list;
+    if (env_.ReadRecentProfiles) {
+        const QStringList stored = env_.ReadRecentProfiles();
+        list = ExistingProfiles(stored, IsProfileFile);
+        if (list != stored && env_.WriteRecentProfiles)
+            env_.WriteRecentProfiles(list);
+    }
+    if (list.isEmpty()) {
+        RecentProfiles1->addAction(QStringLiteral("(none)"))->setEnabled(false);
+        return;
+    }
+    for (int i = 0; i < list.size(); ++i) {
+        const QString path = list[i];
+        QAction *action = RecentProfiles1->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        action->setObjectName(QStringLiteral("RecentProfile%1").arg(i + 1));
+        connect(action, &QAction::triggered, this, [this, path] { OpenRecentProfile(path); });
+    }
+}
+
+void TfrmMain::OpenRecentProfile(const QString &fileName)
+{
+    if (!SavePrompt())
+        return;
+    // The file may have gone while the menu or the question was open.
+    if (!IsProfileFile(fileName)) {
+        Ask(TPrompts::Warning, QStringLiteral("Profile not found: %1").arg(fileName), TPrompts::Ok);
+        if (env_.ReadRecentProfiles && env_.WriteRecentProfiles)
+            env_.WriteRecentProfiles(ExistingProfiles(env_.ReadRecentProfiles(), IsProfileFile));
+        return;
+    }
+    LoadProfile(fileName);
+}

@@ -1,0 +1,68 @@
+#include "recentProfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const QString kOrganization = QStringLiteral("Kestrova");
+const QString kApplication = QStringLiteral("Orbanel");
+const QString kRecentValue = QStringLiteral("recentprofiles");
+
+// File names compare as the platform's file system does.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+QString Normalised(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+QStringList WithRecentProfile(const QStringList &list, const QString &path)
+{
+    const QString entry = Normalised(path);
+    QStringList result {entry};
+    for (const QString &old : list) {
+        if (result.size() >= kRecentProfilesMax)
+            break;
+        if (old.isEmpty() || Normalised(old).compare(entry, kPathCase) == 0)
+            continue;
+        result << old;
+    }
+    return result;
+}
+
+QStringList ExistingProfiles(const QStringList &list,
+                             const std::function<bool(const QString &)> &exists)
+{
+    QStringList result;
+    for (const QString &path : list)
+        if (!path.isEmpty() && exists(path))
+            result << path;
+    return result;
+}
+
+QStringList ReadRecentProfiles()
+{
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
+                             kApplication);
+    // A list edited by hand may be longer than the menu.
+    QStringList list = settings.value(kRecentValue).toStringList();
+    if (list.size() > kRecentProfilesMax)
+        list = list.mid(0, kRecentProfilesMax);
+    return list;
+}
+
+bool WriteRecentProfiles(const QStringList &list)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication);
+    settings.setValue(kRecentValue, list);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}

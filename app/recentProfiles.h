@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The profiles opened or saved most recently, newest first, kept in the settings store beside
+// the stored port (value "recentprofiles").
+inline constexpr int kRecentProfilesMax = 8;
+
+// The list with path in front, an earlier entry of the same file removed, cut to the maximum.
+QStringList WithRecentProfile(const QStringList &list, const QString &path);
+// The entries whose file still exists (and that are files, not folders), order kept.
+QStringList ExistingProfiles(const QStringList &list,
+                             const std::function<bool(const QString &)> &exists);
+
+QStringList ReadRecentProfiles();
+// True when the list reached the store.
+bool WriteRecentProfiles(const QStringList &list);

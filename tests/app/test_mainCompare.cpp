@@ -1,0 +1,386 @@
+// Comparing the tool's settings with the simulated controller's and with a profile, taking chosen
+// rows, and the recent profiles of the File menu.
+
+#include "mainFixture.h"
+
+#include "compare.h"
+#include "compassRange.h"
+#include "profile.h"
+#include "recentProfiles.h"
+#include "simPtyServer.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+constexpr int kTransferMs = 15000;
+
+// The controller's image of a model, as a write of all settings would leave it.
+TSimSettings SimSettingsOf(const TEcu &ecu)
+{
+    TSimSettings s;
+    s.Params.GearThresholdUpper = static_cast<std::uint8_t>(ecu.GearThresholdUpper);
+    s.Params.GearThresholdLower = static_cast<std::uint8_t>(ecu.GearThresholdLower);
+    s.Params.GearShiftType = static_cast<std::uint8_t>(ecu.GearShiftType);
+    s.Params.PositionCount = static_cast<std::uint8_t>(ecu.PositionCount);
+    s.Params.Debounce = static_cast<std::uint8_t>(ecu.Debounce);
+    s.Params.Ignore = static_cast<std::uint8_t>(ecu.Ignore);
+    s.Params.BarrelThreshold = static_cast<std::uint8_t>(ecu.BarrelThreshold);
+    s.Params.BlipTimeout = static_cast<std::uint8_t>(ecu.BlipTimeout);
+    s.Feedback.Flags
+        = static_cast<std::uint8_t>((ecu.UseFeedback ? kFeedbackUseFeedback : 0)
+                                    | (ecu.UseCutAfterBlip ? kFeedbackUseCutAfterBlip : 0));
+    s.Feedback.Window = static_cast<std::uint8_t>(ecu.FeedbackWindow);
+    s.Feedback.SparkCutTimeout = static_cast<std::uint16_t>(ecu.SparkCutTimeout);
+    s.Feedback.CutAfterBlip = static_cast<std::uint8_t>(ecu.CutAfterBlip);
+    for (int k = 0; k < ecu.Ranges.Count() && k < kRangeSlots; ++k) {
+        const TGearData &r = ecu.Ranges.Items(k);
+        s.Ranges[static_cast<std::size_t>(k)] = {r.Gear, static_cast<std::uint16_t>(r.Lower),
+                                                 static_cast<std::uint16_t>(r.Upper), r.Adc};
+    }
+    for (int i = 0; i < kSimCutSlots; ++i)
+        s.CutDurations[static_cast<std::size_t>(i)]
+            = static_cast<std::uint8_t>(ecu.SparkDelays[static_cast<std::size_t>(i)]);
+    return s;
+}
+
+void SetRangeUpper(TEcu &ecu, int gear, int upper)
+{
+    for (int k = 0; k < ecu.Ranges.Count(); ++k)
+        if (ecu.Ranges.Items(k).Gear == gear)
+            ecu.Ranges.Items(k).Upper = upper;
+}
+
+QStringList MarkedRows(const QTableWidget *table)
+{
+    QStringList rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+        if (table->item(r, 0)->font().bold())
+            rows << table->item(r, 0)->text();
+    return rows;
+}
+
+} // namespace
+
+class CompareTest : public MainWindowTest
+{
+protected:
+    void TearDown() override
+    {
+        window.reset(); // closes the port before the simulator goes
+        sim.reset();
+    }
+
+    // A tool on the simulated controller, whose settings are the tool's defaults changed by
+    // change. The link is brought up by a reply fed directly, so the controller sees only the
+    // lines of the comparison (its silence counts from the first of them).
+    void StartOn(const std::function<void(TEcu &)> &change, const TSimPtyOptions &options = {})
+    {
+        sim = std::make_unique<TSimPtyServer>(options);
+        ASSERT_TRUE(sim->IsOpen());
+        storedPort = sim->DevicePath();
+        Create();
+        window->show();
+        TEcu controller = window->Ecu;
+        change(controller);
+        sim->Simulator().SetSettings(SimSettingsOf(controller));
+        Connect();
+        ASSERT_TRUE(window->Connected);
+    }
+
+    void RunComparison()
+    {
+        window->CompareWithECU1Click();
+        ASSERT_TRUE(window->Compare.Reading);
+        // The first step queues its request before the first poll could go out.
+        window->tmrUpDownAllTimer();
+        window->tmrStatus->start();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Compare.Reading; }, kTransferMs));
+    }
+
+    std::unique_ptr<TSimPtyServer> sim;
+};
+
+TEST_F(CompareTest, OnlyTheDifferingRowsAreMarkedAndNothingChangesUntilRowsAreTaken)
+{
+    StartOn([](TEcu &e) {
+        e.Debounce = 4;
+        e.SparkDelays[4] = 60;
+        SetRangeUpper(e, 3, 470);
+        e.FeedbackWindow = 7;
+    });
+    const TEcu before = window->Ecu;
+    const int dialRanges = window->BarrelGauge->RangeCount();
+    RunComparison();
+
+    // The tool, its dial and its changed flag are as they were.
+    EXPECT_EQ(CountDiffering(CompareSettings(before, window->Ecu)), 0);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), before.Ranges.Count());
+    EXPECT_EQ(window->BarrelGauge->RangeCount(), dialRanges);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_FALSE(window->Refreshing);
+    EXPECT_FALSE(window->tmrUpDownAll->isActive());
+    EXPECT_FALSE(progress->isVisible());
+
+    TfrmCompare *form = window->frmCompare;
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->sgCompare->horizontalHeaderItem(2)->text(), "ECU");
+    // Differing rows first, in the panel's order.
+    EXPECT_EQ(MarkedRows(form->sgCompare),
+              (QStringList {"Trigger Debounce", "Gear Position Tolerance", "Cut Duration (Third)",
+                            "Second Range"}));
+    EXPECT_EQ(form->sgCompare->item(0, 1)->text(), "1 ms");
+    EXPECT_EQ(form->sgCompare->item(0, 2)->text(), "4 ms");
+    EXPECT_EQ(form->lblDifferences->text(), "4 differences");
+    EXPECT_FALSE(form->lblUnknown->isVisibleTo(form));
+    EXPECT_TRUE(form->TableText().startsWith("  Setting "));
+    EXPECT_TRUE(form->TableText().contains("* Trigger Debounce"));
+
+    // Take two of the four: only those fields change, as any change of the panel would.
+    ASSERT_TRUE(form->ChooseRow("Trigger Debounce"));
+    ASSERT_TRUE(form->ChooseRow("Second Range"));
+    form->btnTake->click();
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_EQ(window->Ecu.Debounce, 4);
+    EXPECT_EQ(window->edtDebounce->text(), "4");
+    EXPECT_EQ(window->Ecu.SparkDelays[4], before.SparkDelays[4]);
+    EXPECT_EQ(window->Ecu.FeedbackWindow, before.FeedbackWindow);
+    TEcu expected = before;
+    expected.Debounce = 4;
+    SetRangeUpper(expected, 3, 470);
+    EXPECT_EQ(CountDiffering(CompareSettings(expected, window->Ecu)), 0);
+    EXPECT_EQ(MarkedRows(form->sgCompare),
+              (QStringList {"Gear Position Tolerance", "Cut Duration (Third)"}));
+
+    // Writing the tool's settings is the write of all settings, questions and all.
+    prompts.Answers = {TPrompts::Yes};
+    form->btnWrite->click();
+    EXPECT_TRUE(prompts.Texts().contains(
+        "This will overwrite all existing settings in the ECU\rDo you wish to continue?"));
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty()
+                && sim->Simulator().Settings().CutDurations[4] == before.SparkDelays[4];
+        },
+        kTransferMs));
+    EXPECT_EQ(sim->Simulator().Settings().Feedback.Window, before.FeedbackWindow);
+    EXPECT_EQ(sim->Simulator().Settings().Params.Debounce, 4);
+}
+
+TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
+{
+    TSimPtyOptions options;
+    // Answers the parameters, the feedback block and range slots 0..5, then nothing.
+    options.SilentAfterLines = 8;
+    StartOn([](TEcu &e) { e.Debounce = 4; }, options);
+    const TEcu before = window->Ecu;
+    RunComparison();
+
+    EXPECT_EQ(CountDiffering(CompareSettings(before, window->Ecu)), 0);
+    EXPECT_FALSE(window->SettingsChanged);
+    TfrmCompare *form = window->frmCompare;
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(MarkedRows(form->sgCompare), QStringList {"Trigger Debounce"});
+    // Five cut durations and eight ranges were never answered.
+    int unknown = 0;
+    for (int r = 0; r < form->sgCompare->rowCount(); ++r) {
+        if (form->sgCompare->item(r, 2)->text() == "unknown") {
+            ++unknown;
+            EXPECT_FALSE(form->ChooseRow(form->sgCompare->item(r, 0)->text()));
+        }
+    }
+    EXPECT_EQ(unknown, 13);
+    EXPECT_EQ(form->sgCompare->item(1, 0)->text(), "Cut Duration (First)");
+    EXPECT_TRUE(form->lblUnknown->isVisibleTo(form));
+    EXPECT_TRUE(form->lblUnknown->text().contains("13 settings"));
+}
+
+TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
+{
+    StartOn([](TEcu &e) { e.Ignore = 100; });
+    prompts.Questions.clear();
+    window->CompareWithECU1Click();
+    window->tmrUpDownAllTimer();
+    window->tmrStatus->start();
+    // A second start is refused with a real message box, left open until the first read has
+    // ended underneath it.
+    bool readEndedUnderTheBox = false;
+    prompts.WhileOpen = [&](const QString &) {
+        QMessageBox box(QMessageBox::Information, QString(), QStringLiteral("Busy"),
+                        QMessageBox::Ok);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+            if (!window->Compare.Reading) {
+                readEndedUnderTheBox = box.isVisible();
+                box.accept();
+            }
+        });
+        poll.start(20);
+        QTimer::singleShot(kTransferMs, &box, &QMessageBox::reject);
+        box.exec();
+    };
+    window->CompareWithECU1Click();
+    prompts.WhileOpen = nullptr;
+    EXPECT_TRUE(readEndedUnderTheBox);
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_FALSE(window->Compare.Reading);
+    EXPECT_FALSE(window->tmrUpDownAll->isActive());
+    ASSERT_NE(window->frmCompare, nullptr);
+    EXPECT_EQ(MarkedRows(window->frmCompare->sgCompare), QStringList {"Trigger Mask"});
+    EXPECT_EQ(window->Ecu.Ignore, 125);
+}
+
+TEST_F(CompareTest, RefusedWhileBusyOrDisconnectedAndItMakesOtherTransfersBusy)
+{
+    CreateOnPty();
+    window->CompareWithECU1Click();
+    EXPECT_EQ(
+        prompts.Texts(),
+        QStringList {"ECU Disconnected - the settings cannot be compared until the ECU answers."});
+    EXPECT_FALSE(window->tmrUpDownAll->isActive());
+    EXPECT_TRUE(window->TxQueue.isEmpty());
+
+    Connect();
+    prompts.Questions.clear();
+    window->CompareWithECU1Click();
+    ASSERT_TRUE(window->Compare.Reading);
+    EXPECT_TRUE(progress->isVisible());
+    window->CompareWithECU1Click();
+    window->UploadAllSettingsToEcu1Click();
+    window->TakeChosenRows();
+    window->CompareWithProfile1Click();
+    EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy", "Busy", "Busy"}));
+    EXPECT_EQ(prompts.FileDialogs, 0);
+
+    // A reply to the comparison goes to its own model, not to the tool's.
+    Feed("@p4E06010803050145\r");
+    EXPECT_EQ(window->Compare.Ecu.Debounce, 8);
+    EXPECT_TRUE(window->Compare.Known.Params);
+    EXPECT_EQ(window->Ecu.Debounce, 1);
+    EXPECT_EQ(window->Ecu.PositionCount, 8);
+    window->tmrUpDownAll->stop();
+}
+
+TEST_F(CompareTest, AProfileIsComparedWithoutBeingOpened)
+{
+    Create();
+    window->show();
+    TEcu other = window->Ecu;
+    other.Ignore = 200;
+    other.SparkDelays[2] = 33;
+    const QString path = folder.path() + "/profiles/other.ini";
+    ASSERT_TRUE(WriteProfile(path.toStdString(), other));
+    window->Ecu.Debounce = 2; // an unsaved change: no save question, nothing replaced
+    window->SettingsChanged = true;
+
+    prompts.OpenNames = {path};
+    window->CompareWithProfile1Click();
+    EXPECT_TRUE(prompts.Questions.empty());
+    EXPECT_EQ(window->Ecu.Ignore, 125);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+    TfrmCompare *form = window->frmCompare;
+    ASSERT_NE(form, nullptr);
+    EXPECT_FALSE(form->btnWrite->isVisibleTo(form));
+    EXPECT_EQ(form->sgCompare->horizontalHeaderItem(2)->text(), "Profile");
+    EXPECT_EQ(MarkedRows(form->sgCompare),
+              (QStringList {"Trigger Debounce", "Trigger Mask", "Cut Duration (First)"}));
+
+    ASSERT_TRUE(form->ChooseRow("Trigger Mask"));
+    form->btnTake->click();
+    EXPECT_EQ(window->Ecu.Ignore, 200);
+    EXPECT_EQ(window->edtIgnore->text(), "800");
+    EXPECT_EQ(window->Ecu.Debounce, 2);
+    EXPECT_EQ(window->Ecu.SparkDelays[2], 125);
+
+    // A file gone between the dialog and the read is not read as an empty profile.
+    prompts.OpenNames = {folder.path() + "/profiles/gone.ini"};
+    window->CompareWithProfile1Click();
+    EXPECT_EQ(prompts.Texts().size(), 1);
+    EXPECT_TRUE(prompts.Texts().constFirst().startsWith("Profile not found: "));
+}
+
+TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFiles)
+{
+    Create();
+    window->show();
+    QStringList saved;
+    for (int i = 0; i < 9; ++i) {
+        const QString path = folder.path() + QStringLiteral("/profiles/car%1.ini").arg(i);
+        window->SettingsChanged = true;
+        window->SaveProfile(path);
+        saved.prepend(path);
+    }
+    EXPECT_EQ(recentProfiles, saved.mid(0, kRecentProfilesMax));
+
+    // Opening an older one moves it to the front.
+    prompts.OpenNames = {saved[5]};
+    window->Open1Click();
+    EXPECT_EQ(recentProfiles.constFirst(), saved[5]);
+    EXPECT_EQ(recentProfiles.size(), kRecentProfilesMax);
+
+    // A missing file is dropped when the menu opens, and the store learns it.
+    ASSERT_TRUE(QFile::remove(saved[1]));
+    window->RecentProfiles1Show();
+    const QList<QAction *> entries = window->RecentProfiles1->actions();
+    ASSERT_EQ(entries.size(), kRecentProfilesMax - 1);
+    EXPECT_FALSE(recentProfiles.contains(saved[1]));
+    EXPECT_TRUE(entries[0]->text().endsWith("car3.ini"));
+
+    // Choosing one asks the save question first; Cancel loads nothing.
+    window->Ecu.Debounce = 9;
+    window->SettingsChanged = true;
+    prompts.Answers = {TPrompts::Cancel};
+    entries[2]->trigger(); // car6
+    EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+    EXPECT_EQ(window->Ecu.Debounce, 9);
+
+    // No: the file is opened as Open would.
+    prompts.Answers = {TPrompts::No};
+    entries[2]->trigger();
+    EXPECT_EQ(window->Ecu.Debounce, 1);
+    EXPECT_FALSE(window->SettingsChanged);
+    EXPECT_EQ(window->ProfileFileName, saved[2]);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - car6.ini");
+    EXPECT_EQ(recentProfiles.constFirst(), saved[2]);
+
+    // A file removed while the save question was open is not read as an empty profile.
+    window->Ecu.Debounce = 9;
+    window->SettingsChanged = true;
+    prompts.Questions.clear();
+    prompts.Answers = {TPrompts::No};
+    prompts.WhileOpen = [&](const QString &) { QFile::remove(saved[3]); };
+    window->OpenRecentProfile(saved[3]);
+    prompts.WhileOpen = nullptr;
+    EXPECT_EQ(window->Ecu.Debounce, 9);
+    EXPECT_EQ(window->ProfileFileName, saved[2]);
+    ASSERT_EQ(prompts.Texts().size(), 2);
+    EXPECT_TRUE(prompts.Texts()[1].startsWith("Profile not found: "));
+    EXPECT_FALSE(recentProfiles.contains(saved[3]));
+}
+
+TEST(RecentProfiles, NewestFirstWithoutDuplicatesAtMostEight)
+{
+    QStringList list;
+    for (const char *name : {"/p/a.ini", "/p/b.ini", "/p/./a.ini"})
+        list = WithRecentProfile(list, name);
+    EXPECT_EQ(list, (QStringList {"/p/a.ini", "/p/b.ini"}));
+    for (int i = 0; i < 10; ++i)
+        list = WithRecentProfile(list, QStringLiteral("/p/%1.ini").arg(i));
+    EXPECT_EQ(list.size(), kRecentProfilesMax);
+    EXPECT_EQ(list.constFirst(), "/p/9.ini");
+    EXPECT_EQ(list.constLast(), "/p/2.ini");
+    EXPECT_EQ(ExistingProfiles({"/p/x.ini", "", "/p/y.ini"},
+                               [](const QString &p) { return p.endsWith("y.ini"); }),
+              QStringList {"/p/y.ini"});
+}
