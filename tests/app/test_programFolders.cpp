@@ -35,6 +35,11 @@ struct FolderCase
     bool expectBeside;
 };
 
+void PrintTo(const FolderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class ProfilesFolderTest : public ::testing::TestWithParam<FolderCase>
 {
 };
