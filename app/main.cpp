@@ -8,6 +8,7 @@
 #include "ecuLink.h"
 #include "ledLamp.h"
 #include "linkRules.h"
+#include "programFolders.h"
 #include "progress.h"
 #include "serialDriver.h"
 #include "statusPanels.h"
@@ -15,7 +16,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -85,13 +85,11 @@ void TfrmMain::FormCreate()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    // Profiles folder and help file beside the program. A folder that cannot be made is ignored:
-    // the dialogs simply start elsewhere.
-    const QFileInfo program(env_.ProgramPath);
-    ProfilesFolder = program.absolutePath() + QStringLiteral("/profiles");
-    QDir().mkpath(ProfilesFolder);
-    HelpFile = program.absolutePath() + QLatin1Char('/') + program.completeBaseName()
-        + QStringLiteral(".hlp");
+    // Profiles folder and help file beside the program, or the per-user folder and the installed
+    // manual for an installed copy. A folder that cannot be made is ignored: the dialogs simply
+    // start elsewhere.
+    ProfilesFolder = ChooseProfilesFolder(env_.ProgramPath, env_.UserDataFolder);
+    HelpFile = ChooseHelpFile(env_.ProgramPath);
 
     BuildMenu();
 

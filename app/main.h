@@ -43,6 +43,7 @@ struct TMainEnvironment
 {
     TPrompts *Prompts = nullptr; // not owned
     QString ProgramPath; // full path of the program file; its folder holds "profiles" and help
+    QString UserDataFolder; // per-user data folder: profiles of a program that cannot keep them
     QStringList Arguments; // command-line arguments after the program name
     std::function<QString()> ReadStoredPort;
     std::function<bool(const QString &)> WriteStoredPort;

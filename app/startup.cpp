@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
@@ -37,6 +38,7 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
     TMainEnvironment env;
     env.Prompts = prompts;
     env.ProgramPath = QCoreApplication::applicationFilePath();
+    env.UserDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     env.Arguments = arguments;
     env.ReadStoredPort = [] { return ReadStoredPort(); };
     env.WriteStoredPort = [](const QString &name) { return WriteStoredPort(name); };
@@ -56,6 +58,8 @@ int RunProgram(int argc, char **argv)
     // every window caption.
     QApplication::setApplicationName(QStringLiteral("Kestrova Lumarix"));
     QApplication::setOrganizationName(QStringLiteral("Kestrova"));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrova.Orbanel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
 
     TWidgetPrompts prompts;

@@ -24,7 +24,9 @@ protected:
     {
         TMainEnvironment env;
         env.Prompts = &prompts;
-        env.ProgramPath = folder.path() + QStringLiteral("/orbanel");
+        env.ProgramPath
+            = programPath.isEmpty() ? folder.path() + QStringLiteral("/orbanel") : programPath;
+        env.UserDataFolder = userDataFolder;
         env.Arguments = arguments;
         env.ReadStoredPort = [this] { return storedPort; };
         env.WriteStoredPort = [this](const QString &name) {
@@ -74,6 +76,8 @@ protected:
     std::string Sent() { return pty.Read(4096, std::chrono::milliseconds(50)); }
 
     QTemporaryDir folder;
+    QString programPath; // the program file; empty: "orbanel" in folder
+    QString userDataFolder; // the per-user data folder; empty: none known
     TScriptedPrompts prompts;
     QString storedPort;
     QStringList writtenPorts;

@@ -27,6 +27,7 @@ public:
     std::deque<QString> SaveNames;
     std::vector<Asked> Questions;
     int FileDialogs = 0;
+    QStringList DialogFolders; // the folder each file dialog opened in
 
     Button Ask(QWidget *, Kind kind, const QString &text, int buttons) override
     {
@@ -40,15 +41,18 @@ public:
         return answer;
     }
 
-    QString OpenFileName(QWidget *, const QString &, const QString &) override
+    QString OpenFileName(QWidget *, const QString &folder, const QString &) override
     {
         ++FileDialogs;
+        DialogFolders << folder;
         return Pop(OpenNames);
     }
 
-    QString SaveFileName(QWidget *, const QString &, const QString &, const QString &) override
+    QString SaveFileName(QWidget *, const QString &folder, const QString &,
+                         const QString &) override
     {
         ++FileDialogs;
+        DialogFolders << folder;
         return Pop(SaveNames);
     }
 

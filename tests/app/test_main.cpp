@@ -5,6 +5,7 @@
 #include "Display.h"
 #include "compassRange.h"
 #include "ledLamp.h"
+#include "programFolders.h"
 #include "statusPanels.h"
 
 #include <QAction>
@@ -66,16 +67,17 @@ TEST_F(MainWindowTest, AnyArgumentShowsTheDebugWindowAndDebuggerShowsDiagnostics
 
 TEST_F(MainWindowTest, HelpItemFollowsTheHelpFileBesideTheProgram)
 {
-    QFile help(folder.path() + "/orbanel.hlp");
+    const QString helpFile = folder.path() + "/orbanel" + kHelpExtension;
+    QFile help(helpFile);
     ASSERT_TRUE(help.open(QIODevice::WriteOnly));
     help.close();
     Create();
     window->show();
     EXPECT_TRUE(window->Help2->isVisible());
     window->Help2Click();
-    EXPECT_EQ(openedDocuments, QStringList {folder.path() + "/orbanel.hlp"});
+    EXPECT_EQ(openedDocuments, QStringList {helpFile});
 
-    QFile::remove(folder.path() + "/orbanel.hlp");
+    QFile::remove(helpFile);
     window->Help2Click(); // checks again before opening
     EXPECT_EQ(openedDocuments.size(), 1);
 }

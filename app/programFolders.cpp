@@ -1,0 +1,56 @@
+#include "programFolders.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// Set by the build from the install layout: the documentation folder relative to the program
+// folder, and the manual's file name there.
+#ifndef ORBANEL_INSTALLED_DOC_DIR
+#define ORBANEL_INSTALLED_DOC_DIR "../share/doc/orbanel"
+#endif
+#ifndef ORBANEL_MANUAL_NAME
+#define ORBANEL_MANUAL_NAME "orbanel.html"
+#endif
+
+const QString kProfilesName = QStringLiteral("profiles");
+
+} // namespace
+
+QString InstalledDocFolder(const QString &programPath)
+{
+    const QDir programFolder = QFileInfo(programPath).absoluteDir();
+    return QDir::cleanPath(programFolder.filePath(QStringLiteral(ORBANEL_INSTALLED_DOC_DIR)));
+}
+
+bool IsInstalledProgram(const QString &programPath)
+{
+    return QFileInfo(InstalledDocFolder(programPath)).isDir();
+}
+
+QString ChooseProfilesFolder(const QString &programPath, const QString &userDataFolder)
+{
+    const QString beside = QFileInfo(programPath).absoluteDir().filePath(kProfilesName);
+    if (QFileInfo(beside).isDir())
+        return beside;
+    if (!IsInstalledProgram(programPath) && QDir().mkpath(beside))
+        return beside;
+    if (userDataFolder.isEmpty())
+        return beside;
+    const QString perUser = QDir(userDataFolder).filePath(kProfilesName);
+    QDir().mkpath(perUser); // a folder that cannot be made is ignored, as beside the program
+    return perUser;
+}
+
+QString ChooseHelpFile(const QString &programPath)
+{
+    const QFileInfo program(programPath);
+    const QString beside = program.absoluteDir().filePath(program.completeBaseName()
+                                                          + QLatin1String(kHelpExtension));
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString installed
+        = QDir(InstalledDocFolder(programPath)).filePath(QStringLiteral(ORBANEL_MANUAL_NAME));
+    return QFileInfo(installed).isFile() ? installed : beside;
+}

@@ -1,0 +1,9 @@
+# The install layout. The documentation folder is named after the package, as Debian expects;
+# the program finds its manual there by a path relative to its own folder, so an installed copy
+# works under any prefix and in an unpacked package tree alike.
+set(CMAKE_INSTALL_DOCDIR share/doc/orbanel)
+include(GNUInstallDirs)
+
+set(ORBANEL_MANUAL_NAME orbanel.html)
+file(RELATIVE_PATH ORBANEL_DOC_FROM_BIN
+    ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DOCDIR})
