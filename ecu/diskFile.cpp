@@ -7,7 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
-#include <sstream>
+#include <iterator>
 #include <system_error>
 
 #ifdef _WIN32
@@ -385,12 +385,15 @@ TDiskRead ReadPath(const fs::path &path, std::string &text)
         return TDiskRead::Failed;
     }
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!in || in.bad() || !content) {
+    if (!in) {
         return TDiskRead::Failed;
     }
-    text = content.str();
+    // Not "<< rdbuf()": that fails on an empty file, which is a file like any other.
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return TDiskRead::Failed;
+    }
+    text = std::move(content);
     return TDiskRead::Loaded;
 }
 
