@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <random>
-#include <iterator>
 #include <system_error>
 
 #ifdef _WIN32
