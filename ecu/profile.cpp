@@ -2,20 +2,12 @@
 
 #include "encdec.h"
 
-#define SI_CONVERT_ICU
-#include <SimpleIni.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "diskFile.h"
+#include "iniFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <fstream>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <string_view>
 
 namespace {
@@ -107,117 +99,38 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::optional<std::int32_t> FindInteger(const CSimpleIniA &ini, const std::string &section,
+std::optional<std::int32_t> FindInteger(const TIniFile &ini, const std::string &section,
                                         const std::string &key)
 {
-    const char *value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (value == nullptr) {
+    const auto value = ini.Value(section, key);
+    if (!value) {
         return std::nullopt;
     }
-    return ParseInteger(value);
+    return ParseInteger(*value);
 }
 
-std::int32_t ReadInteger(const CSimpleIniA &ini, const std::string &section, const std::string &key,
+std::int32_t ReadInteger(const TIniFile &ini, const std::string &section, const std::string &key,
                          std::int32_t fallback)
 {
     return FindInteger(ini, section, key).value_or(fallback);
 }
 
-bool ReadBoolean(const CSimpleIniA &ini, const std::string &section, const std::string &key,
+bool ReadBoolean(const TIniFile &ini, const std::string &section, const std::string &key,
                  bool fallback)
 {
     const auto value = FindInteger(ini, section, key);
     return value ? *value != 0 : fallback;
 }
 
-void WriteInteger(CSimpleIniA &ini, const std::string &section, const std::string &key,
+void WriteInteger(TIniFile &ini, const std::string &section, const std::string &key,
                   long long value)
 {
-    ini.SetValue(section.c_str(), key.c_str(), std::to_string(value).c_str());
+    ini.SetValue(section, key, std::to_string(value));
 }
 
-void WriteBoolean(CSimpleIniA &ini, const std::string &section, const std::string &key, bool value)
+void WriteBoolean(TIniFile &ini, const std::string &section, const std::string &key, bool value)
 {
-    ini.SetValue(section.c_str(), key.c_str(), value ? "1" : "0");
-}
-
-enum class TLoad { Missing, Loaded, Failed };
-
-TLoad LoadIni(const std::string &fileName, CSimpleIniA &ini)
-{
-    struct stat info
-    {
-    };
-    if (::stat(fileName.c_str(), &info) != 0) {
-        return errno == ENOENT ? TLoad::Missing : TLoad::Failed;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return TLoad::Failed;
-    }
-    std::ifstream in(fileName, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in || in.bad()) {
-        return TLoad::Failed;
-    }
-    return ini.LoadData(text.str()) < 0 ? TLoad::Failed : TLoad::Loaded;
-}
-
-// Replaces fileName with data in one step: the data goes to a new file in the same folder, is
-// flushed to the disk, and only then renamed over the target. Any failure removes the new file
-// and leaves the old one as it was.
-bool ReplaceFile(const std::string &fileName, const std::string &data)
-{
-    struct stat old
-    {
-    };
-    const bool hadOld = ::stat(fileName.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode)) {
-        return false;
-    }
-
-    constexpr int kNameAttempts = 100;
-    std::string tempName;
-    int fd = -1;
-    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
-        tempName = fileName + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        // 0666 leaves the permissions of a new profile to the umask, as a plain create would.
-        fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    if (fd < 0) {
-        return false;
-    }
-
-    bool ok = !hadOld || ::fchmod(fd, old.st_mode & 07777) == 0;
-    std::size_t written = 0;
-    while (ok && written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        written += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempName.c_str(), fileName.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tempName.c_str());
-        return false;
-    }
-
-    // Make the rename itself durable; the file is already whole either way.
-    const auto slash = fileName.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    ini.SetValue(section, key, value ? "1" : "0");
 }
 
 } // namespace
@@ -255,10 +168,9 @@ void LoadDefaults(TEcu &ecu)
 
 void ReadProfile(const std::string &fileName, TEcu &ecu)
 {
-    CSimpleIniA ini;
-    if (LoadIni(fileName, ini) != TLoad::Loaded) {
-        ini.Reset(); // an unreadable file reads like a missing one: every key takes its default
-    }
+    // An unreadable file reads like a missing one: every key takes its default.
+    std::string text;
+    const TIniFile ini(ReadDiskFile(fileName, text) == TDiskRead::Loaded ? text : std::string());
 
     const long long positions
         = static_cast<long long>(ReadInteger(ini, kVehicle, "fwdgears", TReadDefaults::FwdGears))
@@ -314,13 +226,13 @@ void ReadProfile(const std::string &fileName, TEcu &ecu)
 
 bool WriteProfile(const std::string &fileName, const TEcu &ecu)
 {
-    CSimpleIniA ini;
-    ini.SetSpaces(false); // "key=value", as INI files are usually written
     // Whatever the file holds already is kept; a file that exists but cannot be read is not
     // overwritten, or its other sections would be lost.
-    if (LoadIni(fileName, ini) == TLoad::Failed) {
+    std::string text;
+    if (ReadDiskFile(fileName, text) == TDiskRead::Failed) {
         return false;
     }
+    TIniFile ini(text);
 
     WriteInteger(ini, kVehicle, "fwdgears",
                  static_cast<long long>(ecu.PositionCount) - kFwdGearsOffset);
@@ -337,8 +249,8 @@ bool WriteProfile(const std::string &fileName, const TEcu &ecu)
 
     // Sections range10 and above are not the tool's to remove, nor is "timeout".
     for (int i = 0; i < kOwnedRangeSections; ++i) {
-        ini.Delete(RangeSection(i).c_str(), nullptr);
-        ini.Delete(kSparkDelays, LetterKey(i).c_str());
+        ini.RemoveSection(RangeSection(i));
+        ini.RemoveKey(kSparkDelays, LetterKey(i));
     }
 
     for (int n = 0; n < ecu.Ranges.Count(); ++n) {
@@ -361,9 +273,5 @@ bool WriteProfile(const std::string &fileName, const TEcu &ecu)
     WriteInteger(ini, kSparkDelays, "timeout",
                  std::clamp(ecu.SparkCutTimeout, 0, kMaxSparkCutTimeout));
 
-    std::string data;
-    if (ini.Save(data) < 0) {
-        return false;
-    }
-    return ReplaceFile(fileName, data);
+    return SaveDiskFile(fileName, ini.Text());
 }

@@ -12,7 +12,8 @@ void LoadDefaults(TEcu &ecu);
 // that first with the position count from before loading.
 void ReadProfile(const std::string &fileName, TEcu &ecu);
 
-// Writes the model into the profile, keeping the file's unrelated sections and keys. The file is
-// replaced in one step, so a failed save leaves the old file whole. False when it cannot be
-// written.
+// Writes the model into the profile. Only the tool's own lines change: comments, blank lines,
+// other sections and keys, duplicates and line ends stay as they are (iniFile.h). The file is
+// saved as SaveDiskFile does (diskFile.h): a read-only file is refused, links are followed, and a
+// failed save leaves the old content. False when it cannot be written.
 bool WriteProfile(const std::string &fileName, const TEcu &ecu);

@@ -94,6 +94,22 @@ TEST_F(ProfileTest, AFailedSaveSaysSoAndKeepsTheChanges)
     EXPECT_EQ(window->windowTitle(), "Kestrova - car.ini");
 }
 
+TEST_F(ProfileTest, AReadOnlyProfileIsRefusedAndLeftAlone)
+{
+    // The read-only mark holds also when the program runs as root.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[vehicle]\nfwdgears=1\n");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    window->ProfileFileName = path;
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Unable to write to " + path});
+    EXPECT_EQ(Read(path), "[vehicle]\nfwdgears=1\n");
+    EXPECT_TRUE(window->SettingsChanged);
+}
+
 TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
 {
     QFile file(path);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -66,17 +68,6 @@ std::vector<TEntry> SectionOf(const std::vector<TEntry> &entries, const std::str
     return out;
 }
 
-std::vector<std::string> SectionNames(const std::vector<TEntry> &entries)
-{
-    std::vector<std::string> names;
-    for (const TEntry &e : entries) {
-        if (names.empty() || names.back() != std::get<0>(e)) {
-            names.push_back(std::get<0>(e));
-        }
-    }
-    return names;
-}
-
 class Profile : public ::testing::Test
 {
 protected:
@@ -99,6 +90,7 @@ protected:
                 others.push_back(entry.path().filename().string());
             }
         }
+        std::sort(others.begin(), others.end());
         return others;
     }
 
@@ -257,67 +249,184 @@ TEST_F(Profile, EveryValueSurvivesARoundTrip)
     }
 }
 
-TEST_F(Profile, SavingOverAFileKeepsWhatIsNotTheTools)
+// Lines joined with a line end; the last one gets none unless finalEnd.
+std::string Joined(const std::vector<std::string> &lines, const std::string &end, bool finalEnd)
 {
-    std::string original = "; vehicle notes\n"
-                           "[owner]\n"
-                           "name=Team K\n"
-                           "\n"
-                           "[Vehicle]\n"
-                           "FwdGears=3\n"
-                           "colour=red\n"
-                           "\n";
-    for (int n = 0; n <= 10; ++n) {
-        original += "[range" + std::to_string(n) + "]\ngear=9\nlower=1\nupper=2\nadc=3\n";
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size() || finalEnd) {
+            text += end;
+        }
     }
-    original += "[sparkdelays]\nR=5\n7=44\nx=45\nfoo=bar\ntimeout=300\n"
-                "[feedback]\n; tuned at the track\nwindow=9\n";
-    WriteText(File(), original);
+    return text;
+}
 
+std::vector<std::string> LinesOf(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t lf = text.find('\n', start);
+        const std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
+        lines.push_back(text.substr(start, end - start)); // with its line end
+        start = end;
+    }
+    return lines;
+}
+
+TEST_F(Profile, AHandEditedFileChangesOnlyInTheToolsLines)
+{
+    const std::vector<std::string> original = {
+        "; Kestrova profile, car 7",
+        "owner=nobody's",
+        "[owner]",
+        "name=A",
+        "name=B",
+        "a note without an equals sign",
+        "",
+        "[Vehicle]",
+        "  FwdGears = 3",
+        "colour=red",
+        "fwdgears=9",
+        "ranges=2 ; two",
+        "",
+        "[range0]",
+        "; sampled at the track",
+        "gear=9",
+        "tolerance=4",
+        "lower=1",
+        "upper=2",
+        "adc=3",
+        "[range1]",
+        "gear=1",
+        "lower=110",
+        "upper=130",
+        "adc=120",
+        "[range5]",
+        "gear=5",
+        "[range10]",
+        "gear=9",
+        "[sparkdelays]",
+        "R=5",
+        "7=44",
+        "x=45",
+        "foo=bar",
+        "R=6",
+        "timeout=300",
+        "[feedback]",
+        "; tuned at the track",
+        "window=9",
+        "[vehicle]",
+        "fwdgears=1",
+        "[range0]",
+        "gear=7",
+        "; end of file",
+    };
+    const std::vector<std::string> expected = {
+        "; Kestrova profile, car 7",
+        "owner=nobody's",
+        "[owner]",
+        "name=A",
+        "name=B",
+        "a note without an equals sign",
+        "",
+        "[Vehicle]",
+        "  FwdGears = 0", // in place, its spelling and spacing kept
+        "colour=red",
+        "fwdgears=9", // a later duplicate: not the tool's
+        "ranges=3",
+        "gearthresholdupper=0", // missing keys follow the section's last setting
+        "gearthresholdlower=0",
+        "gearshifttype=0",
+        "debounce=0",
+        "ignore=0",
+        "bliptimeout=0",
+        "barrelthreshold=0",
+        "cutafterblip=0",
+        "usecutafterblip=0",
+        "",
+        "[range0]", // written again where it was, so it stays the first range0
+        "; sampled at the track",
+        "gear=0",
+        "lower=90",
+        "upper=110",
+        "adc=100",
+        "[range1]",
+        "gear=1",
+        "lower=91",
+        "upper=111",
+        "adc=101",
+        "[range10]",
+        "gear=9",
+        "[sparkdelays]",
+        "R=0",
+        "foo=bar",
+        "R=6",
+        "timeout=1000", // as its trackbar limits it
+        "N=0",
+        "1=0",
+        "2=0",
+        "3=0",
+        "4=0",
+        "[feedback]",
+        "; tuned at the track",
+        "window=0",
+        "flags=0",
+        "[vehicle]",
+        "fwdgears=1",
+        "[range0]",
+        "gear=7",
+        "; end of file", // gets a line end, as the new section follows it
+        "[range2]",
+        "gear=2",
+        "lower=92",
+        "upper=112",
+        "adc=102",
+    };
     TEcu ecu;
     ecu.SetPositionCount(6);
     for (int n = 0; n < 3; ++n) {
         TGearData &r = ecu.Ranges.Add();
         r.Gear = static_cast<std::uint8_t>(n);
         r.Adc = static_cast<std::uint16_t>(100 + n);
+        r.Lower = 90 + n;
+        r.Upper = 110 + n;
     }
-    ecu.SparkCutTimeout = 5000; // stored as its trackbar limits it
+    ecu.SparkCutTimeout = 5000;
+
+    for (const std::string end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(end.size() == 1 ? "LF" : "CR LF");
+        WriteText(File(), Joined(original, end, false));
+        ASSERT_TRUE(WriteProfile(File(), ecu));
+        EXPECT_EQ(LinesOf(ReadText(File())), LinesOf(Joined(expected, end, true)));
+        EXPECT_TRUE(Others().empty());
+
+        // What the tool wrote reads back, and a second save changes nothing.
+        TEcu back;
+        ReadProfile(File().string(), back);
+        EXPECT_EQ(back.PositionCount, 6);
+        ASSERT_EQ(back.Ranges.Count(), 3);
+        EXPECT_EQ(back.Ranges.Items(0).Adc, 100);
+        EXPECT_EQ(back.SparkCutTimeout, 1000);
+        const std::string once = ReadText(File());
+        ASSERT_TRUE(WriteProfile(File(), back));
+        EXPECT_EQ(ReadText(File()), once);
+    }
+}
+
+TEST_F(Profile, UnchangedValuesLeaveTheirLinesByteForByte)
+{
+    // Blanks around a value the tool would write the same way stay, as does a byte order mark.
+    const std::string text = "\xEF\xBB\xBF[vehicle]\r\nfwdgears = 2 \r\nranges=0\n";
+    WriteText(File(), text);
+    TEcu ecu;
+    ecu.SetPositionCount(8);
     ASSERT_TRUE(WriteProfile(File(), ecu));
-    const std::string text = ReadText(File());
-    const auto entries = EntriesOf(text);
-
-    EXPECT_NE(text.find("; vehicle notes"), std::string::npos);
-    EXPECT_NE(text.find("; tuned at the track"), std::string::npos);
-    EXPECT_EQ(SectionOf(entries, "owner"), (std::vector<TEntry> {{"owner", "name", "Team K"}}));
-    const auto vehicle = SectionOf(entries, "Vehicle");
-    ASSERT_EQ(vehicle.size(), 12u);
-    EXPECT_EQ(vehicle[0], (TEntry {"Vehicle", "FwdGears", "0"})); // replaced in place
-    EXPECT_EQ(vehicle[1], (TEntry {"Vehicle", "colour", "red"}));
-    EXPECT_EQ(vehicle[2], (TEntry {"Vehicle", "ranges", "3"}));
-
-    const auto names = SectionNames(entries);
-    for (int n = 0; n < 10; ++n) {
-        const std::string s = "range" + std::to_string(n);
-        EXPECT_EQ(std::count(names.begin(), names.end(), s), n < 3 ? 1 : 0) << s;
-    }
-    EXPECT_EQ(SectionOf(entries, "range0"),
-              (std::vector<TEntry> {{"range0", "gear", "0"},
-                                    {"range0", "lower", "0"},
-                                    {"range0", "upper", "0"},
-                                    {"range0", "adc", "100"}}));
-    EXPECT_EQ(SectionOf(entries, "range10").size(), 4u); // not the tool's to remove
-    EXPECT_EQ(SectionOf(entries, "sparkdelays"),
-              (std::vector<TEntry> {{"sparkdelays", "foo", "bar"},
-                                    {"sparkdelays", "timeout", "1000"},
-                                    {"sparkdelays", "R", "0"},
-                                    {"sparkdelays", "N", "0"},
-                                    {"sparkdelays", "1", "0"},
-                                    {"sparkdelays", "2", "0"},
-                                    {"sparkdelays", "3", "0"},
-                                    {"sparkdelays", "4", "0"}}));
-    EXPECT_EQ(SectionOf(entries, "feedback"),
-              (std::vector<TEntry> {{"feedback", "window", "0"}, {"feedback", "flags", "0"}}));
-    EXPECT_TRUE(Others().empty());
+    const std::string saved = ReadText(File());
+    EXPECT_EQ(saved.substr(0, text.size()), text);
+    // New lines take the first line's line end.
+    EXPECT_EQ(saved.substr(text.size(), 22), "gearthresholdupper=0\r\n");
 }
 
 TEST_F(Profile, SavingKeepsTheFilesPermissions)
@@ -329,6 +438,49 @@ TEST_F(Profile, SavingKeepsTheFilesPermissions)
     ASSERT_TRUE(WriteProfile(File(), ecu));
     EXPECT_EQ(fs::status(File()).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(Profile, AReadOnlyProfileIsRefusedAndLeftAlone)
+{
+    // The permission bits decide, also for root, whom the system itself would let write.
+    WriteText(File(), "[vehicle]\nfwdgears=1\n");
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::group_read);
+    TEcu ecu;
+    LoadDefaults(ecu);
+    EXPECT_FALSE(WriteProfile(File(), ecu));
+    EXPECT_EQ(ReadText(File()), "[vehicle]\nfwdgears=1\n");
+    EXPECT_EQ(fs::status(File()).permissions(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(Others().empty());
+
+    // One write bit is enough.
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::others_write);
+    EXPECT_EQ(WriteProfile(File(), ecu), ::geteuid() == 0);
+}
+
+TEST_F(Profile, SavingThroughASymbolicLinkWritesItsTarget)
+{
+    fs::create_directory(dir_ / "real");
+    WriteText(dir_ / "real" / "car.ini", "; mine\n");
+    fs::create_symlink(fs::path("real") / "car.ini", File());
+    // A link to a file not made yet makes it there.
+    fs::create_symlink(fs::path("real") / "new.ini", File("new.ini"));
+    TEcu ecu;
+    LoadDefaults(ecu);
+    for (const std::string name : {"car.ini", "new.ini"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(WriteProfile(File(name), ecu));
+        EXPECT_TRUE(fs::is_symlink(File(name)));
+        const std::string text = ReadText(dir_ / "real" / name);
+        EXPECT_NE(text.find("fwdgears=2"), std::string::npos);
+        EXPECT_EQ(text.starts_with("; mine\n"), name == "car.ini");
+    }
+    EXPECT_EQ(Others(), (std::vector<std::string> {"new.ini", "real"}));
+    std::vector<std::string> real;
+    for (const auto &entry : fs::directory_iterator(dir_ / "real")) {
+        real.push_back(entry.path().filename().string());
+    }
+    std::sort(real.begin(), real.end());
+    EXPECT_EQ(real, (std::vector<std::string> {"car.ini", "new.ini"}));
 }
 
 struct TReadRow
@@ -406,6 +558,15 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(e.SparkDelays[1], 12);
                       EXPECT_EQ(e.SparkDelays[9], 99); // x is beyond the nine positions
                       EXPECT_EQ(e.SparkCutTimeout, 250);
+                  }},
+        TReadRow {"FirstKeyAndFirstSectionWin",
+                  "fwdgears=1\n[vehicle]\nfwdgears=3\nfwdgears=2\n[sparkdelays]\nR=11\n"
+                  "[Vehicle]\nbarrelthreshold=20\n[sparkdelays]\nR=12\nN=13\n",
+                  [](const TEcu &e) {
+                      EXPECT_EQ(e.PositionCount, 9);
+                      EXPECT_EQ(e.BarrelThreshold, 5);
+                      EXPECT_EQ(e.SparkDelays[0], 11);
+                      EXPECT_EQ(e.SparkDelays[1], 99);
                   }},
         TReadRow {"AnyNonZeroIntegerIsTrue", "[vehicle]\nusecutafterblip=2\n[feedback]\nflags=-1\n",
                   [](const TEcu &e) {
