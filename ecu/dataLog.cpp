@@ -1,0 +1,212 @@
+#include "dataLog.h"
+
+#include "Ecu.h"
+#include "encdec.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+
+namespace {
+
+constexpr std::int64_t kMsPerSecond = 1000;
+
+// The four named status bits in column order.
+constexpr std::uint8_t kNamedBits[] = {kStatusUpshift, kStatusDownshift, kStatusCut, kStatusBlip};
+
+std::tm LocalTime(std::time_t seconds)
+{
+    std::tm local {};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    return local;
+}
+
+// Splits one CSV line into fields. Quoted fields may hold commas and doubled quotes; a quote
+// that is never closed makes the line invalid.
+bool SplitFields(std::string_view line, std::vector<std::string> &fields)
+{
+    fields.clear();
+    std::string field;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"' && field.empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            fields.push_back(std::move(field));
+            field.clear();
+            wasQuoted = false;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted)
+        return false;
+    fields.push_back(std::move(field));
+    return true;
+}
+
+template<typename Int>
+bool ParseInt(std::string_view text, Int &value, Int min, Int max, int base = 10)
+{
+    long long parsed = 0;
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed, base);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < static_cast<long long>(min)
+        || parsed > static_cast<long long>(max))
+        return false;
+    value = static_cast<Int>(parsed);
+    return true;
+}
+
+std::string_view TrimLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    return line;
+}
+
+} // namespace
+
+std::string FormatLogTime(std::chrono::system_clock::time_point when)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+    std::int64_t seconds = ms.count() / kMsPerSecond;
+    std::int64_t fraction = ms.count() % kMsPerSecond;
+    if (fraction < 0) { // before 1970: floor, so the fraction stays positive
+        fraction += kMsPerSecond;
+        --seconds;
+    }
+    const std::tm local = LocalTime(static_cast<std::time_t>(seconds));
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(fraction));
+    return text;
+}
+
+std::string FormatLogAngle(std::uint16_t adc)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", CountsToDegrees(adc));
+    return text;
+}
+
+std::string FormatSampleRow(std::string_view time, const TLogSample &sample)
+{
+    std::string row(time);
+    char text[96];
+    std::snprintf(text, sizeof text, ",%lld,%u,", static_cast<long long>(sample.Ms),
+                  static_cast<unsigned>(sample.Adc));
+    row += text;
+    row += FormatLogAngle(sample.Adc);
+    std::snprintf(text, sizeof text, ",%u,%c,%u,%02X", static_cast<unsigned>(sample.Gear),
+                  GearLetterOf(sample.Gear), static_cast<unsigned>(sample.AnalogueInput),
+                  static_cast<unsigned>(sample.StatusBits));
+    row += text;
+    for (std::uint8_t bit : kNamedBits) {
+        row += ',';
+        row += (sample.StatusBits & bit) ? '1' : '0';
+    }
+    return row;
+}
+
+std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_view event)
+{
+    std::string text(event);
+    for (char &c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    if (text.find_first_of(",\"") != std::string::npos || text.empty()) {
+        std::string quoted = "\"";
+        for (char c : text) {
+            if (c == '"')
+                quoted += '"';
+            quoted += c;
+        }
+        text = quoted + '"';
+    }
+    std::string row(time);
+    row += ',' + std::to_string(ms);
+    row.append(kDataLogColumns - 2, ',');
+    row += ',';
+    row += text;
+    return row;
+}
+
+bool ParseLogRow(std::string_view line, TLogRow &row)
+{
+    line = TrimLineEnd(line);
+    if (line.empty() || line == kDataLogHeader)
+        return false;
+    std::vector<std::string> fields;
+    if (!SplitFields(line, fields) || fields.size() < kDataLogColumns)
+        return false;
+    row.Time = fields[0];
+    row.Event.clear();
+    row.Sample = TLogSample {};
+    if (!ParseInt(fields[1], row.Sample.Ms, std::numeric_limits<std::int64_t>::min(),
+                  std::numeric_limits<std::int64_t>::max()))
+        return false;
+
+    if (fields.size() > kDataLogColumns) {
+        // A marker: exactly one more column, text in it, the data columns empty.
+        if (fields.size() != kDataLogColumns + 1 || fields[kMarkerColumn].empty())
+            return false;
+        for (int i = 2; i < kDataLogColumns; ++i)
+            if (!fields[static_cast<std::size_t>(i)].empty())
+                return false;
+        row.Event = fields[kMarkerColumn];
+        return true;
+    }
+
+    TLogSample &s = row.Sample;
+    std::string_view hex = fields[7];
+    if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X'))
+        hex.remove_prefix(2);
+    return ParseInt<std::uint16_t>(fields[2], s.Adc, 0, 0xFFFF)
+        && ParseInt<std::uint8_t>(fields[4], s.Gear, 0, 0xFF)
+        && ParseInt<std::uint8_t>(fields[6], s.AnalogueInput, 0, 0xFF)
+        && ParseInt<std::uint8_t>(hex, s.StatusBits, 0, 0xFF, 16);
+}
+
+TParsedLog ParseLog(std::istream &in)
+{
+    TParsedLog log;
+    std::string line;
+    TLogRow row;
+    bool first = true;
+    while (std::getline(in, line)) {
+        const std::string_view body = TrimLineEnd(line);
+        if (body.empty() || body == kDataLogHeader)
+            continue;
+        if (!ParseLogRow(body, row)) {
+            ++log.SkippedLines;
+            continue;
+        }
+        if (first) {
+            log.FirstTime = row.Time;
+            first = false;
+        }
+        if (row.IsMarker())
+            log.Markers.push_back({row.Time, row.Sample.Ms, row.Event});
+        else
+            log.Samples.push_back(row.Sample);
+    }
+    return log;
+}

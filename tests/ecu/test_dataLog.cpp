@@ -1,0 +1,140 @@
+#include "dataLog.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <sstream>
+
+namespace {
+
+constexpr std::string_view kTime = "2026-03-04T05:06:07.089";
+
+} // namespace
+
+TEST(DataLog, HeaderNamesTheTwelveDataColumns)
+{
+    EXPECT_EQ(kDataLogHeader,
+              "time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,upshift_trigger,"
+              "downshift_trigger,engine_cut,throttle_blip");
+}
+
+TEST(DataLog, SampleRowsCarryRawAndDerivedValues)
+{
+    const struct
+    {
+        TLogSample Sample;
+        const char *Row;
+    } rows[] = {
+        // Angle = counts x 360 / 1023 to one decimal; the bits in the order of the header.
+        {{0, 0, 0, 0, 0x00}, "T,0,0,0.0,0,R,0,00,0,0,0,0"},
+        {{100, 1023, 1, 255, 0x05}, "T,100,1023,360.0,1,N,255,05,1,0,1,0"},
+        {{1234567, 512, 2, 78, 0x0A}, "T,1234567,512,180.2,2,1,78,0A,0,1,0,1"},
+        {{-5, 85, 8, 69, 0xF1}, "T,-5,85,29.9,8,7,69,F1,1,0,0,0"},
+        // A gear index beyond the letters still gets a row.
+        {{7, 300, 9, 1, 0x04}, "T,7,300,105.6,9,x,1,04,0,0,1,0"},
+        {{8, 65535, 10, 2, 0x08}, "T,8,65535,23062.2,10,?,2,08,0,0,0,1"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(FormatSampleRow("T", row.Sample), row.Row);
+}
+
+TEST(DataLog, MarkerRowsPutTheirTextInTheThirteenthColumn)
+{
+    const struct
+    {
+        const char *Event;
+        const char *Row;
+    } rows[] = {
+        {"link up", "T,42,,,,,,,,,,,link up"},
+        {"profile opened: a,b.ini", "T,42,,,,,,,,,,,\"profile opened: a,b.ini\""},
+        {"say \"hi\"", "T,42,,,,,,,,,,,\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "T,42,,,,,,,,,,,two  lines"},
+    };
+    for (const auto &row : rows) {
+        const std::string text = FormatMarkerRow("T", 42, row.Event);
+        EXPECT_EQ(text, row.Row);
+        TLogRow parsed;
+        ASSERT_TRUE(ParseLogRow(text, parsed)) << text;
+        EXPECT_TRUE(parsed.IsMarker());
+        EXPECT_EQ(parsed.Sample.Ms, 42);
+        EXPECT_EQ(parsed.Event,
+                  std::string(row.Event) == "two\r\nlines" ? "two  lines" : row.Event);
+    }
+}
+
+TEST(DataLog, ScriptedRunRoundTripsThroughTheParser)
+{
+    // Replies and link events in the order a run produces them.
+    const std::vector<TLogSample> samples = {
+        {0, 102, 1, 0, 0x00},    {100, 103, 1, 80, 0x01},  {200, 150, 1, 81, 0x05},
+        {300, 228, 2, 40, 0x00}, {2900, 228, 2, 12, 0x00}, {3000, 1023, 8, 255, 0xFF},
+    };
+    std::stringstream file;
+    file << kDataLogHeader << "\r\n";
+    file << FormatMarkerRow(kTime, 0, "logging started, profile Kart 7") << "\n";
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        file << FormatSampleRow(kTime, samples[i]) << "\n";
+        if (samples[i].Ms == 300)
+            file << FormatMarkerRow(kTime, 1800, "link down") << "\r\n"
+                 << FormatMarkerRow(kTime, 2850, "link up") << "\n";
+    }
+    // A crash cuts the last row short: it is skipped, the rest stands.
+    file << "2026-03-04T05:06:10.000,3100,51";
+
+    const TParsedLog log = ParseLog(file);
+    EXPECT_EQ(log.Samples, samples);
+    const std::vector<TLogMarker> markers = {
+        {std::string(kTime), 0, "logging started, profile Kart 7"},
+        {std::string(kTime), 1800, "link down"},
+        {std::string(kTime), 2850, "link up"},
+    };
+    EXPECT_EQ(log.Markers, markers);
+    EXPECT_EQ(log.FirstTime, kTime);
+    EXPECT_EQ(log.SkippedLines, 1);
+}
+
+TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
+{
+    const char *bad[] = {
+        "",
+        "time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,upshift_trigger,"
+        "downshift_trigger,engine_cut,throttle_blip",
+        "T,100,1023,360.0,1,N,255,05,1,0,1", // eleven columns
+        "T,1x0,1023,360.0,1,N,255,05,1,0,1,0", // ms not a number
+        "T,,1023,360.0,1,N,255,05,1,0,1,0",
+        "T,100,65536,360.0,1,N,255,05,1,0,1,0", // adc beyond 16 bits
+        "T,100,-1,360.0,1,N,255,05,1,0,1,0",
+        "T,100,1023,360.0,256,N,255,05,1,0,1,0", // gear beyond a byte
+        "T,100,1023,360.0,1,N,256,05,1,0,1,0", // analogue beyond a byte
+        "T,100,1023,360.0,1,N,255,1G,1,0,1,0", // status not hexadecimal
+        "T,100,1023,360.0,1,N,255,100,1,0,1,0",
+        "T,42,,,,,,,,,,,", // marker without text
+        "T,42,,,,,,,,,,,\"open", // quote never closed
+        "T,42,5,,,,,,,,,,link up", // marker with a data column
+        "T,42,,,,,,,,,,,link up,extra",
+    };
+    for (const char *line : bad) {
+        TLogRow row;
+        EXPECT_FALSE(ParseLogRow(line, row)) << line;
+    }
+    // Accepted forms: a 0x prefix on the bits and a CR line end.
+    TLogRow row;
+    ASSERT_TRUE(ParseLogRow("T,100,1023,x,1,N,255,0x0b,,,,\r", row));
+    EXPECT_EQ(row.Sample, (TLogSample {100, 1023, 1, 255, 0x0B}));
+}
+
+TEST(DataLog, TimeIsLocalIso8601WithMilliseconds)
+{
+    std::tm local {};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 4;
+    local.tm_hour = 5;
+    local.tm_min = 6;
+    local.tm_sec = 7;
+    local.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local))
+        + std::chrono::milliseconds(89);
+    EXPECT_EQ(FormatLogTime(when), kTime);
+    EXPECT_EQ(FormatLogTime(when + std::chrono::milliseconds(911)), "2026-03-04T05:06:08.000");
+}
