@@ -3,6 +3,7 @@
 #include "main.h"
 
 #include "Display.h"
+#include "liveRecorder.h"
 #include "profile.h"
 
 #include <QFileInfo>
@@ -34,6 +35,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
         return;
     }
     SettingsChanged = false;
+    LiveData->ProfileSaved(fileName);
 }
 
 bool TfrmMain::SavePrompt()
@@ -79,6 +81,7 @@ void TfrmMain::Open1Click()
     RefreshSettings();
     ProfileFileName = path;
     SetCaption(path);
+    LiveData->ProfileOpened(path);
 }
 
 void TfrmMain::Save1Click()

@@ -5,6 +5,7 @@
 
 #include "about.h"
 #include "compassRange.h"
+#include "liveRecorder.h"
 #include "progress.h"
 #include "transfers.h"
 
@@ -43,6 +44,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
     }
     UpDownStep = kUploadFirstStep;
     tmrUpDownAll->start();
+    LiveData->TransferStarted(true);
 }
 
 void TfrmMain::DownloadAllSettingsToECU1Click()
@@ -65,6 +67,7 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     }
     UpDownStep = kDownloadFirstStep;
     tmrUpDownAll->start();
+    LiveData->TransferStarted(false);
 }
 
 void TfrmMain::tmrUpDownAllTimer()
@@ -78,6 +81,7 @@ void TfrmMain::tmrUpDownAllTimer()
         // Refreshes made during the sequence left the panel's edit guard set; without a reply
         // after the end nothing would clear it, and the panel would ignore the user.
         RefreshSettings();
+        LiveData->TransferFinished();
         return;
     }
     if (TxQueue.size() >= 2)

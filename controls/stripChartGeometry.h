@@ -26,7 +26,7 @@ struct TChartLayout
 };
 
 // Margins and shares of the height.
-constexpr int kLabelWidthInLetters = 11; // "Up trigger" and the value labels fit
+constexpr int kLabelWidthInLetters = 13; // "Throttle blip", or a lane title and its values
 constexpr int kOuterMargin = 6;
 constexpr int kLaneGap = 4;
 constexpr double kAnalogueShare = 0.28; // of the height left for the two value lanes

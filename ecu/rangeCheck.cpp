@@ -1,6 +1,8 @@
 #include "rangeCheck.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -121,4 +123,61 @@ std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &rang
         results.push_back(r);
     }
     return results;
+}
+
+namespace {
+constexpr std::string_view kRangesPrefix = "ranges";
+} // namespace
+
+std::string FormatRangesEvent(const TGearDataList &ranges)
+{
+    std::string text(kRangesPrefix);
+    for (int k = 0; k < ranges.Count(); ++k) {
+        const TGearData &r = ranges.Items(k);
+        char item[64];
+        std::snprintf(item, sizeof item, " %u:%ld-%ld@%u", static_cast<unsigned>(r.Gear),
+                      static_cast<long>(r.Lower), static_cast<long>(r.Upper),
+                      static_cast<unsigned>(r.Adc));
+        text += item;
+    }
+    return text;
+}
+
+bool ParseRangesEvent(std::string_view event, TGearDataList &ranges)
+{
+    if (event.substr(0, kRangesPrefix.size()) != kRangesPrefix)
+        return false;
+    TGearDataList parsed;
+    std::string_view rest = event.substr(kRangesPrefix.size());
+    while (!rest.empty()) {
+        if (rest.front() != ' ')
+            return false;
+        rest.remove_prefix(1);
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        const std::string_view item = rest.substr(0, end);
+        rest.remove_prefix(end);
+        unsigned gear = 0;
+        long lower = 0;
+        long upper = 0;
+        unsigned adc = 0;
+        const char *p = item.data();
+        const char *stop = item.data() + item.size();
+        auto number = [&](auto &value, char after) {
+            const auto [next, ec] = std::from_chars(p, stop, value);
+            if (ec != std::errc() || (after && (next == stop || *next != after)))
+                return false;
+            p = after ? next + 1 : next;
+            return true;
+        };
+        if (!number(gear, ':') || !number(lower, '-') || !number(upper, '@') || !number(adc, 0)
+            || p != stop || gear >= kPositionSlots || adc > 0xFFFF)
+            return false;
+        TGearData &r = parsed.Add();
+        r.Gear = static_cast<std::uint8_t>(gear);
+        r.Lower = static_cast<std::int32_t>(lower);
+        r.Upper = static_cast<std::int32_t>(upper);
+        r.Adc = static_cast<std::uint16_t>(adc);
+    }
+    ranges = parsed;
+    return true;
 }

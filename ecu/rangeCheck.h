@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 // What the readings of one gear say about its calibrated range.
@@ -50,3 +52,9 @@ private:
     int runLength_ = 0;
     std::int64_t lastMs_ = 0;
 };
+
+// The gear ranges as a data log marker ("ranges 1:100-140@120 2:200-260@230", counts: gear index,
+// lower and upper bound, position), so an opened log is checked against the calibration it was
+// driven with. Parse gives false, and leaves ranges alone, for any other text.
+std::string FormatRangesEvent(const TGearDataList &ranges);
+bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);

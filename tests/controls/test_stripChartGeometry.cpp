@@ -17,15 +17,15 @@ TChartLayout Layout()
 TEST(StripChartGeometry, LanesStackFromAngleToBlipBesideTheLabels)
 {
     const TChartLayout layout = Layout();
-    EXPECT_EQ(layout.LabelRight, 6 + 11 * 7);
+    EXPECT_EQ(layout.LabelRight, 6 + 13 * 7);
     // 370 pixels for the two value lanes after four bit lanes of 21 and five gaps of 4.
     const QRect expected[kLaneCount] = {
-        {87, 6, 707, 266},  {87, 276, 707, 104}, {87, 384, 707, 21},
-        {87, 409, 707, 21}, {87, 434, 707, 21},  {87, 459, 707, 21},
+        {101, 6, 693, 266},  {101, 276, 693, 104}, {101, 384, 693, 21},
+        {101, 409, 693, 21}, {101, 434, 693, 21},  {101, 459, 693, 21},
     };
     for (int lane = 0; lane < kLaneCount; ++lane)
         EXPECT_EQ(layout.Lanes[static_cast<std::size_t>(lane)], expected[lane]) << lane;
-    EXPECT_EQ(layout.Plot, QRect(87, 6, 707, 474));
+    EXPECT_EQ(layout.Plot, QRect(101, 6, 693, 474));
     EXPECT_EQ(layout.TimeAxisTop, 482);
     // Too small a window still leaves the value lanes their minimum height.
     EXPECT_EQ(ChartLayout(QSize(100, 50), 14, 7).Lanes[lnAngle].height(), 80 - 22);
@@ -39,12 +39,12 @@ TEST(StripChartGeometry, TimeAndPixelsMapBothWays)
     {
         std::int64_t Ms;
         double X;
-    } rows[] = {{30000, 87}, {60000, 794}, {45000, 440.5}, {20000, 87 - 707 / 3.0}};
+    } rows[] = {{30000, 101}, {60000, 794}, {45000, 447.5}, {20000, 101 - 693 / 3.0}};
     for (const auto &row : rows) {
         EXPECT_DOUBLE_EQ(TimeToX(scale, row.Ms), row.X) << row.Ms;
         EXPECT_EQ(XToTime(scale, row.X), row.Ms) << row.X;
     }
-    EXPECT_EQ(XToTime(scale, 88), 30042); // one pixel is 42.4 ms at 30 s across 707 pixels
+    EXPECT_EQ(XToTime(scale, 102), 30043); // one pixel is 43.3 ms at 30 s across 693 pixels
 }
 
 TEST(StripChartGeometry, ValuesRiseFromTheLanesBottomRowToItsTopRow)
@@ -112,7 +112,7 @@ TEST(StripChartGeometry, TicksStayOnTheEndWhileLiveAndOnWholeStepsInALog)
     EXPECT_EQ(whole.back(), 60000);
     EXPECT_EQ(TickLabel(65000, live, false), "1:05");
     EXPECT_EQ(TickLabel(3725000, live, false), "1:02:05");
-    // Two hours on 707 pixels: ticks ten minutes apart.
+    // Two hours on 693 pixels: ticks ten minutes apart.
     EXPECT_EQ(TickStepMs(TimeScale(Layout(), 7200000, 7200000), 60), 900000);
 }
 

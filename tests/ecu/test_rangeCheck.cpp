@@ -114,3 +114,29 @@ TEST(GearRangeCheck, ARangeWrappingRoundTheScaleHasNoEdgeAtTheJoin)
     EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(10)); // 1010 from 1000; 1021 and 3 are far inside
     EXPECT_FALSE(results[0].Marked);
 }
+
+TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
+{
+    TGearDataList ranges = Ranges({{1, 100, 140}, {0, 1000, 1023}, {0, 0, 20}});
+    ranges.Items(0).Adc = 120;
+    ranges.Items(1).Adc = 1015;
+    const std::string text = FormatRangesEvent(ranges);
+    EXPECT_EQ(text, "ranges 1:100-140@120 0:1000-1023@1015 0:0-20@0");
+    TGearDataList back;
+    ASSERT_TRUE(ParseRangesEvent(text, back));
+    ASSERT_EQ(back.Count(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(back.Items(k).Gear, ranges.Items(k).Gear);
+        EXPECT_EQ(back.Items(k).Lower, ranges.Items(k).Lower);
+        EXPECT_EQ(back.Items(k).Upper, ranges.Items(k).Upper);
+        EXPECT_EQ(back.Items(k).Adc, ranges.Items(k).Adc);
+    }
+    EXPECT_TRUE(ParseRangesEvent("ranges", back));
+    EXPECT_EQ(back.Count(), 0);
+    for (const char *bad : {"link up", "ranges 1:100-140", "ranges 11:1-2@3", "ranges 1:1-2@3x",
+                            "ranges  1:1-2@3", "ranges 1:1-2@70000"}) {
+        TGearDataList kept = ranges;
+        EXPECT_FALSE(ParseRangesEvent(bad, kept)) << bad;
+        EXPECT_EQ(kept.Count(), 3) << bad;
+    }
+}
