@@ -348,15 +348,18 @@ void TfrmLiveData::UpdateScrollBar()
     const std::int64_t first = shown.At(0).Ms;
     const std::int64_t last
         = showingLog_ ? shown.Last().Ms : std::max(shown.Last().Ms, chtLive->ViewEnd());
-    const std::int64_t min = (first + span) / kScrollUnitMs;
-    const std::int64_t max = std::max(min, last / kScrollUnitMs);
+    // A paused live view may end before a whole span of data: it stays where it was.
+    const std::int64_t min = std::min(first + span, chtLive->ViewEnd()) / kScrollUnitMs;
+    const std::int64_t max = std::max(min, (last + kScrollUnitMs - 1) / kScrollUnitMs);
     sbTime->setEnabled(max > min);
     sbTime->setRange(static_cast<int>(min), static_cast<int>(max));
     sbTime->setPageStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs)));
     sbTime->setSingleStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs / 10)));
     const std::int64_t end = std::clamp(chtLive->ViewEnd() / kScrollUnitMs, min, max);
     sbTime->setValue(static_cast<int>(end));
-    chtLive->SetViewEnd(end * kScrollUnitMs);
+    // The view keeps its own millisecond unless the bar had to move it.
+    if (end != chtLive->ViewEnd() / kScrollUnitMs)
+        chtLive->SetViewEnd(end * kScrollUnitMs);
 }
 
 void TfrmLiveData::sbTimeChange()

@@ -156,7 +156,8 @@ QRect TStripChart::CursorRect(int x) const
 
 void TStripChart::SetCursorX(int x)
 {
-    if (x >= 0 && (x < layout_.Plot.left() || x > layout_.Plot.right()))
+    // The window's end maps to one pixel past the lanes' last column.
+    if (x >= 0 && (x < layout_.Plot.left() || x > layout_.Plot.right() + 1))
         x = -1;
     if (x == cursorX_)
         return;
