@@ -20,6 +20,7 @@ constexpr int kBandAlpha = 110;
 constexpr int kShadeAlpha = 45;
 // Passing through neutral's gap between two gears is not a gear change worth a letter.
 constexpr int kSettledReplies = 3;
+constexpr int kNewStripMargin = 3;
 
 const QColor kLaneFill(0xFF, 0xFF, 0xFF);
 const QColor kLaneFrame(0xA0, 0xA0, 0xA0);
@@ -131,17 +132,46 @@ void TStripChart::SetViewEnd(std::int64_t endMs)
         InvalidateBackground();
 }
 
+std::int64_t TStripChart::FollowPixel() const
+{
+    const std::int64_t now = NowMs ? NowMs() : endMs_;
+    return static_cast<std::int64_t>(
+        std::floor(static_cast<double>(now) * layout_.Plot.width() / spanMs_));
+}
+
 TTimeScale TStripChart::Scale() const
 {
-    const std::int64_t end = following_ && NowMs ? NowMs() : endMs_;
+    // A following chart ends on a whole pixel of its own time grid, so that moving on by a pixel
+    // is a scroll of what is already drawn.
+    const std::int64_t end = following_
+        ? std::llround(static_cast<double>(followPixel_) * spanMs_ / layout_.Plot.width())
+        : endMs_;
     return TimeScale(layout_, end, spanMs_);
 }
 
 void TStripChart::SamplesChanged()
 {
     // Only a following chart moves with new data; a paused one or a log stays as it is.
-    if (following_ && isVisible())
-        update(layout_.Plot);
+    if (!following_ || !isVisible())
+        return;
+    const std::int64_t pixel = FollowPixel();
+    const std::int64_t dx = pixel - followPixel_;
+    const QRect plot = layout_.Plot;
+    followPixel_ = pixel;
+    if (dx < 0 || dx >= plot.width() / 2) {
+        update(plot);
+        return;
+    }
+    if (dx > 0)
+        scroll(static_cast<int>(-dx), 0, plot);
+    // The newest stretch of the traces, with a little room for the pen's width.
+    update(QRect(plot.right() - static_cast<int>(dx) - kNewStripMargin, plot.top(),
+                 static_cast<int>(dx) + kNewStripMargin + 1, plot.height()));
+    if (cursorX_ >= 0) {
+        update(CursorRect(cursorX_ - static_cast<int>(dx))); // the line went with the scroll
+        update(CursorRect(cursorX_));
+        emit CursorMoved(); // the time under it changed
+    }
 }
 
 std::int64_t TStripChart::CursorMs() const
@@ -205,6 +235,7 @@ void TStripChart::Relayout()
 void TStripChart::InvalidateBackground()
 {
     backgroundValid_ = false;
+    followPixel_ = FollowPixel();
     update();
 }
 
@@ -225,10 +256,17 @@ void TStripChart::RenderBackground()
         p.fillRect(lane, kLaneFill);
 
     // Time grid and labels.
-    p.setPen(kGrid);
+    // A following chart scrolls what it has drawn, so its lanes carry nothing tied to a column:
+    // the time ticks stand below them.
     const std::vector<std::int64_t> ticks = TimeTicks(scale, kMinTickGapPx, following_);
     for (std::int64_t t : ticks) {
         const int x = static_cast<int>(std::lround(TimeToX(scale, t)));
+        if (following_) {
+            p.setPen(kLaneFrame);
+            p.drawLine(x, layout_.Plot.bottom() + 1, x, layout_.TimeAxisTop);
+            continue;
+        }
+        p.setPen(kGrid);
         for (const QRect &lane : layout_.Lanes)
             p.drawLine(x, lane.top(), x, lane.bottom());
     }
@@ -269,10 +307,15 @@ void TStripChart::RenderBackground()
         p.setPen(edge);
         p.drawLine(r.left(), r.top(), r.right(), r.top());
         p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        // The band's letter stands beside the lane, where scrolling never moves it.
         p.setFont(bold);
-        p.setPen(GearColour(b.Gear).darker(220));
-        p.drawText(QRect(r.left() + 4, r.top(), 20, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                   QString(QLatin1Char(GearLetterOf(b.Gear))));
+        const QString letter(QLatin1Char(GearLetterOf(b.Gear)));
+        const int boxW = metrics.horizontalAdvance(letter) + 6;
+        const QRect box(kOuterMargin + metrics.height() + 2, r.center().y() - metrics.height() / 2,
+                        boxW, metrics.height());
+        p.fillRect(box, GearColour(b.Gear));
+        p.setPen(LetterColour(GearColour(b.Gear)));
+        p.drawText(box, Qt::AlignCenter, letter);
         p.setFont(font());
     }
     if (trigger_.Method == 2) {

@@ -13,7 +13,8 @@
 // ring it is given (the live one or an opened log) and owns none of them.
 //
 // The still parts (lane frames, names, value labels, bands, threshold lines and, while following
-// live data, the time labels) are kept in a pixmap; a new sample repaints only the lanes' area.
+// live data, the time labels) are kept in a pixmap. While following, a new sample scrolls what
+// is drawn by the whole pixels the time moved on and paints only the newest strip.
 class TStripChart : public QWidget
 {
     Q_OBJECT
@@ -87,6 +88,7 @@ private:
     void DrawTraces(QPainter &painter, const stripchart::TTimeScale &scale) const;
     void DrawCursor(QPainter &painter) const;
     QRect CursorRect(int x) const;
+    std::int64_t FollowPixel() const;
 
     const TLiveSamples *samples_ = nullptr;
     std::vector<TBand> bands_;
@@ -96,6 +98,7 @@ private:
     bool following_ = true;
     std::int64_t spanMs_ = 30000;
     std::int64_t endMs_ = 0;
+    std::int64_t followPixel_ = 0; // where a following chart ends, in pixels of its time grid
     int cursorX_ = -1;
     QPixmap background_;
     bool backgroundValid_ = false;
