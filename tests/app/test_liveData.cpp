@@ -19,8 +19,10 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <sstream>
 
@@ -448,4 +450,55 @@ TEST_F(LiveDataTest, LoggedRunAgainstTheSimulatedControllerParses)
     for (std::size_t i = 1; i < log.Samples.size(); ++i)
         EXPECT_GE(log.Samples[i].Ms, log.Samples[i - 1].Ms);
     EXPECT_LE(log.Samples.back().Adc, 1023);
+}
+
+TEST_F(LiveDataTest, AnOpenedLogScrollsAndZoomsThroughTheWholeRun)
+{
+    Create();
+    window->show();
+    // Five minutes at ten replies a second, written as the log writes it.
+    const QString path = folder.path() + "/run.csv";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(std::string(kDataLogHeader).append("\n").c_str());
+        for (int i = 0; i < 3000; ++i) {
+            const TLogSample s {i * 100, static_cast<std::uint16_t>(300 + i % 50), 3, 7, 0};
+            file.write((FormatSampleRow("2026-12-09T10:00:00.000", s) + "\n").c_str());
+        }
+    }
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    prompts.OpenNames.push_back(path);
+    live->btnOpenLogClick();
+    ASSERT_TRUE(live->ShowingLog());
+    TStripChart *chart = live->chtLive;
+    EXPECT_FALSE(chart->Following());
+    EXPECT_FALSE(live->btnPause->isEnabled());
+    // It opens at the start; the bar reaches the end of the run.
+    EXPECT_EQ(chart->ViewEnd(), 30000);
+    EXPECT_TRUE(live->sbTime->isEnabled());
+    EXPECT_EQ(live->sbTime->minimum(), 300);
+    EXPECT_EQ(live->sbTime->maximum(), 2999);
+    live->sbTime->setValue(2000);
+    EXPECT_EQ(chart->ViewEnd(), 200000);
+
+    // The wheel zooms round the time under the mouse, out to the whole run at most.
+    const QPointF middle = chart->Layout().Plot.center();
+    for (int i = 0; i < 30; ++i) {
+        QWheelEvent out(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(chart, &out);
+    }
+    EXPECT_EQ(chart->SpanMs(), 299900);
+    EXPECT_EQ(live->cmbSpan->currentIndex(), -1);
+    QWheelEvent in(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    live->cmbSpan->setCurrentIndex(0);
+    const std::int64_t end = chart->ViewEnd();
+    QCoreApplication::sendEvent(chart, &in);
+    EXPECT_EQ(chart->SpanMs(), 8000);
+    // The time under the mouse stays where it was.
+    EXPECT_NEAR(static_cast<double>(stripchart::XToTime(chart->Scale(), middle.x())),
+                static_cast<double>(end - 5000), 100.0);
 }
