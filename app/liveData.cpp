@@ -268,10 +268,8 @@ void TfrmLiveData::tmrRedrawTimer()
     if (chtLive->Following()
         && (samples.Empty() || recorder_.NowMs() - samples.Last().Ms > kStaleMs))
         chtLive->SamplesChanged();
-    static_assert(kCheckEveryRedraws > 0);
-    if (tmrRedraw->property("ticks").toInt() % kCheckEveryRedraws == 0)
+    if (++redrawTicks_ % kCheckEveryRedraws == 0)
         btnCheckRangesClick();
-    tmrRedraw->setProperty("ticks", tmrRedraw->property("ticks").toInt() + 1);
 }
 
 void TfrmLiveData::cmbSpanChange()

@@ -83,4 +83,5 @@ private:
     bool logHasRanges_ = false;
     std::int64_t logEndMs_ = 0;
     std::string settingsKey_; // what the bands and lines were last drawn from
+    int redrawTicks_ = 0;
 };

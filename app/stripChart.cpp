@@ -225,6 +225,12 @@ void TStripChart::resizeEvent(QResizeEvent *)
     Relayout();
 }
 
+void TStripChart::showEvent(QShowEvent *)
+{
+    // Hidden, it followed nothing: it shows the present at once.
+    followPixel_ = FollowPixel();
+}
+
 void TStripChart::Relayout()
 {
     const QFontMetrics metrics(font());
