@@ -2,7 +2,6 @@
 
 #include "dataLog.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 
