@@ -9,6 +9,7 @@
 #include "ledLamp.h"
 #include "linkRules.h"
 #include "programFolders.h"
+#include "liveRecorder.h"
 #include "progress.h"
 #include "serialDriver.h"
 #include "statusPanels.h"
@@ -160,6 +161,7 @@ void TfrmMain::FormCreate()
     connect(tmrUpDownAll, &QTimer::timeout, this, &TfrmMain::tmrUpDownAllTimer);
     tmrStatus->start();
     tmrLink->start();
+    BuildLiveData();
 }
 
 void TfrmMain::BuildMenu()
@@ -362,6 +364,8 @@ void TfrmMain::SetConnected(bool connected)
     Connected = connected;
     pnlStatusBar->SetPanelText(0, connected ? kConnectedText : kDisconnectedText);
     pnlStatusBar->update();
+    if (LiveData)
+        LiveData->LinkChanged(connected);
 }
 
 void TfrmMain::Communications1Click()
@@ -527,6 +531,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         if (aux_.Debug)
             aux_.Debug->ShowBits(message.StatusBits);
         lblAdc->setText(QString::asprintf("%3.3d", static_cast<int>(message.AnalogueInput)));
+        LiveData->StatusReceived(message);
         break;
     }
     case mtZData:

@@ -29,6 +29,7 @@ class QTimer;
 class TCompassRange;
 class TDisplay;
 class TLedLamp;
+class TLiveRecorder;
 class TSerialPortDriver;
 class TStatusPanels;
 class TfrmAbout;
@@ -278,6 +279,9 @@ public:
     QLabel *lblDownshiftLed = nullptr;
     TStatusPanels *pnlStatusBar = nullptr;
 
+    // Live data: the chart, the data log and the range check (owned, as a child).
+    TLiveRecorder *LiveData = nullptr;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -288,6 +292,7 @@ private:
     void BuildMenu();
     void BuildSettingsArea(QWidget *area);
     void BuildDashboard(QWidget *dash);
+    void BuildLiveData();
     QSlider *MakeTrackBar(QWidget *parent, const char *name, int min, int max, int frequency,
                           const QRect &geometry);
     QLineEdit *MakeEdit(QWidget *parent, const char *name, const QRect &geometry);

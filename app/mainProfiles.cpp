@@ -3,6 +3,7 @@
 #include "main.h"
 
 #include "Display.h"
+#include "liveRecorder.h"
 #include "profile.h"
 
 #include <QFileInfo>
@@ -35,6 +36,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
     }
     SettingsChanged = false;
     NoteRecentProfile(fileName);
+    LiveData->ProfileSaved(fileName);
 }
 
 bool TfrmMain::SavePrompt()
@@ -86,6 +88,7 @@ void TfrmMain::LoadProfile(const QString &path)
     ProfileFileName = path;
     SetCaption(path);
     NoteRecentProfile(path);
+    LiveData->ProfileOpened(path);
 }
 
 void TfrmMain::Save1Click()

@@ -6,6 +6,7 @@
 #include "about.h"
 #include "compassRange.h"
 #include "linkRules.h"
+#include "liveRecorder.h"
 #include "progress.h"
 #include "transfers.h"
 
@@ -38,6 +39,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
     }
     UpDownStep = kReadFirstStep;
     tmrUpDownAll->start();
+    LiveData->TransferStarted(true);
 }
 
 void TfrmMain::DownloadAllSettingsToECU1Click()
@@ -60,6 +62,7 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     }
     UpDownStep = kWriteFirstStep;
     tmrUpDownAll->start();
+    LiveData->TransferStarted(false);
 }
 
 void TfrmMain::tmrUpDownAllTimer()
@@ -75,6 +78,7 @@ void TfrmMain::tmrUpDownAllTimer()
         // Refreshes made during the sequence left the panel's edit guard set; without a reply
         // after the end nothing would clear it, and the panel would ignore the user.
         RefreshSettings();
+        LiveData->TransferFinished();
         return;
     }
     if (!TransferStepReady(static_cast<std::size_t>(TxQueue.size())))

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "dataLog.h"
+
+#include <QFile>
+#include <QString>
+
+class QDateTime;
+
+// One data log file being written. Every row goes to the operating system at once (a crash of
+// the program loses nothing); Sync() pushes it through to the disk, which the owner does at most
+// a second after a row, so a pulled power cord loses at most that second.
+class TDataLogFile
+{
+public:
+    ~TDataLogFile();
+
+    // Creates the file (never overwriting one) and writes the header. False when it cannot.
+    bool Open(const QString &path);
+    void Close();
+    bool IsOpen() const { return file_.isOpen(); }
+    QString Path() const { return file_.fileName(); }
+
+    // False once a write failed; the file stays open until the owner closes it.
+    bool WriteSample(std::string_view time, const TLogSample &sample);
+    bool WriteMarker(std::string_view time, std::int64_t ms, std::string_view event);
+    bool Sync();
+    // Rows written since the last Sync().
+    bool Unsynced() const { return unsynced_; }
+
+    // The log's name in its folder: date, time and profile name, characters that no file system
+    // takes replaced ("2026-12-09 14-03-07 Kart 7.csv").
+    static QString FileName(const QDateTime &when, const QString &profileName);
+
+private:
+    bool WriteLine(const std::string &line);
+
+    QFile file_;
+    bool unsynced_ = false;
+};

@@ -1,0 +1,510 @@
+#include "liveData.h"
+
+#include "liveRecorder.h"
+#include "main.h"
+#include "rangeCheck.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+constexpr std::int64_t kScrollUnitMs = 100;
+constexpr std::int64_t kMinSpanMs = 2000;
+constexpr std::int64_t kCursorReachMs = 1000; // farther from a reply, the cursor shows none
+constexpr int kRedrawMs = 500;
+constexpr int kCheckEveryRedraws = 10; // the live range check refreshes every 5 s
+constexpr double kDefaultMarginDeg = 2.0;
+constexpr int kStaleMs = 400;
+
+const QString kTitle = QStringLiteral("Live Data");
+const QString kLogFilter = QStringLiteral("Data Logs (*.csv)");
+const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
+
+QString Degrees(double value)
+{
+    return QString::number(value, 'f', 1) + QChar(0x00B0);
+}
+
+QString BitNames(std::uint8_t bits)
+{
+    QStringList names;
+    const char *const all[] = {"up trigger", "down trigger", "cut", "blip"};
+    for (int i = 0; i < 4; ++i)
+        if (bits & (1u << i))
+            names << QLatin1String(all[i]);
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
+    : QWidget(parent, Qt::Window), recorder_(recorder)
+{
+    setObjectName(QStringLiteral("frmLiveData"));
+    resize(1100, 860);
+
+    auto *tools = new QHBoxLayout;
+    cmbSpan = new QComboBox(this);
+    cmbSpan->setObjectName(QStringLiteral("cmbSpan"));
+    for (std::int64_t span : kSpans)
+        cmbSpan->addItem(QStringLiteral("%1 s").arg(span / 1000));
+    cmbSpan->setCurrentIndex(kDefaultSpan);
+    auto button = [this](const char *name, const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    };
+    btnPause = button("btnPause", QStringLiteral("Pause"));
+    btnLive = button("btnLive", QStringLiteral("Back to Live"));
+    btnOpenLog = button("btnOpenLog", QStringLiteral("Open Log..."));
+    btnLogging = button("btnLogging", QStringLiteral("Start Logging"));
+    btnExport = button("btnExport", QStringLiteral("Export PNG..."));
+    tools->addWidget(new QLabel(QStringLiteral("Show"), this));
+    tools->addWidget(cmbSpan);
+    tools->addWidget(btnPause);
+    tools->addWidget(btnLive);
+    tools->addStretch();
+    tools->addWidget(btnLogging);
+    tools->addWidget(btnOpenLog);
+    tools->addWidget(btnExport);
+
+    auto *chartArea = new QWidget(this);
+    auto *chartLayout = new QVBoxLayout(chartArea);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chtLive = new TStripChart(chartArea);
+    chtLive->NowMs = [this] { return recorder_.NowMs(); };
+    sbTime = new QScrollBar(Qt::Horizontal, chartArea);
+    sbTime->setObjectName(QStringLiteral("sbTime"));
+    lblCursor = new QLabel(chartArea);
+    lblCursor->setObjectName(QStringLiteral("lblCursor"));
+    lblCursor->setTextFormat(Qt::PlainText);
+    chartLayout->addWidget(chtLive, 1);
+    chartLayout->addWidget(sbTime);
+    chartLayout->addWidget(lblCursor);
+
+    auto *check = new QGroupBox(QStringLiteral("Gear Range Check"), this);
+    check->setObjectName(QStringLiteral("grpRangeCheck"));
+    auto *checkLayout = new QVBoxLayout(check);
+    auto *checkTools = new QHBoxLayout;
+    edtMargin = new QDoubleSpinBox(check);
+    edtMargin->setObjectName(QStringLiteral("edtMargin"));
+    edtMargin->setRange(0, 20);
+    edtMargin->setSingleStep(0.5);
+    edtMargin->setDecimals(1);
+    edtMargin->setSuffix(QStringLiteral("°"));
+    edtMargin->setValue(kDefaultMarginDeg);
+    btnCheckRanges = new QPushButton(QStringLiteral("Check"), check);
+    btnCheckRanges->setObjectName(QStringLiteral("btnCheckRanges"));
+    checkTools->addWidget(
+        new QLabel(QStringLiteral("Readings at rest per gear against its range. Mark gears "
+                                  "within"),
+                   check));
+    checkTools->addWidget(edtMargin);
+    checkTools->addWidget(new QLabel(QStringLiteral("of an edge."), check));
+    checkTools->addStretch();
+    checkTools->addWidget(btnCheckRanges);
+    sgRangeCheck = new QTableWidget(0, 7, check);
+    sgRangeCheck->setObjectName(QStringLiteral("sgRangeCheck"));
+    sgRangeCheck->setHorizontalHeaderLabels({QStringLiteral("Gear"), QStringLiteral("Readings"),
+                                             QStringLiteral("Lowest"), QStringLiteral("Median"),
+                                             QStringLiteral("Highest"), QStringLiteral("Margin"),
+                                             QStringLiteral("Result")});
+    sgRangeCheck->verticalHeader()->hide();
+    sgRangeCheck->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    sgRangeCheck->horizontalHeader()->setStretchLastSection(true);
+    sgRangeCheck->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgRangeCheck->setSelectionMode(QAbstractItemView::NoSelection);
+    checkLayout->addLayout(checkTools);
+    checkLayout->addWidget(sgRangeCheck);
+
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(chartArea);
+    split->addWidget(check);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setSizes({560, 250});
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addWidget(split, 1);
+
+    tmrRedraw = new QTimer(this);
+    tmrRedraw->setObjectName(QStringLiteral("tmrRedraw"));
+    tmrRedraw->setInterval(kRedrawMs);
+
+    connect(cmbSpan, &QComboBox::currentIndexChanged, this, &TfrmLiveData::cmbSpanChange);
+    connect(btnPause, &QPushButton::clicked, this, &TfrmLiveData::btnPauseClick);
+    connect(btnLive, &QPushButton::clicked, this, &TfrmLiveData::btnLiveClick);
+    connect(btnOpenLog, &QPushButton::clicked, this, &TfrmLiveData::btnOpenLogClick);
+    connect(btnLogging, &QPushButton::clicked, this, &TfrmLiveData::btnLoggingClick);
+    connect(btnExport, &QPushButton::clicked, this, &TfrmLiveData::btnExportClick);
+    connect(btnCheckRanges, &QPushButton::clicked, this, &TfrmLiveData::btnCheckRangesClick);
+    connect(edtMargin, &QDoubleSpinBox::valueChanged, this, &TfrmLiveData::btnCheckRangesClick);
+    connect(sbTime, &QScrollBar::valueChanged, this, &TfrmLiveData::sbTimeChange);
+    connect(chtLive, &TStripChart::CursorMoved, this, [this] { lblCursor->setText(CursorText()); });
+    connect(chtLive, &TStripChart::ZoomRequested, this, &TfrmLiveData::Zoom);
+    connect(tmrRedraw, &QTimer::timeout, this, &TfrmLiveData::tmrRedrawTimer);
+    connect(&recorder_, &TLiveRecorder::SamplesChanged, this, &TfrmLiveData::SamplesChanged);
+    connect(&recorder_, &TLiveRecorder::LoggingChanged, this, &TfrmLiveData::LoggingChanged);
+
+    chtLive->SetSpanMs(kSpans[kDefaultSpan]);
+    btnLiveClick();
+    LoggingChanged();
+    lblCursor->setText(CursorText());
+}
+
+const TLiveSamples &TfrmLiveData::Shown() const
+{
+    return showingLog_ ? log_ : recorder_.Samples();
+}
+
+const TGearDataList &TfrmLiveData::CheckedRanges() const
+{
+    return showingLog_ && logHasRanges_ ? logRanges_ : recorder_.Main().Ecu.Ranges;
+}
+
+void TfrmLiveData::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    UpdateSettings();
+    btnCheckRangesClick();
+    UpdateRedrawTimer();
+}
+
+void TfrmLiveData::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    UpdateRedrawTimer();
+}
+
+void TfrmLiveData::UpdateCaption()
+{
+    QString title = kTitle;
+    if (showingLog_)
+        title += QStringLiteral(" - ") + logName_;
+    if (recorder_.Logging())
+        title += QStringLiteral(" - logging to ") + QFileInfo(recorder_.LogPath()).fileName();
+    setWindowTitle(title);
+}
+
+void TfrmLiveData::LoggingChanged()
+{
+    btnLogging->setText(recorder_.Logging() ? QStringLiteral("Stop Logging")
+                                            : QStringLiteral("Start Logging"));
+    UpdateCaption();
+}
+
+void TfrmLiveData::btnLoggingClick()
+{
+    if (recorder_.Logging())
+        recorder_.StopLogging1Click();
+    else
+        recorder_.StartLogging1Click();
+}
+
+// The bands and trigger lines follow the model; a status reply redraws them only when the
+// settings they come from have changed.
+void TfrmLiveData::UpdateSettings()
+{
+    const TEcu &ecu = recorder_.Main().Ecu;
+    const TGearDataList &ranges = CheckedRanges();
+    std::string key = FormatRangesEvent(ranges);
+    key += ' ' + std::to_string(ecu.GearShiftType) + ' ' + std::to_string(ecu.GearThresholdUpper)
+        + ' ' + std::to_string(ecu.GearThresholdLower) + ' ' + std::to_string(ecu.BarrelThreshold);
+    if (key == settingsKey_)
+        return;
+    settingsKey_ = key;
+    std::vector<TStripChart::TBand> bands;
+    for (int k = 0; k < ranges.Count(); ++k) {
+        const TGearData &r = ranges.Items(k);
+        if (r.Upper == 0 || r.Lower > r.Upper)
+            continue;
+        bands.push_back(
+            {r.Gear, CountsToDegrees(r.Lower), CountsToDegrees(r.Upper), CountsToDegrees(r.Adc)});
+    }
+    chtLive->SetBands(bands);
+    // The barrel threshold is a width: counts x 360 / 1024.
+    chtLive->SetTrigger({ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower,
+                         ecu.BarrelThreshold * 360.0 / 1024.0});
+}
+
+void TfrmLiveData::SamplesChanged()
+{
+    if (!isVisible() || showingLog_)
+        return;
+    UpdateSettings();
+    chtLive->SamplesChanged();
+}
+
+void TfrmLiveData::UpdateRedrawTimer()
+{
+    const bool want = isVisible() && !showingLog_;
+    if (want && !tmrRedraw->isActive())
+        tmrRedraw->start();
+    else if (!want)
+        tmrRedraw->stop();
+}
+
+void TfrmLiveData::tmrRedrawTimer()
+{
+    // While no replies come (link down) the chart still moves on, showing the gap.
+    const TLiveSamples &samples = recorder_.Samples();
+    if (chtLive->Following()
+        && (samples.Empty() || recorder_.NowMs() - samples.Last().Ms > kStaleMs))
+        chtLive->SamplesChanged();
+    if (++redrawTicks_ % kCheckEveryRedraws == 0)
+        btnCheckRangesClick();
+}
+
+void TfrmLiveData::cmbSpanChange()
+{
+    const int index = cmbSpan->currentIndex();
+    if (index < 0 || index >= static_cast<int>(std::size(kSpans)))
+        return;
+    const std::int64_t end = chtLive->ViewEnd();
+    const std::int64_t oldSpan = chtLive->SpanMs();
+    chtLive->SetSpanMs(kSpans[index]);
+    if (!chtLive->Following()) // keep the middle of the view where it was
+        chtLive->SetViewEnd(end - oldSpan / 2 + kSpans[index] / 2);
+    UpdateScrollBar();
+}
+
+void TfrmLiveData::Zoom(double factor, std::int64_t around)
+{
+    const TLiveSamples &shown = Shown();
+    const std::int64_t whole
+        = shown.Empty() ? kSpans[0] : std::max(kSpans[0], shown.Last().Ms - shown.At(0).Ms);
+    const std::int64_t span = std::clamp<std::int64_t>(
+        std::llround(static_cast<double>(chtLive->SpanMs()) * factor), kMinSpanMs, whole);
+    if (!chtLive->Following()) {
+        const std::int64_t end = chtLive->ViewEnd();
+        chtLive->SetViewEnd(around + std::llround(static_cast<double>(end - around) * factor));
+    }
+    chtLive->SetSpanMs(span);
+    const QSignalBlocker block(cmbSpan);
+    cmbSpan->setCurrentIndex(-1);
+    for (std::size_t i = 0; i < std::size(kSpans); ++i)
+        if (kSpans[i] == span)
+            cmbSpan->setCurrentIndex(static_cast<int>(i));
+    UpdateScrollBar();
+}
+
+void TfrmLiveData::btnPauseClick()
+{
+    if (showingLog_)
+        return;
+    const bool pause = chtLive->Following();
+    chtLive->SetFollowing(!pause);
+    btnPause->setText(pause ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    UpdateScrollBar();
+    lblCursor->setText(CursorText());
+}
+
+void TfrmLiveData::btnLiveClick()
+{
+    showingLog_ = false;
+    log_ = TLiveSamples(1);
+    logHasRanges_ = false;
+    chtLive->SetSamples(&recorder_.Samples());
+    chtLive->SetFollowing(true);
+    btnPause->setText(QStringLiteral("Pause"));
+    btnPause->setEnabled(true);
+    btnLive->setVisible(false);
+    UpdateScrollBar();
+    UpdateSettings();
+    UpdateCaption();
+    UpdateRedrawTimer();
+    btnCheckRangesClick();
+}
+
+void TfrmLiveData::UpdateScrollBar()
+{
+    const QSignalBlocker block(sbTime);
+    const TLiveSamples &shown = Shown();
+    if (chtLive->Following() || shown.Empty()) {
+        sbTime->setEnabled(false);
+        sbTime->setRange(0, 0);
+        return;
+    }
+    const std::int64_t span = chtLive->SpanMs();
+    const std::int64_t first = shown.At(0).Ms;
+    const std::int64_t last
+        = showingLog_ ? shown.Last().Ms : std::max(shown.Last().Ms, chtLive->ViewEnd());
+    // A paused live view may end before a whole span of data: it stays where it was.
+    const std::int64_t min = std::min(first + span, chtLive->ViewEnd()) / kScrollUnitMs;
+    const std::int64_t max = std::max(min, (last + kScrollUnitMs - 1) / kScrollUnitMs);
+    sbTime->setEnabled(max > min);
+    sbTime->setRange(static_cast<int>(min), static_cast<int>(max));
+    sbTime->setPageStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs)));
+    sbTime->setSingleStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs / 10)));
+    const std::int64_t end = std::clamp(chtLive->ViewEnd() / kScrollUnitMs, min, max);
+    sbTime->setValue(static_cast<int>(end));
+    // The view keeps its own millisecond unless the bar had to move it.
+    if (end != chtLive->ViewEnd() / kScrollUnitMs)
+        chtLive->SetViewEnd(end * kScrollUnitMs);
+}
+
+void TfrmLiveData::sbTimeChange()
+{
+    if (!chtLive->Following())
+        chtLive->SetViewEnd(static_cast<std::int64_t>(sbTime->value()) * kScrollUnitMs);
+    lblCursor->setText(CursorText());
+}
+
+QString TfrmLiveData::CursorText() const
+{
+    if (!chtLive->HasCursor())
+        return QStringLiteral("Move the mouse over the chart to read the values at a time.");
+    const std::int64_t ms = chtLive->CursorMs();
+    const TLiveSamples &shown = Shown();
+    QString when = showingLog_
+        ? stripchart::TickLabel(ms, chtLive->Scale(), false)
+            + QStringLiteral(".%1").arg((ms % 1000) / 100)
+        : QStringLiteral("%1 s").arg((ms - chtLive->Scale().EndMs) / 1000.0, 0, 'f', 1);
+    const std::size_t i = shown.LowerBound(ms);
+    std::size_t nearest = i;
+    if (i >= shown.Count() || (i > 0 && ms - shown.At(i - 1).Ms < shown.At(i).Ms - ms))
+        nearest = i - 1;
+    if (shown.Empty() || nearest >= shown.Count()
+        || std::llabs(shown.At(nearest).Ms - ms) > kCursorReachMs)
+        return when + QStringLiteral("   no reply from the controller");
+    const TLogSample s = shown.At(nearest);
+    return when
+        + QStringLiteral("   Angle %1 (%2)   Gear %3   Analogue %4   Status %5 (%6)")
+              .arg(Degrees(CountsToDegrees(s.Adc)))
+              .arg(s.Adc)
+              .arg(QLatin1Char(GearLetterOf(s.Gear)))
+              .arg(s.AnalogueInput)
+              .arg(QStringLiteral("%1").arg(s.StatusBits, 2, 16, QLatin1Char('0')).toUpper())
+              .arg(BitNames(s.StatusBits));
+}
+
+void TfrmLiveData::btnCheckRangesClick()
+{
+    TGearRangeCheck check;
+    const TLiveSamples &shown = Shown();
+    for (std::size_t i = 0; i < shown.Count(); ++i)
+        check.Add(shown.At(i));
+    const std::vector<TGearRangeResult> results
+        = check.Results(CheckedRanges(), edtMargin->value());
+    sgRangeCheck->setRowCount(static_cast<int>(results.size()));
+    for (int row = 0; row < static_cast<int>(results.size()); ++row) {
+        const TGearRangeResult &r = results[static_cast<std::size_t>(row)];
+        const QString name = QString::fromUtf8(GearNameOf(r.Gear).data(),
+                                               static_cast<qsizetype>(GearNameOf(r.Gear).size()));
+        QString result;
+        if (r.Readings == 0)
+            result = QStringLiteral("not driven");
+        else if (!r.HasRange)
+            result = QStringLiteral("no range");
+        else if (r.Outside > 0)
+            result = QStringLiteral("%1 reading(s) outside its range").arg(r.Outside);
+        else if (r.Marked)
+            result = QStringLiteral("within %1 of an edge").arg(Degrees(edtMargin->value()));
+        else
+            result = QStringLiteral("fits");
+        const bool figures = r.Readings > 0;
+        const QString cells[] = {
+            QStringLiteral("%1  %2").arg(QLatin1Char(GearLetterOf(r.Gear))).arg(name),
+            QString::number(r.Readings),
+            figures ? Degrees(r.LowestDeg) : QString(),
+            figures ? Degrees(r.MedianDeg) : QString(),
+            figures ? Degrees(r.HighestDeg) : QString(),
+            figures && r.HasRange ? Degrees(r.MarginDeg) : QString(),
+            result,
+        };
+        const QColor fill = !r.Marked      ? QColor()
+            : r.Outside > 0 || !r.HasRange ? QColor(0xF8, 0xC8, 0xC8)
+                                           : QColor(0xFF, 0xE8, 0xA8);
+        for (int column = 0; column < 7; ++column) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            if (column > 0 && column < 6)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (fill.isValid())
+                item->setBackground(fill);
+            sgRangeCheck->setItem(row, column, item);
+        }
+    }
+    sgRangeCheck->resizeColumnsToContents();
+}
+
+bool TfrmLiveData::OpenLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        recorder_.Prompts()->Ask(this, TPrompts::Error,
+                                 QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
+        return false;
+    }
+    std::istringstream text(file.readAll().toStdString());
+    const TParsedLog parsed = ParseLog(text);
+    if (parsed.Samples.empty()) {
+        recorder_.Prompts()->Ask(this, TPrompts::Information,
+                                 QStringLiteral("No data rows in %1").arg(path), TPrompts::Ok);
+        return false;
+    }
+    log_ = TLiveSamples(parsed.Samples.size());
+    for (const TLogSample &s : parsed.Samples)
+        log_.Add(s);
+    logHasRanges_ = false;
+    for (const TLogMarker &m : parsed.Markers) {
+        if (m.Event == "link down")
+            log_.LinkDown(m.Ms);
+        else if (m.Event == "link up")
+            log_.LinkUp(m.Ms);
+        else if (ParseRangesEvent(m.Event, logRanges_))
+            logHasRanges_ = true;
+    }
+    if (!log_.DownPeriods().empty() && log_.DownPeriods().back().To < 0)
+        log_.LinkUp(log_.Last().Ms); // still down when the log ended
+    showingLog_ = true;
+    logName_ = QFileInfo(path).fileName();
+    chtLive->SetSamples(&log_);
+    chtLive->SetFollowing(false);
+    chtLive->SetViewEnd(log_.At(0).Ms + chtLive->SpanMs());
+    btnPause->setEnabled(false);
+    btnLive->setVisible(true);
+    UpdateScrollBar();
+    UpdateSettings();
+    UpdateCaption();
+    UpdateRedrawTimer();
+    btnCheckRangesClick();
+    return true;
+}
+
+void TfrmLiveData::btnOpenLogClick()
+{
+    const QString path
+        = recorder_.Prompts()->OpenFileName(this, recorder_.LogsFolder(), kLogFilter);
+    if (path.isEmpty())
+        return;
+    if (OpenLog(path) && !isVisible())
+        show();
+}
+
+void TfrmLiveData::btnExportClick()
+{
+    const QString path = recorder_.Prompts()->SaveFileName(this, recorder_.LogsFolder(), kPngFilter,
+                                                           QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    if (!chtLive->grab().save(path, "PNG"))
+        recorder_.Prompts()->Ask(this, TPrompts::Error,
+                                 QStringLiteral("Unable to write to %1").arg(path), TPrompts::Ok);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Ecu.h"
+#include "liveSamples.h"
+#include "stripChart.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTableWidget;
+class QTimer;
+class TLiveRecorder;
+
+// The Live Data window: the strip chart of what the controller reports, live or from an opened
+// data log, with the gear range check beside it. Non-modal; it may stay open beside the main
+// window, and closing it only hides it.
+class TfrmLiveData : public QWidget
+{
+    Q_OBJECT
+
+public:
+    TfrmLiveData(TLiveRecorder &recorder, QWidget *parent = nullptr);
+
+    void cmbSpanChange();
+    void btnPauseClick();
+    void btnLiveClick();
+    void btnOpenLogClick();
+    void btnLoggingClick();
+    void btnExportClick();
+    void btnCheckRangesClick();
+    void sbTimeChange();
+
+    // Shows a saved log instead of the live data; false (after saying why) when it cannot.
+    bool OpenLog(const QString &path);
+    bool ShowingLog() const { return showingLog_; }
+    const TLiveSamples &Shown() const;
+    // The ranges the shown data is checked against: those recorded in the log when it has them,
+    // else the model's.
+    const TGearDataList &CheckedRanges() const;
+    QString CursorText() const;
+
+    // Spans offered, in milliseconds.
+    static constexpr std::int64_t kSpans[] = {10000, 30000, 60000, 120000};
+    static constexpr int kDefaultSpan = 1;
+
+    TStripChart *chtLive = nullptr;
+    QComboBox *cmbSpan = nullptr;
+    QPushButton *btnPause = nullptr;
+    QPushButton *btnLive = nullptr;
+    QPushButton *btnOpenLog = nullptr;
+    QPushButton *btnLogging = nullptr;
+    QPushButton *btnExport = nullptr;
+    QScrollBar *sbTime = nullptr;
+    QLabel *lblCursor = nullptr;
+    QDoubleSpinBox *edtMargin = nullptr;
+    QPushButton *btnCheckRanges = nullptr;
+    QTableWidget *sgRangeCheck = nullptr;
+    QTimer *tmrRedraw = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void SamplesChanged();
+    void LoggingChanged();
+    void UpdateCaption();
+    void UpdateSettings();
+    void UpdateScrollBar();
+    void UpdateRedrawTimer();
+    void Zoom(double factor, std::int64_t around);
+    void tmrRedrawTimer();
+
+    TLiveRecorder &recorder_;
+    bool showingLog_ = false;
+    QString logName_;
+    TLiveSamples log_ {1};
+    TGearDataList logRanges_;
+    bool logHasRanges_ = false;
+    std::int64_t logEndMs_ = 0;
+    std::string settingsKey_; // what the bands and lines were last drawn from
+    int redrawTicks_ = 0;
+};

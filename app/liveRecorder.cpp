@@ -1,0 +1,250 @@
+#include "liveRecorder.h"
+
+#include "liveData.h"
+#include "main.h"
+#include "rangeCheck.h"
+#include "statusPanels.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace {
+constexpr int kLoggingPanelWidth = 330;
+} // namespace
+
+TLiveRecorder::TLiveRecorder(TfrmMain &main, TPrompts *prompts)
+    : QObject(&main), main_(main), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("LiveData"));
+    clock_.start();
+    // Until the controller answers, the link is down.
+    samples_.LinkDown(0);
+
+    syncTimer_ = new QTimer(this);
+    syncTimer_->setObjectName(QStringLiteral("tmrLogSync"));
+    syncTimer_->setSingleShot(true);
+    syncTimer_->setInterval(kSyncMs);
+    connect(syncTimer_, &QTimer::timeout, this, &TLiveRecorder::SyncNow);
+
+    BuildMenu();
+    if (main_.pnlStatusBar) {
+        main_.pnlStatusBar->AddPanel({kLoggingPanelWidth, Qt::AlignLeft, QString(), false});
+        statusPanel_ = main_.pnlStatusBar->PanelCount() - 1;
+    }
+    ShowLogging();
+}
+
+TLiveRecorder::~TLiveRecorder()
+{
+    // The main window is being destroyed: only what this object owns may be touched.
+    delete window_.data();
+    if (log_.IsOpen()) {
+        log_.WriteMarker(Now(), NowMs() - runStartMs_, "logging stopped");
+        log_.Close();
+    }
+}
+
+void TLiveRecorder::BuildMenu()
+{
+    QMenuBar *bar = main_.menuBar();
+    auto *tools = new QMenu(QStringLiteral("Tools"), bar);
+    tools->setObjectName(QStringLiteral("Tools1"));
+    // Before Help, which stays the last menu.
+    const QList<QAction *> menus = bar->actions();
+    bar->insertMenu(menus.isEmpty() ? nullptr : menus.last(), tools);
+
+    LiveData1 = tools->addAction(QStringLiteral("Live Data"), this, &TLiveRecorder::LiveData1Click);
+    LiveData1->setShortcut(QKeySequence(Qt::Key_F9));
+    OpenLog1 = tools->addAction(QStringLiteral("Open Log..."), this, &TLiveRecorder::OpenLog1Click);
+    tools->addSeparator();
+    StartLogging1 = tools->addAction(QStringLiteral("Start Logging"), this,
+                                     &TLiveRecorder::StartLogging1Click);
+    StopLogging1
+        = tools->addAction(QStringLiteral("Stop Logging"), this, &TLiveRecorder::StopLogging1Click);
+    LiveData1->setObjectName(QStringLiteral("LiveData1"));
+    OpenLog1->setObjectName(QStringLiteral("OpenLog1"));
+    StartLogging1->setObjectName(QStringLiteral("StartLogging1"));
+    StopLogging1->setObjectName(QStringLiteral("StopLogging1"));
+}
+
+std::string TLiveRecorder::Now() const
+{
+    return FormatLogTime(WallClock());
+}
+
+QString TLiveRecorder::LogsFolder() const
+{
+    return QFileInfo(main_.ProfilesFolder).absolutePath() + QStringLiteral("/logs");
+}
+
+QString TLiveRecorder::ProfileName() const
+{
+    return main_.ProfileFileName.isEmpty() ? QString()
+                                           : QFileInfo(main_.ProfileFileName).completeBaseName();
+}
+
+QString TLiveRecorder::RangesEvent() const
+{
+    return QString::fromStdString(FormatRangesEvent(main_.Ecu.Ranges));
+}
+
+void TLiveRecorder::StatusReceived(const TQV3318MessageRec &message)
+{
+    const TLogSample sample {NowMs(), message.Adc, message.Gear, message.AnalogueInput,
+                             message.StatusBits};
+    samples_.Add(sample);
+    if (log_.IsOpen()) {
+        TLogSample row = sample;
+        row.Ms -= runStartMs_;
+        if (!log_.WriteSample(Now(), row))
+            WriteFailed();
+        else if (!syncTimer_->isActive())
+            syncTimer_->start();
+    }
+    emit SamplesChanged();
+}
+
+void TLiveRecorder::LinkChanged(bool connected)
+{
+    // The watchdog reports a lost link at every tick while it stays lost: only changes count.
+    if (connected == connected_)
+        return;
+    connected_ = connected;
+    if (connected)
+        samples_.LinkUp(NowMs());
+    else
+        samples_.LinkDown(NowMs());
+    Marker(connected ? QStringLiteral("link up") : QStringLiteral("link down"));
+    emit SamplesChanged();
+}
+
+void TLiveRecorder::TransferStarted(bool reading)
+{
+    transferReading_ = reading ? 1 : 0;
+}
+
+void TLiveRecorder::TransferFinished()
+{
+    if (transferReading_ < 0)
+        return;
+    const bool reading = transferReading_ == 1;
+    transferReading_ = -1;
+    Marker(reading ? QStringLiteral("settings read from ECU")
+                   : QStringLiteral("settings written to ECU"));
+    if (reading)
+        Marker(RangesEvent());
+}
+
+void TLiveRecorder::ProfileOpened(const QString &path)
+{
+    Marker(QStringLiteral("profile opened: ") + QFileInfo(path).fileName());
+    Marker(RangesEvent());
+}
+
+void TLiveRecorder::ProfileSaved(const QString &path)
+{
+    Marker(QStringLiteral("profile saved: ") + QFileInfo(path).fileName());
+}
+
+void TLiveRecorder::Marker(const QString &event)
+{
+    if (!log_.IsOpen())
+        return;
+    if (!log_.WriteMarker(Now(), NowMs() - runStartMs_, event.toStdString()))
+        WriteFailed();
+    else if (!syncTimer_->isActive())
+        syncTimer_->start();
+}
+
+void TLiveRecorder::SyncNow()
+{
+    if (log_.IsOpen() && log_.Unsynced() && !log_.Sync())
+        WriteFailed();
+}
+
+void TLiveRecorder::WriteFailed()
+{
+    const QString path = log_.Path();
+    log_.Close();
+    syncTimer_->stop();
+    ShowLogging();
+    emit LoggingChanged();
+    // Said once, and not from inside the receive path that found it.
+    QTimer::singleShot(0, this, [this, path] {
+        prompts_->Ask(&main_, TPrompts::Error,
+                      QStringLiteral("Logging stopped: unable to write to %1").arg(path),
+                      TPrompts::Ok);
+    });
+}
+
+void TLiveRecorder::StartLogging1Click()
+{
+    if (log_.IsOpen())
+        return;
+    const QString folder = LogsFolder();
+    const QString path = folder + QLatin1Char('/')
+        + TDataLogFile::FileName(QDateTime::currentDateTime(), ProfileName());
+    if (!QDir().mkpath(folder) || !log_.Open(path)) {
+        prompts_->Ask(&main_, TPrompts::Error,
+                      QStringLiteral("Unable to start logging: cannot write to %1").arg(folder),
+                      TPrompts::Ok);
+        return;
+    }
+    runStartMs_ = NowMs();
+    const QString profile = ProfileName();
+    Marker(QStringLiteral("logging started, profile ")
+           + (profile.isEmpty() ? QStringLiteral("(none)") : profile));
+    Marker(QStringLiteral("link ") + (connected_ ? QStringLiteral("up") : QStringLiteral("down")));
+    Marker(RangesEvent());
+    ShowLogging();
+    emit LoggingChanged();
+}
+
+void TLiveRecorder::StopLogging1Click()
+{
+    if (!log_.IsOpen())
+        return;
+    Marker(QStringLiteral("logging stopped"));
+    log_.Close();
+    syncTimer_->stop();
+    ShowLogging();
+    emit LoggingChanged();
+}
+
+void TLiveRecorder::ShowLogging()
+{
+    StartLogging1->setEnabled(!log_.IsOpen());
+    StopLogging1->setEnabled(log_.IsOpen());
+    if (statusPanel_ >= 0) {
+        main_.pnlStatusBar->SetPanelText(statusPanel_,
+                                         log_.IsOpen() ? QStringLiteral("Logging to ")
+                                                 + QFileInfo(log_.Path()).fileName()
+                                                       : QString());
+        main_.pnlStatusBar->update();
+    }
+}
+
+TfrmLiveData *TLiveRecorder::Window()
+{
+    if (!window_)
+        window_ = new TfrmLiveData(*this, &main_);
+    return window_;
+}
+
+void TLiveRecorder::LiveData1Click()
+{
+    TfrmLiveData *window = Window();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TLiveRecorder::OpenLog1Click()
+{
+    Window()->btnOpenLogClick();
+}

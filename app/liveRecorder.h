@@ -1,0 +1,95 @@
+#pragma once
+
+#include "dataLogFile.h"
+#include "encdec.h"
+#include "liveSamples.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+
+class QAction;
+class QTimer;
+class TPrompts;
+class TfrmLiveData;
+class TfrmMain;
+
+// Keeps what the controller reported: every decoded status reply goes into the live sample ring
+// and, while logging, into the data log, with marker rows for link changes, transfers and
+// profiles. The main window owns one and tells it what happens; it owns the Live Data window and
+// the menu commands that go with it.
+class TLiveRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    TLiveRecorder(TfrmMain &main, TPrompts *prompts);
+    ~TLiveRecorder() override;
+
+    // What the main window reports.
+    void StatusReceived(const TQV3318MessageRec &message);
+    void LinkChanged(bool connected);
+    void TransferStarted(bool reading);
+    void TransferFinished();
+    void ProfileOpened(const QString &path);
+    void ProfileSaved(const QString &path);
+
+    // Menu commands.
+    void LiveData1Click();
+    void StartLogging1Click();
+    void StopLogging1Click();
+    void OpenLog1Click();
+
+    bool Logging() const { return log_.IsOpen(); }
+    QString LogPath() const { return log_.IsOpen() ? log_.Path() : QString(); }
+    QString LogsFolder() const;
+    const TLiveSamples &Samples() const { return samples_; }
+    std::int64_t NowMs() const { return clock_.elapsed(); }
+    TfrmMain &Main() const { return main_; }
+    TPrompts *Prompts() const { return prompts_; }
+    // The Live Data window, made when first asked for.
+    TfrmLiveData *Window();
+    bool HasWindow() const { return !window_.isNull(); }
+
+    // Writes a marker row when logging, with the current time.
+    void Marker(const QString &event);
+
+    // The wall clock of the log's time column; tests set their own.
+    std::function<std::chrono::system_clock::time_point()> WallClock
+        = [] { return std::chrono::system_clock::now(); };
+
+    QAction *LiveData1 = nullptr;
+    QAction *StartLogging1 = nullptr;
+    QAction *StopLogging1 = nullptr;
+    QAction *OpenLog1 = nullptr;
+
+    static constexpr int kSyncMs = 1000;
+
+signals:
+    void SamplesChanged();
+    void LoggingChanged();
+
+private:
+    void BuildMenu();
+    void ShowLogging();
+    void WriteFailed();
+    void SyncNow();
+    std::string Now() const;
+    QString ProfileName() const;
+    QString RangesEvent() const;
+
+    TfrmMain &main_;
+    TPrompts *prompts_;
+    QElapsedTimer clock_;
+    TLiveSamples samples_;
+    TDataLogFile log_;
+    std::int64_t runStartMs_ = 0;
+    QTimer *syncTimer_ = nullptr;
+    bool connected_ = false;
+    int transferReading_ = -1; // 1 read, 0 write, -1 none running
+    QPointer<TfrmLiveData> window_;
+    int statusPanel_ = -1;
+};

@@ -1,0 +1,557 @@
+#include "stripChart.h"
+
+#include "Ecu.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+
+#include <cmath>
+
+using namespace stripchart;
+
+namespace {
+
+constexpr int kMinTickGapPx = 70;
+constexpr std::int64_t kTraceGapMs = 1000; // a longer silence breaks the trace
+constexpr double kWheelZoom = 1.25;
+constexpr int kBandAlpha = 110;
+constexpr int kShadeAlpha = 45;
+// Passing through neutral's gap between two gears is not a gear change worth a letter.
+constexpr int kSettledReplies = 3;
+constexpr int kNewStripMargin = 3;
+
+const QColor kLaneFill(0xFF, 0xFF, 0xFF);
+const QColor kLaneFrame(0xA0, 0xA0, 0xA0);
+const QColor kGrid(0xE4, 0xE4, 0xE4);
+const QColor kAngleTrace(0x10, 0x20, 0x70);
+const QColor kAnalogueTrace(0x00, 0x60, 0x60);
+const QColor kUpLine(0x1B, 0x7F, 0x2A);
+const QColor kDownLine(0x15, 0x55, 0xC0);
+const QColor kBarrelLine(0x50, 0x50, 0x50);
+const QColor kCursor(0x30, 0x30, 0x30);
+
+struct TBitLane
+{
+    TLane Lane;
+    std::uint8_t Bit;
+    const char *Name;
+    QColor Colour;
+};
+const TBitLane kBitLanes[] = {
+    {lnUpshift, 0x01, "Up trigger", QColor(0x2E, 0x9D, 0x3A)},
+    {lnDownshift, 0x02, "Down trigger", QColor(0x1E, 0x6B, 0xD6)},
+    {lnCut, 0x04, "Engine cut", QColor(0xD0, 0x2A, 0x2A)},
+    {lnBlip, 0x08, "Throttle blip", QColor(0xEF, 0x8A, 0x00)},
+};
+
+QColor GearColour(int gear)
+{
+    return QColor::fromRgb(static_cast<QRgb>(GearColourOf(gear)));
+}
+
+// Black letters on the light gear colours, white on the dark ones.
+QColor LetterColour(const QColor &fill)
+{
+    return fill.lightness() > 110 ? Qt::black : Qt::white;
+}
+
+double AngleOf(const TLogSample &s)
+{
+    return CountsToDegrees(s.Adc);
+}
+
+} // namespace
+
+TStripChart::TStripChart(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("chtLive"));
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(420, 300);
+    Relayout();
+}
+
+void TStripChart::SetSamples(const TLiveSamples *samples)
+{
+    samples_ = samples;
+    update();
+}
+
+void TStripChart::SetBands(const std::vector<TBand> &bands)
+{
+    bands_ = bands;
+    double low = 1;
+    double high = 0;
+    for (const TBand &b : bands_) {
+        if (low > high) {
+            low = b.LowDeg;
+            high = b.HighDeg;
+        }
+        low = std::min(low, b.LowDeg);
+        high = std::max(high, b.HighDeg);
+    }
+    axis_ = stripchart::AngleAxis(low, high);
+    InvalidateBackground();
+}
+
+void TStripChart::SetTrigger(const TTrigger &trigger)
+{
+    if (trigger == trigger_)
+        return;
+    trigger_ = trigger;
+    InvalidateBackground();
+}
+
+void TStripChart::SetFollowing(bool following)
+{
+    if (following == following_)
+        return;
+    if (!following && NowMs)
+        endMs_ = NowMs();
+    following_ = following;
+    InvalidateBackground();
+}
+
+void TStripChart::SetSpanMs(std::int64_t span)
+{
+    span = std::max<std::int64_t>(span, 1000);
+    if (span == spanMs_)
+        return;
+    spanMs_ = span;
+    InvalidateBackground();
+}
+
+void TStripChart::SetViewEnd(std::int64_t endMs)
+{
+    if (endMs == endMs_)
+        return;
+    endMs_ = endMs;
+    if (!following_)
+        InvalidateBackground();
+}
+
+std::int64_t TStripChart::FollowPixel() const
+{
+    const std::int64_t now = NowMs ? NowMs() : endMs_;
+    return static_cast<std::int64_t>(
+        std::floor(static_cast<double>(now) * layout_.Plot.width() / spanMs_));
+}
+
+TTimeScale TStripChart::Scale() const
+{
+    // A following chart ends on a whole pixel of its own time grid, so that moving on by a pixel
+    // is a scroll of what is already drawn.
+    const std::int64_t end = following_
+        ? std::llround(static_cast<double>(followPixel_) * spanMs_ / layout_.Plot.width())
+        : endMs_;
+    return TimeScale(layout_, end, spanMs_);
+}
+
+void TStripChart::SamplesChanged()
+{
+    // Only a following chart moves with new data; a paused one or a log stays as it is.
+    if (!following_ || !isVisible())
+        return;
+    const std::int64_t pixel = FollowPixel();
+    const std::int64_t dx = pixel - followPixel_;
+    const QRect plot = layout_.Plot;
+    followPixel_ = pixel;
+    if (dx < 0 || dx >= plot.width() / 2) {
+        update(plot);
+        return;
+    }
+    if (dx > 0)
+        scroll(static_cast<int>(-dx), 0, plot);
+    // The newest stretch of the traces, with a little room for the pen's width.
+    update(QRect(plot.right() - static_cast<int>(dx) - kNewStripMargin, plot.top(),
+                 static_cast<int>(dx) + kNewStripMargin + 1, plot.height()));
+    if (cursorX_ >= 0) {
+        update(CursorRect(cursorX_ - static_cast<int>(dx))); // the line went with the scroll
+        update(CursorRect(cursorX_));
+        emit CursorMoved(); // the time under it changed
+    }
+}
+
+std::int64_t TStripChart::CursorMs() const
+{
+    return XToTime(Scale(), cursorX_);
+}
+
+QRect TStripChart::CursorRect(int x) const
+{
+    return QRect(x - 1, layout_.Plot.top(), 3, layout_.Plot.height());
+}
+
+void TStripChart::SetCursorX(int x)
+{
+    // The window's end maps to one pixel past the lanes' last column.
+    if (x >= 0 && (x < layout_.Plot.left() || x > layout_.Plot.right() + 1))
+        x = -1;
+    if (x == cursorX_)
+        return;
+    if (cursorX_ >= 0)
+        update(CursorRect(cursorX_));
+    cursorX_ = x;
+    if (cursorX_ >= 0)
+        update(CursorRect(cursorX_));
+    emit CursorMoved();
+}
+
+void TStripChart::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    SetCursorX(layout_.Plot.contains(p) ? p.x() : -1);
+}
+
+void TStripChart::leaveEvent(QEvent *)
+{
+    SetCursorX(-1);
+}
+
+void TStripChart::wheelEvent(QWheelEvent *event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta == 0)
+        return;
+    const std::int64_t around = XToTime(Scale(), event->position().x());
+    emit ZoomRequested(delta > 0 ? 1 / kWheelZoom : kWheelZoom, around);
+    event->accept();
+}
+
+void TStripChart::resizeEvent(QResizeEvent *)
+{
+    Relayout();
+}
+
+void TStripChart::showEvent(QShowEvent *)
+{
+    // Hidden, it followed nothing: it shows the present at once.
+    followPixel_ = FollowPixel();
+}
+
+void TStripChart::Relayout()
+{
+    const QFontMetrics metrics(font());
+    layout_ = ChartLayout(size(), metrics.height(), metrics.averageCharWidth());
+    InvalidateBackground();
+}
+
+void TStripChart::InvalidateBackground()
+{
+    backgroundValid_ = false;
+    followPixel_ = FollowPixel();
+    update();
+}
+
+void TStripChart::RenderBackground()
+{
+    ++backgroundRenders_;
+    const qreal dpr = devicePixelRatioF();
+    background_ = QPixmap(size() * dpr);
+    background_.setDevicePixelRatio(dpr);
+    background_.fill(palette().color(QPalette::Window));
+    QPainter p(&background_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QFontMetrics metrics(font());
+    const TTimeScale scale = Scale();
+    const int right = layout_.LabelRight;
+
+    for (const QRect &lane : layout_.Lanes)
+        p.fillRect(lane, kLaneFill);
+
+    // Time grid and labels.
+    // A following chart scrolls what it has drawn, so its lanes carry nothing tied to a column:
+    // the time ticks stand below them.
+    const std::vector<std::int64_t> ticks = TimeTicks(scale, kMinTickGapPx, following_);
+    for (std::int64_t t : ticks) {
+        const int x = static_cast<int>(std::lround(TimeToX(scale, t)));
+        if (following_) {
+            p.setPen(kLaneFrame);
+            p.drawLine(x, layout_.Plot.bottom() + 1, x, layout_.TimeAxisTop);
+            continue;
+        }
+        p.setPen(kGrid);
+        for (const QRect &lane : layout_.Lanes)
+            p.drawLine(x, lane.top(), x, lane.bottom());
+    }
+    p.setPen(palette().color(QPalette::WindowText));
+    for (std::int64_t t : ticks) {
+        const int x = static_cast<int>(std::lround(TimeToX(scale, t)));
+        const QString label = TickLabel(t, scale, following_);
+        const int w = metrics.horizontalAdvance(label);
+        const int left = std::clamp(x - w / 2, layout_.Plot.left(), layout_.Plot.right() - w);
+        p.drawText(left, layout_.TimeAxisTop + metrics.ascent(), label);
+    }
+
+    // Angle lane: value grid, bands, barrel threshold lines.
+    const QRect angle = layout_.Lanes[lnAngle];
+    const double span = axis_.Max - axis_.Min;
+    const double step = span > 180 ? 45 : span > 90 ? 30 : 15;
+    for (double v = std::ceil(axis_.Min / step) * step; v <= axis_.Max; v += step) {
+        const int y = static_cast<int>(std::lround(AngleToY(v, axis_, angle)));
+        p.setPen(kGrid);
+        p.drawLine(angle.left(), y, angle.right(), y);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QString label = QStringLiteral("%1°").arg(v);
+        p.drawText(
+            right - metrics.horizontalAdvance(label),
+            std::clamp(y + metrics.ascent() / 2, angle.top() + metrics.ascent(), angle.bottom()),
+            label);
+    }
+    QFont bold = font();
+    bold.setBold(true);
+    for (const TBand &b : bands_) {
+        const QRect r = BandRect(b.LowDeg, b.HighDeg, axis_, angle);
+        if (r.isEmpty())
+            continue;
+        QColor fill = GearColour(b.Gear);
+        fill.setAlpha(kBandAlpha);
+        p.fillRect(r, fill);
+        QColor edge = GearColour(b.Gear).darker(130);
+        p.setPen(edge);
+        p.drawLine(r.left(), r.top(), r.right(), r.top());
+        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        // The band's letter stands beside the lane, where scrolling never moves it.
+        p.setFont(bold);
+        const QString letter(QLatin1Char(GearLetterOf(b.Gear)));
+        const int boxW = metrics.horizontalAdvance(letter) + 6;
+        const QRect box(kOuterMargin + metrics.height() + 2, r.center().y() - metrics.height() / 2,
+                        boxW, metrics.height());
+        p.fillRect(box, GearColour(b.Gear));
+        p.setPen(LetterColour(GearColour(b.Gear)));
+        p.drawText(box, Qt::AlignCenter, letter);
+        p.setFont(font());
+    }
+    if (trigger_.Method == 2) {
+        p.setPen(QPen(kBarrelLine, 1, Qt::DashLine));
+        for (const TBand &b : bands_) {
+            for (double v : {b.PositionDeg - trigger_.BarrelThresholdDeg,
+                             b.PositionDeg + trigger_.BarrelThresholdDeg}) {
+                const int y = static_cast<int>(std::lround(AngleToY(v, axis_, angle)));
+                if (y >= angle.top() && y <= angle.bottom())
+                    p.drawLine(angle.left(), y, angle.right(), y);
+            }
+        }
+    }
+
+    // Analogue lane: scale and the load cell's thresholds.
+    const QRect analogue = layout_.Lanes[lnAnalogue];
+    for (int v : {0, 128, 255}) {
+        const int y = static_cast<int>(std::lround(AnalogueToY(v, analogue)));
+        p.setPen(kGrid);
+        p.drawLine(analogue.left(), y, analogue.right(), y);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QString label = QString::number(v);
+        p.drawText(right - metrics.horizontalAdvance(label),
+                   std::clamp(y + metrics.ascent() / 2, analogue.top() + metrics.ascent(),
+                              analogue.bottom()),
+                   label);
+    }
+    if (trigger_.Method == 1) {
+        const struct
+        {
+            int Value;
+            QColor Colour;
+            QString Text;
+        } lines[] = {{trigger_.UpThreshold, kUpLine, QStringLiteral("up %1")},
+                     {trigger_.DownThreshold, kDownLine, QStringLiteral("down %1")}};
+        for (const auto &l : lines) {
+            const int y = static_cast<int>(std::lround(AnalogueToY(l.Value, analogue)));
+            p.setPen(QPen(l.Colour, 1, Qt::DashLine));
+            p.drawLine(analogue.left(), y, analogue.right(), y);
+            p.setPen(l.Colour);
+            const QString text = l.Text.arg(l.Value);
+            const bool above = l.Value >= std::max(trigger_.UpThreshold, trigger_.DownThreshold);
+            p.drawText(analogue.right() - metrics.horizontalAdvance(text) - 4,
+                       above ? y - 3 : y + metrics.ascent() + 1, text);
+        }
+    }
+
+    // Lane names and frames. The value lanes' names stand on end beside their scales.
+    p.setPen(palette().color(QPalette::WindowText));
+    p.setFont(bold);
+    const struct
+    {
+        const QRect &Lane;
+        QString Name;
+    } titles[] = {{angle, QStringLiteral("Barrel angle")}, {analogue, QStringLiteral("Analogue")}};
+    for (const auto &t : titles) {
+        p.save();
+        p.translate(kOuterMargin, t.Lane.center().y());
+        p.rotate(-90);
+        p.drawText(QRect(-t.Lane.height() / 2, 0, t.Lane.height(), metrics.height()),
+                   Qt::AlignHCenter | Qt::AlignTop, t.Name);
+        p.restore();
+    }
+    p.setFont(font());
+    for (const TBitLane &b : kBitLanes) {
+        const QRect lane = layout_.Lanes[b.Lane];
+        p.drawText(QRect(kOuterMargin, lane.top(), right - kOuterMargin, lane.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft, QLatin1String(b.Name));
+    }
+    p.setPen(kLaneFrame);
+    p.setBrush(Qt::NoBrush);
+    for (const QRect &lane : layout_.Lanes)
+        p.drawRect(lane.adjusted(-1, -1, 0, 0));
+
+    backgroundValid_ = true;
+    backgroundEnd_ = scale.EndMs;
+}
+
+void TStripChart::paintEvent(QPaintEvent *event)
+{
+    if (!backgroundValid_ || background_.size() != size() * devicePixelRatioF())
+        RenderBackground();
+    QPainter p(this);
+    const QRect dirty = event->rect();
+    p.drawPixmap(dirty, background_,
+                 QRectF(dirty.topLeft() * background_.devicePixelRatio(),
+                        dirty.size() * background_.devicePixelRatio()));
+    if (dirty.intersects(layout_.Plot)) {
+        p.setClipRect(dirty.intersected(layout_.Plot));
+        DrawTraces(p, Scale());
+    }
+    if (cursorX_ >= 0) {
+        p.setClipRect(dirty);
+        DrawCursor(p);
+    }
+}
+
+void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale) const
+{
+    if (!samples_)
+        return;
+    const QRect plot = layout_.Plot;
+    const QRect angle = layout_.Lanes[lnAngle];
+    const QRect analogue = layout_.Lanes[lnAnalogue];
+
+    // Link down: shaded across every lane.
+    QColor shade(0x60, 0x60, 0x60, kShadeAlpha);
+    for (const TLiveSamples::TPeriod &d : samples_->DownPeriods()) {
+        const QRect r = PeriodRect(d.From, d.To, scale, plot);
+        if (r.isEmpty())
+            continue;
+        p.fillRect(r, shade);
+        p.fillRect(r, QBrush(QColor(0x60, 0x60, 0x60, 70), Qt::BDiagPattern));
+    }
+    if (samples_->Empty())
+        return;
+
+    std::size_t first = samples_->LowerBound(scale.StartMs());
+    if (first > 0)
+        --first;
+    std::size_t last = samples_->LowerBound(scale.EndMs + 1);
+    if (last < samples_->Count())
+        ++last;
+
+    std::vector<std::vector<QPointF>> angleRuns(1);
+    std::vector<std::vector<QPointF>> analogueRuns(1);
+    struct TChange
+    {
+        double X;
+        int Gear;
+    };
+    std::vector<TChange> changes;
+    int candidateGear = -1; // a gear is marked once it has been reported kSettledReplies times
+    int candidateCount = 0;
+    double candidateX = 0;
+    int markedGear = -1;
+    std::int64_t barFrom[std::size(kBitLanes)] = {-1, -1, -1, -1};
+    std::int64_t previousMs = 0;
+
+    auto closeBars = [&](std::int64_t until) {
+        for (std::size_t b = 0; b < std::size(kBitLanes); ++b) {
+            if (barFrom[b] < 0)
+                continue;
+            p.fillRect(BarRect(barFrom[b], until, scale, layout_.Lanes[kBitLanes[b].Lane]),
+                       kBitLanes[b].Colour);
+            barFrom[b] = -1;
+        }
+    };
+
+    for (std::size_t i = first; i < last; ++i) {
+        const TLogSample s = samples_->At(i);
+        const double x = TimeToX(scale, s.Ms);
+        if (i > first && s.Ms - previousMs > kTraceGapMs) {
+            angleRuns.emplace_back();
+            analogueRuns.emplace_back();
+            closeBars(previousMs);
+        }
+        angleRuns.back().emplace_back(x, AngleToY(AngleOf(s), axis_, angle));
+        analogueRuns.back().emplace_back(x, AnalogueToY(s.AnalogueInput, analogue));
+        for (std::size_t b = 0; b < std::size(kBitLanes); ++b) {
+            const bool on = (s.StatusBits & kBitLanes[b].Bit) != 0;
+            if (on && barFrom[b] < 0)
+                barFrom[b] = s.Ms;
+            else if (!on && barFrom[b] >= 0) {
+                p.fillRect(BarRect(barFrom[b], s.Ms, scale, layout_.Lanes[kBitLanes[b].Lane]),
+                           kBitLanes[b].Colour);
+                barFrom[b] = -1;
+            }
+        }
+        if (s.Gear != candidateGear) {
+            candidateGear = s.Gear;
+            candidateCount = 0;
+            candidateX = std::max(x, static_cast<double>(plot.left()));
+        }
+        if (++candidateCount == kSettledReplies && candidateGear != markedGear) {
+            changes.push_back({candidateX, candidateGear});
+            markedGear = candidateGear;
+        }
+        previousMs = s.Ms;
+    }
+    closeBars(previousMs);
+
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const auto drawRuns = [&](const std::vector<std::vector<QPointF>> &runs, const QColor &colour,
+                              const QRect &lane) {
+        p.save();
+        p.setClipRect(lane, Qt::IntersectClip);
+        p.setPen(QPen(colour, 1.6));
+        for (const std::vector<QPointF> &run : runs) {
+            const std::vector<QPointF> thin = ThinTrace(run);
+            if (thin.size() == 1)
+                p.drawPoint(thin.front());
+            else if (thin.size() > 1)
+                p.drawPolyline(thin.data(), static_cast<int>(thin.size()));
+        }
+        p.restore();
+    };
+    drawRuns(analogueRuns, kAnalogueTrace, analogue);
+    drawRuns(angleRuns, kAngleTrace, angle);
+
+    // The engaged gear's letter where it changes, along the top of the angle lane.
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    const QFontMetrics metrics(bold);
+    const int boxH = metrics.height() + 2;
+    double lastRight = -1e9;
+    for (const TChange &c : changes) {
+        const QString letter(QLatin1Char(GearLetterOf(c.Gear)));
+        const int boxW = metrics.horizontalAdvance(letter) + 8;
+        // Letters closer than a box apart would overlap: the later one waits for room.
+        if (c.X < lastRight + 2)
+            continue;
+        const QRectF box(c.X, angle.top() + 2, boxW, boxH);
+        p.setPen(QPen(kAngleTrace, 1, Qt::DotLine));
+        p.drawLine(QPointF(c.X, box.bottom()), QPointF(c.X, angle.bottom()));
+        const QColor fill = GearColour(c.Gear);
+        p.setPen(fill.darker(160));
+        p.setBrush(fill);
+        p.drawRoundedRect(box, 3, 3);
+        p.setPen(LetterColour(fill));
+        p.drawText(box, Qt::AlignCenter, letter);
+        lastRight = box.right();
+    }
+    p.setBrush(Qt::NoBrush);
+}
+
+void TStripChart::DrawCursor(QPainter &p) const
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(kCursor, 1));
+    p.drawLine(cursorX_, layout_.Plot.top(), cursorX_, layout_.Plot.bottom());
+}

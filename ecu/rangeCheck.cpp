@@ -1,0 +1,183 @@
+#include "rangeCheck.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+struct TSpan
+{
+    int Lower;
+    int Upper;
+    bool LowerIsEdge;
+    bool UpperIsEdge;
+};
+
+// The gear's ranges. A gear whose range wraps round the ends of the scale owns two ranges, one
+// from 0 and one up to the top; those two ends are a join, not an edge.
+std::vector<TSpan> SpansOf(const TGearDataList &ranges, int gear)
+{
+    std::vector<TSpan> spans;
+    for (int k = 0; k < ranges.Count(); ++k) {
+        const TGearData &r = ranges.Items(k);
+        if (r.Gear == gear && r.Upper > 0 && r.Lower <= r.Upper)
+            spans.push_back({r.Lower, r.Upper, true, true});
+    }
+    const bool startsAtZero
+        = std::any_of(spans.begin(), spans.end(), [](const TSpan &s) { return s.Lower <= 0; });
+    const bool endsAtTop = std::any_of(spans.begin(), spans.end(),
+                                       [](const TSpan &s) { return s.Upper >= kAdcMax; });
+    if (startsAtZero && endsAtTop) {
+        for (TSpan &s : spans) {
+            if (s.Lower <= 0)
+                s.LowerIsEdge = false;
+            if (s.Upper >= kAdcMax)
+                s.UpperIsEdge = false;
+        }
+    }
+    return spans;
+}
+
+// Distance in counts from the reading to the nearest edge: positive inside a span, negative
+// (the distance to the nearest span) outside all of them.
+int MarginOf(int adc, const std::vector<TSpan> &spans)
+{
+    int best = std::numeric_limits<int>::min();
+    int nearestOutside = std::numeric_limits<int>::max();
+    for (const TSpan &s : spans) {
+        if (adc >= s.Lower && adc <= s.Upper) {
+            int m = std::numeric_limits<int>::max();
+            if (s.LowerIsEdge)
+                m = std::min(m, adc - s.Lower);
+            if (s.UpperIsEdge)
+                m = std::min(m, s.Upper - adc);
+            best = std::max(best, m);
+        } else {
+            nearestOutside
+                = std::min(nearestOutside, adc < s.Lower ? s.Lower - adc : adc - s.Upper);
+        }
+    }
+    return best != std::numeric_limits<int>::min() ? best : -nearestOutside;
+}
+
+} // namespace
+
+void TGearRangeCheck::Add(const TLogSample &sample)
+{
+    const bool quiet = (sample.StatusBits & kActiveBits) == 0;
+    const bool gap = runLength_ > 0 && sample.Ms - lastMs_ > kMaxGapMs;
+    lastMs_ = sample.Ms;
+    if (!quiet || gap || sample.Gear != runGear_) {
+        runGear_ = sample.Gear;
+        runLength_ = quiet ? 1 : 0;
+        return;
+    }
+    ++runLength_;
+    if (runLength_ > kSettleReadings && sample.Gear < kPositionSlots)
+        readings_[sample.Gear].push_back(sample.Adc);
+}
+
+void TGearRangeCheck::Clear()
+{
+    for (auto &r : readings_)
+        r.clear();
+    runGear_ = -1;
+    runLength_ = 0;
+    lastMs_ = 0;
+}
+
+std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &ranges,
+                                                       double marginDeg) const
+{
+    std::vector<TGearRangeResult> results;
+    for (int gear = 0; gear < kPositionSlots; ++gear) {
+        const std::vector<TSpan> spans = SpansOf(ranges, gear);
+        std::vector<std::uint16_t> values = readings_[static_cast<std::size_t>(gear)];
+        if (values.empty() && spans.empty())
+            continue;
+        TGearRangeResult r;
+        r.Gear = gear;
+        r.Readings = static_cast<int>(values.size());
+        r.HasRange = !spans.empty();
+        if (!values.empty()) {
+            std::sort(values.begin(), values.end());
+            const std::size_t n = values.size();
+            r.LowestDeg = CountsToDegrees(values.front());
+            r.HighestDeg = CountsToDegrees(values.back());
+            r.MedianDeg = n % 2
+                ? CountsToDegrees(values[n / 2])
+                : (CountsToDegrees(values[n / 2 - 1]) + CountsToDegrees(values[n / 2])) / 2;
+        }
+        if (r.HasRange && !values.empty()) {
+            int margin = std::numeric_limits<int>::max();
+            for (std::uint16_t v : values) {
+                const int m = MarginOf(v, spans);
+                margin = std::min(margin, m);
+                r.Outside += m < 0;
+            }
+            r.MarginDeg = margin * 360.0 / kAdcMax;
+        }
+        r.Marked = r.Readings > 0 && (!r.HasRange || r.Outside > 0 || r.MarginDeg < marginDeg);
+        results.push_back(r);
+    }
+    return results;
+}
+
+namespace {
+constexpr std::string_view kRangesPrefix = "ranges";
+} // namespace
+
+std::string FormatRangesEvent(const TGearDataList &ranges)
+{
+    std::string text(kRangesPrefix);
+    for (int k = 0; k < ranges.Count(); ++k) {
+        const TGearData &r = ranges.Items(k);
+        char item[64];
+        std::snprintf(item, sizeof item, " %u:%ld-%ld@%u", static_cast<unsigned>(r.Gear),
+                      static_cast<long>(r.Lower), static_cast<long>(r.Upper),
+                      static_cast<unsigned>(r.Adc));
+        text += item;
+    }
+    return text;
+}
+
+bool ParseRangesEvent(std::string_view event, TGearDataList &ranges)
+{
+    if (event.substr(0, kRangesPrefix.size()) != kRangesPrefix)
+        return false;
+    TGearDataList parsed;
+    std::string_view rest = event.substr(kRangesPrefix.size());
+    while (!rest.empty()) {
+        if (rest.front() != ' ')
+            return false;
+        rest.remove_prefix(1);
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        const std::string_view item = rest.substr(0, end);
+        rest.remove_prefix(end);
+        unsigned gear = 0;
+        long lower = 0;
+        long upper = 0;
+        unsigned adc = 0;
+        const char *p = item.data();
+        const char *stop = item.data() + item.size();
+        auto number = [&](auto &value, char after) {
+            const auto [next, ec] = std::from_chars(p, stop, value);
+            if (ec != std::errc() || (after && (next == stop || *next != after)))
+                return false;
+            p = after ? next + 1 : next;
+            return true;
+        };
+        if (!number(gear, ':') || !number(lower, '-') || !number(upper, '@') || !number(adc, 0)
+            || p != stop || gear >= kPositionSlots || adc > 0xFFFF)
+            return false;
+        TGearData &r = parsed.Add();
+        r.Gear = static_cast<std::uint8_t>(gear);
+        r.Lower = static_cast<std::int32_t>(lower);
+        r.Upper = static_cast<std::int32_t>(upper);
+        r.Adc = static_cast<std::uint16_t>(adc);
+    }
+    ranges = parsed;
+    return true;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Ecu.h"
+#include "dataLog.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the readings of one gear say about its calibrated range.
+struct TGearRangeResult
+{
+    int Gear = 0; // position index
+    int Readings = 0; // at-rest readings while the controller reported this gear
+    double LowestDeg = 0;
+    double MedianDeg = 0;
+    double HighestDeg = 0;
+    bool HasRange = false; // the gear has at least one range to check against
+    // Smallest distance of a reading to the nearest edge of the gear's range, in degrees;
+    // negative when a reading lay outside (then the distance by which it missed).
+    double MarginDeg = 0;
+    int Outside = 0; // readings outside every range of the gear
+    bool Marked = false; // outside, or within the chosen margin of an edge, or no range at all
+};
+
+// Checks a calibration against real driving: collects the barrel readings taken while the
+// controller reported a gear at rest, and compares each gear's readings with its ranges.
+//
+// A reading is at rest when no status bit is set (no trigger, cut or blip) and the controller has
+// reported the same gear for more than kSettleReadings readings in a row; the readings right
+// after a shift still carry the barrel's travel. A gap of more than kMaxGapMs between two
+// readings (the link was down) starts the count again.
+class TGearRangeCheck
+{
+public:
+    static constexpr int kSettleReadings = 2;
+    static constexpr std::int64_t kMaxGapMs = 1000;
+    static constexpr std::uint8_t kActiveBits = 0x0F;
+
+    void Add(const TLogSample &sample);
+    void Clear();
+
+    // One result per gear that has readings or a range, by position index. marginDeg is the
+    // distance to an edge below which a gear is marked.
+    std::vector<TGearRangeResult> Results(const TGearDataList &ranges, double marginDeg) const;
+
+private:
+    std::array<std::vector<std::uint16_t>, kPositionSlots> readings_ {};
+    int runGear_ = -1;
+    int runLength_ = 0;
+    std::int64_t lastMs_ = 0;
+};
+
+// The gear ranges as a data log marker ("ranges 1:100-140@120 2:200-260@230", counts: gear index,
+// lower and upper bound, position), so an opened log is checked against the calibration it was
+// driven with. Parse gives false, and leaves ranges alone, for any other text.
+std::string FormatRangesEvent(const TGearDataList &ranges);
+bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);

@@ -1,0 +1,504 @@
+// Live data: the sample ring fed by status replies, the data log with its marker rows, the Live
+// Data window's chart and range check, and a logged run against the simulated controller.
+
+#include "mainFixture.h"
+
+#include "liveData.h"
+#include "liveRecorder.h"
+#include "simPtyServer.h"
+#include "statusPanels.h"
+#include "stripChart.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <sstream>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace {
+
+std::string StatusLine(int adc, int analogue, int gear, int bits)
+{
+    char line[32];
+    std::snprintf(line, sizeof line, "@s%04X%02X%02X%02X\r", adc, analogue, gear, bits);
+    return line;
+}
+
+QStringList FileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Records the area of every paint a widget receives.
+class PaintRecorder : public QObject
+{
+public:
+    using QObject::QObject;
+    QRegion Painted;
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++Paints;
+            Painted += static_cast<QPaintEvent *>(event)->region();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+class LiveDataTest : public MainWindowTest
+{
+protected:
+    TLiveRecorder &Live() { return *window->LiveData; }
+
+    QString LogsFolder() { return folder.path() + QStringLiteral("/logs"); }
+
+    // Brings the link up and starts logging.
+    QString StartLogging()
+    {
+        Connect();
+        Live().StartLogging1Click();
+        EXPECT_TRUE(Live().Logging());
+        return Live().LogPath();
+    }
+
+    void LoseLink()
+    {
+        for (int i = 0; i < 3; ++i) // the watchdog repeats itself while the link stays lost
+            window->tmrLinkTimer();
+    }
+
+    // A run: neutral at rest, a shift into first, first at rest with one reading outside its
+    // range after settling, into second.
+    void FeedRun()
+    {
+        const int replies[][4] = {
+            {260, 0, 1, 0x00},  {262, 3, 1, 0x00},  {261, 5, 1, 0x00},  {263, 4, 1, 0x00},
+            {263, 90, 1, 0x01}, {300, 91, 1, 0x05}, {340, 20, 2, 0x04}, {380, 2, 2, 0x00},
+            {381, 2, 2, 0x00},  {382, 2, 2, 0x00},  {396, 2, 2, 0x00},  {380, 2, 2, 0x00},
+            {460, 2, 3, 0x00},  {461, 2, 3, 0x00},  {460, 2, 3, 0x00},  {462, 2, 3, 0x00},
+        };
+        for (const auto &r : replies)
+            Feed(StatusLine(r[0], r[1], r[2], r[3]));
+    }
+
+    // Ranges of neutral, first and second, in counts.
+    void SetRanges()
+    {
+        window->Ecu.Ranges.Clear();
+        const int ranges[][4] = {{1, 240, 280, 260}, {2, 360, 390, 380}, {3, 440, 480, 460}};
+        for (const auto &r : ranges) {
+            TGearData &d = window->Ecu.Ranges.Add();
+            d.Gear = static_cast<std::uint8_t>(r[0]);
+            d.Lower = r[1];
+            d.Upper = r[2];
+            d.Adc = static_cast<std::uint16_t>(r[3]);
+        }
+    }
+};
+
+TEST_F(LiveDataTest, MenuIsAddedBeforeHelpAndLeavesTheOthersAlone)
+{
+    Create();
+    QStringList menus;
+    for (QAction *a : window->menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus.last(), "Help");
+    EXPECT_EQ(menus.at(menus.size() - 2), "Tools");
+    EXPECT_EQ(Live().LiveData1->text(), "Live Data");
+    EXPECT_EQ(Live().StartLogging1->text(), "Start Logging");
+    EXPECT_EQ(Live().StopLogging1->text(), "Stop Logging");
+    EXPECT_TRUE(Live().StartLogging1->isEnabled());
+    EXPECT_FALSE(Live().StopLogging1->isEnabled());
+    EXPECT_FALSE(Live().HasWindow()); // made when first asked for
+}
+
+TEST_F(LiveDataTest, LogHasARowPerReplyAndMarkersForLinkTransfersAndProfiles)
+{
+    Create();
+    window->show();
+    const QString path = StartLogging();
+    EXPECT_TRUE(path.startsWith(LogsFolder() + "/"));
+    EXPECT_TRUE(QRegularExpression(R"(/\d{4}-\d\d-\d\d \d\d-\d\d-\d\d untitled\.csv$)")
+                    .match(path)
+                    .hasMatch())
+        << path.toStdString();
+    EXPECT_FALSE(Live().StartLogging1->isEnabled());
+    EXPECT_TRUE(Live().StopLogging1->isEnabled());
+    EXPECT_EQ(window->pnlStatusBar->PanelAt(3).Text, "Logging to " + QFileInfo(path).fileName());
+
+    Feed(StatusLine(0x102, 0x4E, 1, 0x05));
+    // A row is with the operating system as soon as its reply is decoded; the disk gets it
+    // within a second.
+    EXPECT_EQ(FileLines(path).size(), 5);
+    EXPECT_TRUE(Live().findChild<QTimer *>("tmrLogSync")->isActive());
+    EXPECT_LE(Live().findChild<QTimer *>("tmrLogSync")->interval(), 1000);
+
+    LoseLink();
+    prompts.Answers.push_back(TPrompts::No);
+    Feed(StatusLine(1023, 255, 9, 0xFA)); // back, and logging goes on
+    window->SaveProfile(folder.path() + "/profiles/Kart 7.ini");
+    Live().StopLogging1Click();
+    Feed(StatusLine(5, 5, 5, 5)); // after the stop: not logged
+    EXPECT_FALSE(Live().Logging());
+    EXPECT_EQ(window->pnlStatusBar->PanelAt(3).Text, "");
+
+    const QStringList lines = FileLines(path);
+    const QStringList expected = {
+        "time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,upshift_trigger,"
+        "downshift_trigger,engine_cut,throttle_blip",
+        ",,,,,,,,,,logging started, profile (none)",
+        ",,,,,,,,,,link up",
+        ",,,,,,,,,,ranges 0:70-98@84 1:214-242@228 2:326-354@340 3:438-466@452 4:558-586@572 "
+        "5:686-714@700 6:810-838@824 7:926-954@940",
+        "258,90.8,1,N,78,05,1,0,1,0",
+        ",,,,,,,,,,link down",
+        ",,,,,,,,,,link up",
+        "1023,360.0,9,x,255,FA,0,1,0,1",
+        ",,,,,,,,,,profile saved: Kart 7.ini",
+        ",,,,,,,,,,logging stopped",
+    };
+    ASSERT_EQ(lines.size(), expected.size()) << lines.join('\n').toStdString();
+    const QRegularExpression start(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},\d+,)");
+    for (int i = 1; i < lines.size(); ++i) {
+        const QRegularExpressionMatch m = start.match(lines[i]);
+        ASSERT_TRUE(m.hasMatch()) << lines[i].toStdString();
+        QString rest = lines[i].mid(m.capturedLength());
+        rest.remove(QLatin1Char('"'));
+        EXPECT_EQ(rest, expected[i]) << i;
+    }
+    EXPECT_EQ(lines[0], expected[0]);
+}
+
+TEST_F(LiveDataTest, SettingsReadAndAnOpenedProfileAreMarkedWithTheirRanges)
+{
+    Create();
+    window->show();
+    const QString path = StartLogging();
+    SetRanges();
+    Live().TransferStarted(true);
+    Live().TransferFinished();
+    Live().TransferFinished(); // a second finish without a start says nothing
+    Live().TransferStarted(false);
+    Live().TransferFinished();
+    Live().ProfileOpened("/somewhere/Kart 7.ini");
+    Live().StopLogging1Click();
+    QStringList events;
+    for (const QString &line : FileLines(path).mid(4))
+        events << line.section(',', 12).remove('"');
+    EXPECT_EQ(
+        events,
+        (QStringList {"settings read from ECU", "ranges 1:240-280@260 2:360-390@380 3:440-480@460",
+                      "settings written to ECU", "profile opened: Kart 7.ini",
+                      "ranges 1:240-280@260 2:360-390@380 3:440-480@460", "logging stopped"}));
+}
+
+TEST_F(LiveDataTest, UnwritableLogsFolderGivesOneMessageAndNoLog)
+{
+    Create();
+    window->show();
+    // A file where the folder should be: no user, root included, can make the folder.
+    QFile blocker(LogsFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Connect();
+    prompts.Questions.clear();
+    Live().StartLogging1Click();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
+    EXPECT_EQ(prompts.Questions[0].text,
+              "Unable to start logging: cannot write to " + LogsFolder());
+    EXPECT_FALSE(Live().Logging());
+    EXPECT_TRUE(Live().StartLogging1->isEnabled());
+    EXPECT_EQ(window->pnlStatusBar->PanelAt(3).Text, "");
+    // Nothing else is disturbed: replies keep coming in, no further message.
+    Feed(StatusLine(300, 1, 2, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(Live().Samples().Count(), 1u);
+    EXPECT_EQ(window->PanelText(0), "ECU Connected");
+}
+
+TEST_F(LiveDataTest, AWriteFailureStopsLoggingWithOneMessageOutsideTheReceivePath)
+{
+    Create();
+    window->show();
+    const QString path = StartLogging();
+    prompts.Questions.clear();
+    // The disk fills up: a file size limit just above what is written makes the next row fail.
+    struct rlimit old
+    {
+    };
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(QFileInfo(path).size() + 10);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Feed(StatusLine(300, 1, 2, 0));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(Live().Logging());
+    EXPECT_TRUE(Live().StartLogging1->isEnabled());
+    EXPECT_TRUE(prompts.Questions.empty()); // not asked from inside the receive path
+    QCoreApplication::processEvents();
+    Feed(StatusLine(301, 1, 2, 0));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
+    EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + path);
+    EXPECT_EQ(Live().Samples().Count(), 2u); // the chart goes on
+}
+
+TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
+{
+    Create();
+    window->show();
+    SetRanges();
+    const QString path = StartLogging();
+    FeedRun();
+    LoseLink();
+    Live().StopLogging1Click();
+
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    ASSERT_TRUE(live->OpenLog(path));
+    EXPECT_TRUE(live->ShowingLog());
+    const TLiveSamples &logged = live->Shown();
+    const TLiveSamples &recorded = Live().Samples();
+    ASSERT_EQ(logged.Count(), recorded.Count());
+    const std::int64_t offset = recorded.At(0).Ms - logged.At(0).Ms;
+    for (std::size_t i = 0; i < logged.Count(); ++i) {
+        TLogSample l = logged.At(i);
+        l.Ms += offset;
+        EXPECT_EQ(l, recorded.At(i)) << i;
+    }
+    EXPECT_EQ(logged.DownPeriods().size(), 1u); // the lost link, closed at the log's end
+    EXPECT_TRUE(live->windowTitle().endsWith(QFileInfo(path).fileName()));
+
+    // The log carries its ranges: changing the model's does not change the check.
+    window->Ecu.Ranges.Clear();
+    live->btnCheckRangesClick();
+    QTableWidget *table = live->sgRangeCheck;
+    ASSERT_EQ(table->rowCount(), 3);
+    const QStringList neutral = {"N  Neutral", "2", "91.8°", "92.2°", "92.6°", "6.0°", "fits"};
+    const QStringList first = {
+        "1  First", "3", "133.7°", "134.4°", "139.4°", "-2.1°", "1 reading(s) outside its range"};
+    const QStringList second = {"2  Second", "2", "161.9°", "162.2°", "162.6°", "6.3°", "fits"};
+    const QStringList *rows[] = {&neutral, &first, &second};
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 7; ++column)
+            EXPECT_EQ(table->item(row, column)->text(), rows[row]->at(column)) << row << column;
+    // A wider margin marks the gear that came close.
+    live->edtMargin->setValue(7.5);
+    EXPECT_EQ(table->item(2, 6)->text(), "within 7.5° of an edge");
+    EXPECT_EQ(table->item(0, 6)->text(), "within 7.5° of an edge");
+
+    live->btnLiveClick();
+    EXPECT_FALSE(live->ShowingLog());
+    EXPECT_EQ(&live->Shown(), &Live().Samples());
+}
+
+TEST_F(LiveDataTest, AStatusReplyRepaintsTheLanesOnlyAndNotTheStillParts)
+{
+    Create();
+    window->show();
+    Connect();
+    SetRanges();
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(live));
+    Feed(StatusLine(260, 3, 1, 0));
+    QCoreApplication::processEvents();
+    TStripChart *chart = live->chtLive;
+    const int renders = chart->BackgroundRenders();
+    PaintRecorder recorder;
+    chart->installEventFilter(&recorder);
+    for (int i = 0; i < 5; ++i) {
+        Feed(StatusLine(261 + i, 3, 1, 0));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GT(recorder.Paints, 0);
+    EXPECT_TRUE(QRegion(chart->Layout().Plot).contains(recorder.Painted.boundingRect()))
+        << recorder.Painted.boundingRect().x();
+    // What was drawn before moves with the scroll; each reply paints a strip at the end.
+    EXPECT_LT(recorder.Painted.boundingRect().width(), chart->Layout().Plot.width() / 4);
+    EXPECT_EQ(chart->BackgroundRenders(), renders);
+
+    // New ranges redraw the still parts once, at the next reply.
+    window->Ecu.Ranges.Items(0).Upper = 300;
+    Feed(StatusLine(262, 3, 1, 0));
+    Feed(StatusLine(262, 3, 1, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart->BackgroundRenders(), renders + 1);
+
+    // Paused, replies repaint nothing.
+    live->btnPauseClick();
+    EXPECT_EQ(live->btnPause->text(), "Resume");
+    QCoreApplication::processEvents();
+    recorder.Paints = 0;
+    Feed(StatusLine(263, 3, 1, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.Paints, 0);
+    live->btnPauseClick();
+    EXPECT_TRUE(chart->Following());
+}
+
+TEST_F(LiveDataTest, CursorReadsEveryValueAtTheTimeUnderTheMouse)
+{
+    Create();
+    window->show();
+    Connect();
+    SetRanges();
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    Feed(StatusLine(380, 78, 2, 0x05));
+    live->btnPauseClick(); // hold the view still
+    TStripChart *chart = live->chtLive;
+    const int x = static_cast<int>(
+        std::lround(stripchart::TimeToX(chart->Scale(), Live().Samples().Last().Ms)));
+    chart->SetCursorX(x);
+    EXPECT_TRUE(live->lblCursor->text().contains(
+        "Angle 133.7° (380)   Gear 1   Analogue 78   Status 05 (up trigger, cut)"))
+        << live->lblCursor->text().toStdString();
+    chart->SetCursorX(-1);
+    EXPECT_FALSE(chart->HasCursor());
+    // Far from any reply the cursor says so.
+    chart->SetCursorX(chart->Layout().Plot.left());
+    EXPECT_TRUE(live->lblCursor->text().endsWith("no reply from the controller"))
+        << live->lblCursor->text().toStdString();
+}
+
+TEST_F(LiveDataTest, SpansAndExportOfThePicture)
+{
+    Create();
+    window->show();
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    QStringList spans;
+    for (int i = 0; i < live->cmbSpan->count(); ++i)
+        spans << live->cmbSpan->itemText(i);
+    EXPECT_EQ(spans, (QStringList {"10 s", "30 s", "60 s", "120 s"}));
+    EXPECT_EQ(live->chtLive->SpanMs(), 30000);
+    live->cmbSpan->setCurrentIndex(3);
+    EXPECT_EQ(live->chtLive->SpanMs(), 120000);
+
+    const QString png = folder.path() + "/chart.png";
+    prompts.SaveNames.push_back(png);
+    live->btnExportClick();
+    QImage image(png);
+    EXPECT_EQ(image.size(), live->chtLive->size() * live->chtLive->devicePixelRatioF());
+    prompts.SaveNames.push_back(folder.path() + "/no/such/folder/chart.png");
+    live->btnExportClick();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
+}
+
+TEST_F(LiveDataTest, LoggedRunAgainstTheSimulatedControllerParses)
+{
+    TSimPtyServer sim;
+    ASSERT_TRUE(sim.IsOpen());
+    storedPort = sim.DevicePath();
+    Create();
+    prompts.DefaultAnswer = TPrompts::No;
+    window->tmrStatus->start();
+    window->tmrLink->start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->Connected; }, 5000));
+    Live().StartLogging1Click();
+    const QString path = Live().LogPath();
+    ASSERT_FALSE(path.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Live().Samples().Count() >= 25; }, 10000));
+    Live().StopLogging1Click();
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::istringstream text(file.readAll().toStdString());
+    const TParsedLog log = ParseLog(text);
+    EXPECT_EQ(log.SkippedLines, 0);
+    EXPECT_GE(log.Samples.size(), 20u);
+    EXPECT_EQ(log.Markers.front().Event, "logging started, profile (none)");
+    EXPECT_EQ(log.Markers.back().Event, "logging stopped");
+    for (std::size_t i = 1; i < log.Samples.size(); ++i)
+        EXPECT_GE(log.Samples[i].Ms, log.Samples[i - 1].Ms);
+    EXPECT_LE(log.Samples.back().Adc, 1023);
+}
+
+TEST_F(LiveDataTest, AnOpenedLogScrollsAndZoomsThroughTheWholeRun)
+{
+    Create();
+    window->show();
+    // Five minutes at ten replies a second, written as the log writes it.
+    const QString path = folder.path() + "/run.csv";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(std::string(kDataLogHeader).append("\n").c_str());
+        for (int i = 0; i < 3000; ++i) {
+            const TLogSample s {i * 100, static_cast<std::uint16_t>(300 + i % 50), 3, 7, 0};
+            file.write((FormatSampleRow("2026-12-09T10:00:00.000", s) + "\n").c_str());
+        }
+    }
+    TfrmLiveData *live = Live().Window();
+    live->show();
+    prompts.OpenNames.push_back(path);
+    live->btnOpenLogClick();
+    ASSERT_TRUE(live->ShowingLog());
+    TStripChart *chart = live->chtLive;
+    EXPECT_FALSE(chart->Following());
+    EXPECT_FALSE(live->btnPause->isEnabled());
+    // It opens at the start; the bar reaches the end of the run.
+    EXPECT_EQ(chart->ViewEnd(), 30000);
+    EXPECT_TRUE(live->sbTime->isEnabled());
+    EXPECT_EQ(live->sbTime->minimum(), 300);
+    EXPECT_EQ(live->sbTime->maximum(), 2999);
+    live->sbTime->setValue(2000);
+    EXPECT_EQ(chart->ViewEnd(), 200000);
+
+    // The wheel zooms round the time under the mouse, out to the whole run at most.
+    const QPointF middle = chart->Layout().Plot.center();
+    for (int i = 0; i < 30; ++i) {
+        QWheelEvent out(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(chart, &out);
+    }
+    EXPECT_EQ(chart->SpanMs(), 299900);
+    EXPECT_EQ(live->cmbSpan->currentIndex(), -1);
+    QWheelEvent in(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    live->cmbSpan->setCurrentIndex(0);
+    const std::int64_t end = chart->ViewEnd();
+    QCoreApplication::sendEvent(chart, &in);
+    EXPECT_EQ(chart->SpanMs(), 8000);
+    // The time under the mouse stays where it was.
+    EXPECT_NEAR(static_cast<double>(stripchart::XToTime(chart->Scale(), middle.x())),
+                static_cast<double>(end - 5000), 100.0);
+}

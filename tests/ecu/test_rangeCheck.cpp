@@ -1,0 +1,142 @@
+#include "rangeCheck.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TGearDataList Ranges(std::initializer_list<std::array<int, 3>> ranges)
+{
+    TGearDataList list;
+    for (const auto &[gear, lower, upper] : ranges) {
+        TGearData &r = list.Add();
+        r.Gear = static_cast<std::uint8_t>(gear);
+        r.Lower = lower;
+        r.Upper = upper;
+    }
+    return list;
+}
+
+double Deg(double counts)
+{
+    return counts * 360.0 / 1023.0;
+}
+
+// Feeds readings 100 ms apart.
+struct TScriptedRun
+{
+    TGearRangeCheck Check;
+    std::int64_t Ms = 0;
+
+    void Hold(int gear, std::initializer_list<int> adcs, std::uint8_t bits = 0)
+    {
+        for (int adc : adcs) {
+            Check.Add(
+                {Ms, static_cast<std::uint16_t>(adc), static_cast<std::uint8_t>(gear), 0, bits});
+            Ms += 100;
+        }
+    }
+};
+
+const TGearRangeResult *Find(const std::vector<TGearRangeResult> &results, int gear)
+{
+    for (const TGearRangeResult &r : results)
+        if (r.Gear == gear)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(GearRangeCheck, ScriptedRunGivesFiguresPerGearAndMarksTheOnesThatLeftOrNeared)
+{
+    const TGearDataList ranges
+        = Ranges({{1, 100, 140}, {2, 200, 260}, {3, 300, 340}, {4, 400, 440}});
+    TScriptedRun run;
+    // Neutral: the first two readings after arriving are settling and not counted.
+    run.Hold(1, {90, 95, 118, 121, 119, 124});
+    run.Hold(1, {130, 180}, 0x01); // trigger and barrel travel: not at rest
+    run.Hold(2, {199, 262, 230, 235, 240, 263}); // first gear leaves its range at 263
+    run.Hold(2, {250}, 0x04);
+    run.Hold(3, {320, 320, 320, 337, 336}); // second gear comes within 2 degrees of its top
+    run.Ms += 5000; // link gap: the count starts again
+    run.Hold(3, {299, 299, 321});
+    run.Hold(9, {900, 900, 900, 900}); // a gear with no range
+    const auto results = run.Check.Results(ranges, 2.0);
+
+    const TGearRangeResult *n = Find(results, 1);
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->Readings, 4);
+    EXPECT_DOUBLE_EQ(n->LowestDeg, Deg(118));
+    EXPECT_DOUBLE_EQ(n->MedianDeg, (Deg(119) + Deg(121)) / 2);
+    EXPECT_DOUBLE_EQ(n->HighestDeg, Deg(124));
+    EXPECT_DOUBLE_EQ(n->MarginDeg, Deg(16)); // 124 is 16 counts below 140
+    EXPECT_EQ(n->Outside, 0);
+    EXPECT_FALSE(n->Marked);
+
+    const TGearRangeResult *first = Find(results, 2);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Readings, 4);
+    EXPECT_DOUBLE_EQ(first->MedianDeg, (Deg(235) + Deg(240)) / 2);
+    EXPECT_DOUBLE_EQ(first->HighestDeg, Deg(263));
+    EXPECT_DOUBLE_EQ(first->MarginDeg, -Deg(3));
+    EXPECT_EQ(first->Outside, 1);
+    EXPECT_TRUE(first->Marked);
+
+    const TGearRangeResult *second = Find(results, 3);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->Readings, 4); // 320, 337, 336 and after the gap only 321; not 299
+    EXPECT_DOUBLE_EQ(second->MarginDeg, Deg(3));
+    EXPECT_LT(second->MarginDeg, 2.0);
+    EXPECT_TRUE(second->Marked);
+    // With a smaller chosen margin it passes.
+    EXPECT_FALSE(Find(run.Check.Results(ranges, 1.0), 3)->Marked);
+
+    const TGearRangeResult *third = Find(results, 4); // a range but never driven
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->Readings, 0);
+    EXPECT_FALSE(third->Marked);
+
+    const TGearRangeResult *x = Find(results, 9);
+    ASSERT_NE(x, nullptr);
+    EXPECT_FALSE(x->HasRange);
+    EXPECT_TRUE(x->Marked);
+    EXPECT_EQ(Find(results, 0), nullptr); // reverse: no range, no readings
+}
+
+TEST(GearRangeCheck, ARangeWrappingRoundTheScaleHasNoEdgeAtTheJoin)
+{
+    const TGearDataList ranges = Ranges({{0, 1000, 1023}, {0, 0, 20}});
+    TScriptedRun run;
+    run.Hold(0, {1010, 1010, 1010, 1021, 3});
+    const auto results = run.Check.Results(ranges, 0.5);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].Readings, 3);
+    EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(10)); // 1010 from 1000; 1021 and 3 are far inside
+    EXPECT_FALSE(results[0].Marked);
+}
+
+TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
+{
+    TGearDataList ranges = Ranges({{1, 100, 140}, {0, 1000, 1023}, {0, 0, 20}});
+    ranges.Items(0).Adc = 120;
+    ranges.Items(1).Adc = 1015;
+    const std::string text = FormatRangesEvent(ranges);
+    EXPECT_EQ(text, "ranges 1:100-140@120 0:1000-1023@1015 0:0-20@0");
+    TGearDataList back;
+    ASSERT_TRUE(ParseRangesEvent(text, back));
+    ASSERT_EQ(back.Count(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(back.Items(k).Gear, ranges.Items(k).Gear);
+        EXPECT_EQ(back.Items(k).Lower, ranges.Items(k).Lower);
+        EXPECT_EQ(back.Items(k).Upper, ranges.Items(k).Upper);
+        EXPECT_EQ(back.Items(k).Adc, ranges.Items(k).Adc);
+    }
+    EXPECT_TRUE(ParseRangesEvent("ranges", back));
+    EXPECT_EQ(back.Count(), 0);
+    for (const char *bad : {"link up", "ranges 1:100-140", "ranges 11:1-2@3", "ranges 1:1-2@3x",
+                            "ranges  1:1-2@3", "ranges 1:1-2@70000"}) {
+        TGearDataList kept = ranges;
+        EXPECT_FALSE(ParseRangesEvent(bad, kept)) << bad;
+        EXPECT_EQ(kept.Count(), 3) << bad;
+    }
+}
