@@ -43,7 +43,10 @@ protected:
             }
             if (!window->TxQueue.isEmpty()) {
                 window->tmrStatusTimer();
-                sent += pty.Read(64, std::chrono::milliseconds(20));
+                const std::string line = pty.Read(64, std::chrono::milliseconds(20));
+                if (line == "@P\n" && !paramsReply.empty())
+                    Feed(paramsReply);
+                sent += line;
             }
         }
         sent += pty.Drain();
@@ -51,32 +54,49 @@ protected:
     }
 
     QStringList titles;
+    std::string paramsReply; // fed when the parameter request has left
 };
 
-TEST_F(TransferTest, ReadingAllSettingsWithSixForwardGears)
+// The cut durations asked for are those of the rows the gear grid shows once the parameters
+// have arrived: first gear up to the gear below the top one. A count beyond the grid's nine
+// positions asks for no more than the grid holds.
+TEST_F(TransferTest, ReadingAllSettings)
 {
-    window->SettingsChanged = false;
-    window->UploadAllSettingsToEcu1Click();
-    EXPECT_TRUE(prompts.Questions.empty()) << "matching versions need no confirmation";
-    EXPECT_EQ(progress->windowTitle(), "Progress (25 %)");
-    EXPECT_TRUE(progress->isVisible());
-    titles << progress->windowTitle();
+    struct Row
+    {
+        const char *paramsReply; // the controller's answer to P, if any
+        int lastSparkIndex;
+    };
+    for (const Row &row : {Row {nullptr, 6}, // six forward gears, as the model holds
+                           Row {"@p1007020A0A05202F\r", 5}, // five forward gears
+                           Row {"@p100C020A0A05202F\r", 7}}) { // twelve positions
+        SCOPED_TRACE(row.paramsReply ? row.paramsReply : "no reply");
+        paramsReply = row.paramsReply ? row.paramsReply : "";
+        titles.clear();
+        window->SettingsChanged = false;
+        window->UploadAllSettingsToEcu1Click();
+        EXPECT_TRUE(prompts.Questions.empty()) << "matching versions need no confirmation";
+        EXPECT_EQ(progress->windowTitle(), "Progress (25 %)");
+        EXPECT_TRUE(progress->isVisible());
+        titles << progress->windowTitle();
 
-    const QStringList lines = Run();
-    QStringList expected {"P", "F"};
-    for (int slot = 0; slot < 10; ++slot)
-        expected << QString::asprintf("R%02X", slot);
-    expected << "F";
-    for (int index = 2; index <= 6; ++index)
-        expected << QString::asprintf("D%02X", index);
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(titles,
-              (QStringList {"Progress (25 %)", "Progress (50 %)", "Progress (75 %)",
-                            "Progress (100 %)"}));
-    EXPECT_FALSE(progress->isVisible());
-    EXPECT_TRUE(window->SettingsChanged);
-    EXPECT_EQ(window->Ecu.Ranges.Count(), 0) << "the gears step empties the list for the replies";
-    EXPECT_FALSE(window->Refreshing);
+        const QStringList lines = Run();
+        QStringList expected {"P", "F"};
+        for (int slot = 0; slot < 10; ++slot)
+            expected << QString::asprintf("R%02X", slot);
+        expected << "F";
+        for (int index = 2; index <= row.lastSparkIndex; ++index)
+            expected << QString::asprintf("D%02X", index);
+        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(titles,
+                  (QStringList {"Progress (25 %)", "Progress (50 %)", "Progress (75 %)",
+                                "Progress (100 %)"}));
+        EXPECT_FALSE(progress->isVisible());
+        EXPECT_TRUE(window->SettingsChanged);
+        EXPECT_EQ(window->Ecu.Ranges.Count(), 0)
+            << "the gears step empties the list for the replies";
+        EXPECT_FALSE(window->Refreshing);
+    }
 }
 
 TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
