@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -98,6 +99,9 @@ void TfrmMain::FormCreate()
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
+    // A single fixed border: the outer size follows the client area and the menu bar, and the
+    // user cannot change it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     auto *tab = new QWidget(client);
     tab->setObjectName(QStringLiteral("TabVehicle"));
@@ -546,15 +550,19 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         LogLine(lkOther, QStringLiteral("Rx"), line);
         if (message.Upper == 0)
             break;
-        // The dial holds slots 0..10; a slot number beyond them still enters the model.
+        // The dial holds slots 0..10; a slot number beyond them still enters the model but leaves
+        // the dial as it is: raising its count would show stale ranges in the slots between.
         const int slot = message.Index;
-        BarrelGauge->SetRangeCount(std::min(slot + 1, kPositionSlots));
+        const bool onDial = slot < kPositionSlots;
+        if (onDial)
+            BarrelGauge->SetRangeCount(slot + 1);
         if (slot == 0)
             SettingsChanged = true;
         ApplyRange(Ecu, message);
-        BarrelGauge->SetRange(slot, Rgb(GearColourOf(message.Gear)),
-                              static_cast<float>(message.Lower * 360.0 / 1023.0),
-                              static_cast<float>(message.Upper * 360.0 / 1023.0));
+        if (onDial)
+            BarrelGauge->SetRange(slot, Rgb(GearColourOf(message.Gear)),
+                                  static_cast<float>(message.Lower * 360.0 / 1023.0),
+                                  static_cast<float>(message.Upper * 360.0 / 1023.0));
         RefreshSettings();
         break;
     }

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -71,6 +72,21 @@ int EditValue(const QLineEdit *edit, int fallback)
     return ParseDecimal(edit->text().toStdString()).value_or(fallback);
 }
 
+// Leaving an edit box is the focus moving on to another control of this window (Tab, a click).
+// The window losing activation (a message box opening, another program), a popup or the menu
+// taking the keyboard are no exits: the typing stays in the box until the user really leaves it.
+bool IsExit(const QFocusEvent *event)
+{
+    switch (event->reason()) {
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 std::int32_t TfrmMain::Clamp(std::int32_t value, std::int32_t min, std::int32_t max)
@@ -103,7 +119,7 @@ QLineEdit *TfrmMain::MakeEdit(QWidget *parent, const char *name, const QRect &ge
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut) {
+    if (event->type() == QEvent::FocusOut && IsExit(static_cast<QFocusEvent *>(event))) {
         const std::pair<QObject *, void (TfrmMain::*)()> exits[] = {
             {edtLoadCellThreshold, &TfrmMain::edtLoadCellThresholdExit},
             {edtDownshiftThreshold, &TfrmMain::edtLoadCellThresholdExit},

@@ -56,6 +56,12 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
             TPrompts::Yes | TPrompts::No)
         != TPrompts::Yes)
         return;
+    // While the question was open the link may have come up and a Yes to its upload question
+    // started a read; a write on top of it would send the ranges the read just emptied.
+    if (tmrUpDownAll->isActive()) {
+        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        return;
+    }
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();

@@ -53,6 +53,12 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
 
 int RunProgram(int argc, char **argv)
 {
+    // Counted before the application object takes its own options (-style, -reverse ...) out of
+    // argv: any argument at all shows the debug window.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
     QApplication app(argc, argv);
     // The application's title for the task bar. No display name is set: Qt would append it to
     // every window caption.
@@ -63,8 +69,6 @@ int RunProgram(int argc, char **argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
 
     TWidgetPrompts prompts;
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
 
     // Created once, hidden, in this order; each lives for the whole run.
     auto frmMain = std::make_unique<TfrmMain>(ProgramEnvironment(&prompts, arguments));

@@ -19,7 +19,10 @@ TfrmComms::TfrmComms(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmComms"));
     setWindowTitle(QStringLiteral("Serial Communications"));
+    // Where Tahoma is missing, a face of similar width rather than whatever the system picks.
     QFont font(QStringLiteral("Tahoma"));
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     font.setPixelSize(kFontPixels);
     setFont(font);
     setFixedSize(kClientWidth, kClientHeight);
@@ -27,6 +30,8 @@ TfrmComms::TfrmComms(QWidget *parent)
     Label1 = new QLabel(QStringLiteral("Serial Port"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(24, 21, 49, 13);
+    // The place fits the caption in Tahoma; in another face the label grows to show it whole.
+    Label1->resize(Label1->size().expandedTo(Label1->sizeHint()));
 
     // A drop-down list: the user picks a present port and cannot type a name.
     cmbSerialPort = new QComboBox(this);

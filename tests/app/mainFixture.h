@@ -20,10 +20,12 @@
 class MainWindowTest : public ::testing::Test
 {
 protected:
-    void Create(const QStringList &arguments = {}, bool debugger = false)
+    // `answers` replaces the scripted prompts, e.g. by real message boxes answered from a timer.
+    void Create(const QStringList &arguments = {}, bool debugger = false,
+                TPrompts *answers = nullptr)
     {
         TMainEnvironment env;
-        env.Prompts = &prompts;
+        env.Prompts = answers ? answers : &prompts;
         env.ProgramPath
             = programPath.isEmpty() ? folder.path() + QStringLiteral("/orbanel") : programPath;
         env.UserDataFolder = userDataFolder;

@@ -1,6 +1,7 @@
 // The main window's start-up, link supervision and live display.
 
 #include "mainFixture.h"
+#include "modalPrompts.h"
 
 #include "Display.h"
 #include "compassRange.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -46,6 +48,13 @@ TEST_F(MainWindowTest, FirstRunOpensCom1AndStoresIt)
     EXPECT_EQ(window->windowTitle(), "Kestrova Ltd.");
     EXPECT_EQ(window->pos(), QPoint(0, 0));
     EXPECT_EQ(window->centralWidget()->size(), QSize(1018, 664));
+    // A single fixed border: the outer size is the client area under the menu bar, for good.
+    const QSize outer(1018, 664 + window->menuBar()->height());
+    EXPECT_EQ(window->size(), outer);
+    EXPECT_EQ(window->minimumSize(), outer);
+    EXPECT_EQ(window->maximumSize(), outer);
+    window->resize(outer + QSize(120, 80));
+    EXPECT_EQ(window->size(), outer);
     EXPECT_TRUE(QDir(folder.path() + "/profiles").exists());
     EXPECT_FALSE(window->Help2->isVisible());
     EXPECT_TRUE(debug->isHidden());
@@ -172,21 +181,45 @@ TEST_F(MainWindowTest, FirstReplyConnectsAndAsksOnce)
     EXPECT_EQ(Sent(), "@S\n");
 }
 
-TEST_F(MainWindowTest, StatusRepliesMoveTheDashboardWhileTheQuestionIsOpen)
+// The question opens from the driver's receive path as a real message box; everything the
+// controller sends while it is open arrives through the driver's own polling underneath it.
+TEST_F(MainWindowTest, UnderTheOpenQuestionRepliesGoOnButNoSecondQuestionOpens)
 {
-    CreateOnPty();
-    float needle = -1;
-    bool lamp = false;
-    prompts.WhileOpen = [&](const QString &) {
-        Feed(StatusLine(1023, 0, 2, 0x01));
-        needle = window->BarrelGauge->Position();
-        lamp = window->UpshiftLed->Value();
+    TModalPrompts modal;
+    storedPort = QString::fromStdString(pty.SlavePath());
+    Create({}, false, &modal);
+    window->show();
+    window->tmrStatus->start();
+    const auto dropLink = [this] {
+        window->tmrLinkTimer();
+        window->tmrLinkTimer();
     };
-    Feed("@V010000\r");
-    EXPECT_FLOAT_EQ(needle, 360.0f);
-    EXPECT_TRUE(lamp);
-    EXPECT_EQ(prompts.Questions.size(), 1u) << "a nested message must not ask again";
-    EXPECT_FALSE(window->UploadPromptOpen);
+    const QString question = "ECU Connected - upload values from ECU?";
+    modal.Script.push_back({question,
+                            TPrompts::Yes,
+                            {// Status replies keep moving the dial and the lamps.
+                             {[&] { pty.Write(StatusLine(1023, 0, 2, 0x01)); },
+                              [&] {
+                                  return window->BarrelGauge->Position() == 360.0f
+                                      && window->UpshiftLed->Value();
+                              }},
+                             // The link drops and comes back: no question on top of this one.
+                             {[&] {
+                                  dropLink();
+                                  pty.Write(StatusLine(0, 0, 1, 0));
+                              },
+                              [&] { return window->Connected; }},
+                             // It drops again before the Yes, which then starts nothing.
+                             {dropLink, nullptr}}});
+
+    ASSERT_TRUE(pty.Write("@V010000\r"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !modal.Asked.isEmpty() && !window->UploadPromptOpen; },
+                                10000));
+    EXPECT_EQ(modal.Asked, QStringList {question});
+    EXPECT_EQ(modal.TimedOut, 0);
+    EXPECT_FALSE(window->Connected);
+    EXPECT_FALSE(window->tmrUpDownAll->isActive()) << "a Yes after the link was lost reads nothing";
+    EXPECT_FALSE(progress->isVisible());
 }
 
 TEST_F(MainWindowTest, SilenceDropsTheLinkAtTheSecondLinkTick)
@@ -239,14 +272,30 @@ TEST_F(MainWindowTest, StatusLabelsAndLamps)
     }
     EXPECT_FLOAT_EQ(window->BarrelGauge->Position(), 360.0f);
 
-    Feed(StatusLine(100, 0, 1, 0x05));
-    EXPECT_TRUE(window->UpshiftLed->Value());
-    EXPECT_TRUE(window->EngineCutLed->Value());
-    EXPECT_FALSE(window->DownshiftLed->Value());
-    EXPECT_FALSE(window->BlipLed->Value());
-    EXPECT_EQ(window->lblStatus->text(), "05");
-    for (int bit = 0; bit < 8; ++bit)
-        EXPECT_EQ(debug->lstBits->item(bit)->checkState() == Qt::Checked, bit == 0 || bit == 2);
+    // One lamp per bit: up-shift 0, down-shift 1, engine cut 2, blip 3.
+    struct Lamps
+    {
+        int bits;
+        bool upshift, downshift, engineCut, blip;
+        const char *text;
+    };
+    for (const Lamps &row : {Lamps {0x01, true, false, false, false, "01"},
+                             Lamps {0x02, false, true, false, false, "02"},
+                             Lamps {0x04, false, false, true, false, "04"},
+                             Lamps {0x08, false, false, false, true, "08"},
+                             Lamps {0x05, true, false, true, false, "05"},
+                             Lamps {0xFA, false, true, false, true, "FA"}}) {
+        Feed(StatusLine(100, 0, 1, row.bits));
+        EXPECT_EQ(window->UpshiftLed->Value(), row.upshift) << row.text;
+        EXPECT_EQ(window->DownshiftLed->Value(), row.downshift) << row.text;
+        EXPECT_EQ(window->EngineCutLed->Value(), row.engineCut) << row.text;
+        EXPECT_EQ(window->BlipLed->Value(), row.blip) << row.text;
+        EXPECT_EQ(window->lblStatus->text(), row.text);
+        for (int bit = 0; bit < 8; ++bit)
+            EXPECT_EQ(debug->lstBits->item(bit)->checkState() == Qt::Checked,
+                      (row.bits >> bit & 1) != 0)
+                << row.text << " bit " << bit;
+    }
 }
 
 TEST_F(MainWindowTest, IndicesBeyondTheTablesAreNeverUsed)
@@ -264,7 +313,15 @@ TEST_F(MainWindowTest, IndicesBeyondTheTablesAreNeverUsed)
     Feed("@r0CC8001400300024\r"); // slot 12, gear 200
     ASSERT_EQ(window->Ecu.Ranges.Count(), 2);
     EXPECT_EQ(window->Ecu.Ranges.Items(1).Gear, 200);
+    // The dial holds slots 0..10: slot 10 is its last, a slot above leaves it alone.
+    EXPECT_EQ(window->BarrelGauge->RangeCount(), 1);
+    Feed("@r0B03001400300024\r"); // slot 11
+    EXPECT_EQ(window->BarrelGauge->RangeCount(), 1);
+    EXPECT_FLOAT_EQ(window->BarrelGauge->RangeHigh(0), 0x30 * 360.0f / 1023.0f);
+    Feed("@r0A03001400400024\r"); // slot 10
     EXPECT_EQ(window->BarrelGauge->RangeCount(), 11);
+    EXPECT_FLOAT_EQ(window->BarrelGauge->RangeHigh(10), 0x40 * 360.0f / 1023.0f);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), 4);
 }
 
 TEST_F(MainWindowTest, ReceivedRanges)

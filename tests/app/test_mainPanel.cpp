@@ -1,6 +1,7 @@
 // The settings panel and the gear calibration of the main window.
 
 #include "mainFixture.h"
+#include "modalPrompts.h"
 
 #include "compassRange.h"
 #include "ledLamp.h"
@@ -13,9 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTableWidget>
+#include <QTest>
 
 namespace {
 
@@ -345,4 +349,81 @@ TEST_F(CalibrationTest, ClearForgetsPositionsButKeepsRanges)
     EXPECT_EQ(window->BarrelGauge->RangeCount(), 0);
     EXPECT_EQ(window->CellText(1, 1), "0");
     EXPECT_TRUE(window->SettingsChanged);
+}
+
+// Leaving an edit box is the focus moving on to another control of the window. A message box
+// opening, another window taking the activation, a popup menu or the menu bar taking the keyboard
+// leave the typing in the box, and nothing goes into the model.
+TEST_F(MainWindowTest, OnlyMovingToAnotherControlLeavesAnEditBox)
+{
+    TModalPrompts modal;
+    Create({}, false, &modal);
+    window->show();
+    const auto activate = [](QWidget *w) {
+        w->activateWindow();
+        return QTest::qWaitForWindowActive(w);
+    };
+    ASSERT_TRUE(activate(window.get()));
+    QLineEdit *mask = window->edtIgnore;
+    QMenu *file = window->menuBar()->actions().constFirst()->menu();
+    ASSERT_NE(file, nullptr);
+
+    struct Row
+    {
+        const char *away;
+        std::function<void()> act;
+        bool leaves;
+    };
+    const Row rows[] = {
+        {"the link question opens",
+         [&] {
+             modal.Script.push_back({"ECU Connected - upload values from ECU?", TPrompts::No, {}});
+             Feed("@V010000\r");
+         },
+         false},
+        {"another window is activated",
+         [&] {
+             debug->show();
+             activate(debug.get());
+             debug->hide();
+         },
+         false},
+        {"a menu pops up",
+         [&] {
+             file->popup(window->mapToGlobal(QPoint(10, 10)));
+             EXPECT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }));
+             file->close();
+         },
+         false},
+        {"the menu bar takes the keyboard",
+         [&] {
+             QTest::keyClick(mask, Qt::Key_Alt);
+             QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+         },
+         false},
+        {"Tab", [&] { QTest::keyClick(mask, Qt::Key_Tab); }, true},
+        {"a click on another control",
+         [&] { QTest::mouseClick(window->edtDebounce, Qt::LeftButton); }, true},
+    };
+    for (const Row &row : rows) {
+        mask->setFocus(Qt::OtherFocusReason);
+        window->Ecu.Ignore = 125;
+        window->RefreshSettings();
+        window->SettingsChanged = false;
+        mask->selectAll();
+        QTest::keyClicks(mask, QStringLiteral("10")); // on the way to 1000
+        row.act();
+        ASSERT_TRUE(activate(window.get())) << row.away;
+        if (row.leaves) {
+            EXPECT_EQ(window->Ecu.Ignore, 25) << row.away;
+            EXPECT_EQ(mask->text(), "100") << row.away;
+            EXPECT_TRUE(window->SettingsChanged) << row.away;
+        } else {
+            EXPECT_EQ(window->Ecu.Ignore, 125) << row.away;
+            EXPECT_EQ(mask->text(), "10") << row.away;
+            EXPECT_FALSE(window->SettingsChanged) << row.away;
+            EXPECT_TRUE(mask->hasFocus()) << row.away;
+        }
+    }
+    EXPECT_EQ(modal.Asked.size(), 1);
 }

@@ -1,6 +1,7 @@
 // Bulk read and write of all settings, and the reset command, as they leave on the wire.
 
 #include "mainFixture.h"
+#include "modalPrompts.h"
 
 #include <QTest>
 
@@ -42,7 +43,10 @@ protected:
             }
             if (!window->TxQueue.isEmpty()) {
                 window->tmrStatusTimer();
-                sent += pty.Read(64, std::chrono::milliseconds(20));
+                const std::string line = pty.Read(64, std::chrono::milliseconds(20));
+                if (line == "@P\n" && !paramsReply.empty())
+                    Feed(paramsReply);
+                sent += line;
             }
         }
         sent += pty.Drain();
@@ -50,32 +54,49 @@ protected:
     }
 
     QStringList titles;
+    std::string paramsReply; // fed when the parameter request has left
 };
 
-TEST_F(TransferTest, ReadingAllSettingsWithSixForwardGears)
+// The cut durations asked for are those of the rows the gear grid shows once the parameters
+// have arrived: first gear up to the gear below the top one. A count beyond the grid's nine
+// positions asks for no more than the grid holds.
+TEST_F(TransferTest, ReadingAllSettings)
 {
-    window->SettingsChanged = false;
-    window->UploadAllSettingsToEcu1Click();
-    EXPECT_TRUE(prompts.Questions.empty()) << "matching versions need no confirmation";
-    EXPECT_EQ(progress->windowTitle(), "Progress (25 %)");
-    EXPECT_TRUE(progress->isVisible());
-    titles << progress->windowTitle();
+    struct Row
+    {
+        const char *paramsReply; // the controller's answer to P, if any
+        int lastSparkIndex;
+    };
+    for (const Row &row : {Row {nullptr, 6}, // six forward gears, as the model holds
+                           Row {"@p1007020A0A05202F\r", 5}, // five forward gears
+                           Row {"@p100C020A0A05202F\r", 7}}) { // twelve positions
+        SCOPED_TRACE(row.paramsReply ? row.paramsReply : "no reply");
+        paramsReply = row.paramsReply ? row.paramsReply : "";
+        titles.clear();
+        window->SettingsChanged = false;
+        window->UploadAllSettingsToEcu1Click();
+        EXPECT_TRUE(prompts.Questions.empty()) << "matching versions need no confirmation";
+        EXPECT_EQ(progress->windowTitle(), "Progress (25 %)");
+        EXPECT_TRUE(progress->isVisible());
+        titles << progress->windowTitle();
 
-    const QStringList lines = Run();
-    QStringList expected {"P", "F"};
-    for (int slot = 0; slot < 10; ++slot)
-        expected << QString::asprintf("R%02X", slot);
-    expected << "F";
-    for (int index = 2; index <= 6; ++index)
-        expected << QString::asprintf("D%02X", index);
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(titles,
-              (QStringList {"Progress (25 %)", "Progress (50 %)", "Progress (75 %)",
-                            "Progress (100 %)"}));
-    EXPECT_FALSE(progress->isVisible());
-    EXPECT_TRUE(window->SettingsChanged);
-    EXPECT_EQ(window->Ecu.Ranges.Count(), 0) << "the gears step empties the list for the replies";
-    EXPECT_FALSE(window->Refreshing);
+        const QStringList lines = Run();
+        QStringList expected {"P", "F"};
+        for (int slot = 0; slot < 10; ++slot)
+            expected << QString::asprintf("R%02X", slot);
+        expected << "F";
+        for (int index = 2; index <= row.lastSparkIndex; ++index)
+            expected << QString::asprintf("D%02X", index);
+        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(titles,
+                  (QStringList {"Progress (25 %)", "Progress (50 %)", "Progress (75 %)",
+                                "Progress (100 %)"}));
+        EXPECT_FALSE(progress->isVisible());
+        EXPECT_TRUE(window->SettingsChanged);
+        EXPECT_EQ(window->Ecu.Ranges.Count(), 0)
+            << "the gears step empties the list for the replies";
+        EXPECT_FALSE(window->Refreshing);
+    }
 }
 
 TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
@@ -176,4 +197,61 @@ TEST_F(TransferTest, YesToTheLinkQuestionStartsARead)
     Feed("@V010000\r");
     EXPECT_TRUE(window->tmrUpDownAll->isActive());
     EXPECT_EQ(Run().first(), "P");
+}
+
+// With the link down, F8. While the overwrite question is open the controller answers, the link
+// question opens on top of it and its Yes starts a read, which empties the ranges. The write must
+// not then start on top of the read: the Yes to the overwrite finds the read running.
+TEST_F(MainWindowTest, AWriteNeverStartsOverAReadBegunUnderItsOwnQuestion)
+{
+    TModalPrompts modal;
+    storedPort = QString::fromStdString(pty.SlavePath());
+    Create({}, false, &modal);
+    window->show();
+    window->tmrStatus->start();
+
+    const QString linkQuestion = "ECU Connected - upload values from ECU?";
+    const QString mismatch = "PC and GCU software versions do not match.\rContinue with upload?";
+    const QString overwrite
+        = "This will overwrite all existing settings in the ECU\rDo you wish to continue?";
+    const std::string olderController = "@V010200\r";
+
+    modal.Script.push_back({linkQuestion, TPrompts::No, {}});
+    ASSERT_TRUE(pty.Write(olderController));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !modal.Asked.isEmpty() && !window->UploadPromptOpen; },
+                                10000));
+    window->tmrLinkTimer();
+    window->tmrLinkTimer();
+    ASSERT_FALSE(window->Connected);
+    ASSERT_GT(window->Ecu.Ranges.Count(), 0);
+    modal.Asked.clear();
+
+    modal.Script = {
+        {mismatch, TPrompts::Yes, {}},
+        {overwrite,
+         TPrompts::Yes,
+         {{[&] { pty.Write(olderController); },
+           [&] { return window->UpDownStep > 0 && window->Ecu.Ranges.Count() == 0; }}}},
+        {linkQuestion, TPrompts::Yes, {}},
+        {mismatch, TPrompts::Yes, {}},
+        {"Busy", TPrompts::Ok, {}},
+    };
+    window->DownloadAllSettingsToECU1Click();
+    EXPECT_EQ(modal.Asked, (QStringList {mismatch, overwrite, linkQuestion, mismatch, "Busy"}));
+    EXPECT_EQ(modal.TimedOut, 0);
+    EXPECT_GE(window->UpDownStep, 0) << "the write started on top of the read";
+
+    // The read runs to its end and nothing of a write goes out.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty(); }, 10000));
+    QStringList sent = Lines(pty.Drain());
+    sent.removeAll("S");
+    sent.removeAll("V");
+    QStringList expected {"F"};
+    for (int slot = 0; slot < 10; ++slot)
+        expected << QString::asprintf("R%02X", slot);
+    expected << "F";
+    for (int index = 2; index <= 6; ++index)
+        expected << QString::asprintf("D%02X", index);
+    EXPECT_EQ(sent.mid(sent.indexOf("P") + 1), expected);
 }

@@ -352,6 +352,35 @@ TEST(Codec, DecodeLineRejectsWhatIsNotAMessage)
     EXPECT_TRUE(SameRecord(m, Rec(mtStatusRequest))); // a decoded line starts from zero
 }
 
+// The shortest line of each type that is decoded, letter included, and one character less,
+// which is dropped. Written out here: a wrong entry of the codec's own table must show.
+TEST(Codec, ShortestDecodedLineOfEachType)
+{
+    struct Row
+    {
+        TMessageType Type;
+        char Letter;
+        std::size_t Min;
+    };
+    for (const Row &row :
+         {Row {mtVersion, 'V', 1}, Row {mtReset, 'X', 1}, Row {mtStatusRequest, 'S', 1},
+          Row {mtStatus, 's', 11}, Row {mtZData, 'z', 2}, Row {mtParamsRequest, 'P', 1},
+          Row {mtParams, 'p', 2}, Row {mtRangeRequest, 'R', 2}, Row {mtRange, 'r', 17},
+          Row {mtSparkDelayRequest, 'D', 2}, Row {mtSparkDelay, 'd', 4}, Row {mtLRequest, 'L', 1},
+          Row {mtLData, 'l', 9}, Row {mtQRequest, 'Q', 2}, Row {mtQData, 'q', 3},
+          Row {mtFeedbackRequest, 'F', 1}, Row {mtFeedback, 'f', 1}}) {
+        const std::string line = row.Letter + std::string(row.Min - 1, '0');
+        TQV3318EncDec codec;
+        const auto shortest = ReceiveAll(codec, "@" + line + "\r");
+        ASSERT_EQ(shortest.size(), 1u) << line;
+        EXPECT_EQ(shortest[0].MsgType, row.Type) << line;
+        if (row.Min > 1) {
+            const std::string shorter = line.substr(0, row.Min - 1);
+            EXPECT_TRUE(ReceiveAll(codec, "@" + shorter + "\r").empty()) << shorter;
+        }
+    }
+}
+
 TEST(Codec, EveryByteValueIsSafeAnywhereInALine)
 {
     // Stray bytes, including NUL and bytes above 0x7F, never yield more than the framing allows.

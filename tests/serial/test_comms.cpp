@@ -61,10 +61,14 @@ TEST(PortDialog, WindowAndControlsHaveTheirLayout)
     for (const Row &row : rows) {
         auto *widget = dialog.findChild<QWidget *>(QString::fromLatin1(row.name));
         ASSERT_NE(widget, nullptr) << row.name;
-        EXPECT_EQ(widget->geometry(), row.geometry) << row.name;
         if (auto *label = qobject_cast<QLabel *>(widget)) {
             EXPECT_EQ(label->text(), QString::fromLatin1(row.text));
+            // A label grows where the face in use is wider than Tahoma, and only then.
+            EXPECT_EQ(label->pos(), row.geometry.topLeft());
+            EXPECT_EQ(label->size(), row.geometry.size().expandedTo(label->sizeHint()));
+            continue;
         }
+        EXPECT_EQ(widget->geometry(), row.geometry) << row.name;
         if (auto *button = qobject_cast<QPushButton *>(widget)) {
             EXPECT_EQ(button->text(), QString::fromLatin1(row.text));
         }

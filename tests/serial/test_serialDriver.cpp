@@ -2,7 +2,9 @@
 #include "testPty.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
+#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ namespace {
 // Long enough that the polling timer never fires inside a test that ticks by hand.
 constexpr quint16 kManualPolling = 60000;
 constexpr int kWaitMs = 5000;
+constexpr int kProcessWaitMs = 30000; // a second program starting on a busy machine
 
 // Collects what the driver hands out; the pointers are valid only during the call.
 struct Receiver : QObject
@@ -326,6 +329,35 @@ TEST(SerialDriverOpen, OpenIsExclusiveAndRepeatedOpenChangesNothing)
     p.driver.ClosePort();
     EXPECT_FALSE(p.driver.IsOpen());
     EXPECT_TRUE(second.OpenPort());
+}
+
+// The port belongs to one program at a time, whoever runs the other one. The serial layer's lock
+// file lies where each user may write, so a program of another user may never see it, and the
+// terminal's own exclusive mode does not stop a privileged user (tests run as root): with that
+// lock file gone, the driver's own lock on the device still refuses a second program.
+TEST(SerialDriverOpen, AnotherProcessCannotOpenThePortWhileItIsOpen)
+{
+    PtyDriver p;
+    const auto openElsewhere = [&] {
+        QProcess other;
+        other.start(QStringLiteral(PORT_OPEN_PROBE_PATH),
+                    {QString::fromStdString(p.pty.SlavePath())});
+        other.waitForFinished(kProcessWaitMs);
+        return other.readAllStandardOutput().trimmed().toStdString();
+    };
+    ASSERT_TRUE(p.driver.OpenPort());
+    EXPECT_EQ(openElsewhere(), "refused");
+
+    QString lockName = QString::fromStdString(p.pty.SlavePath()).mid(5); // after "/dev/"
+    lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
+    int removed = 0;
+    for (const char *folder : {"/var/lock", "/run/lock", "/tmp", "/var/tmp"})
+        removed += QFile::remove(QLatin1String(folder) + QStringLiteral("/LCK..") + lockName);
+    ASSERT_GE(removed, 1) << "the serial layer's lock file was not found";
+    EXPECT_EQ(openElsewhere(), "refused");
+
+    p.driver.ClosePort();
+    EXPECT_EQ(openElsewhere(), "opened");
 }
 
 TEST(SerialDriverOpen, RefusedSettingsLeaveThePortClosed)
