@@ -7,6 +7,7 @@
 #ifdef Q_OS_UNIX
 #include <QFile>
 
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -77,6 +78,18 @@ TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError err
     default:
         return ppOther;
     }
+}
+
+// Whether the device behind an open descriptor is gone (or the line reports an error).
+bool HungUp([[maybe_unused]] const QSerialPort &device)
+{
+#ifdef Q_OS_UNIX
+    pollfd line = {static_cast<int>(device.handle()), POLLIN | POLLOUT, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    // Elsewhere the serial layer reports no spurious read or write errors.
+    return true;
+#endif
 }
 
 quint32 SteadyTicks()
@@ -332,10 +345,18 @@ void TSerialPortDriver::ClosePort()
 
 void TSerialPortDriver::DeviceFailed(int error)
 {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
-        && error != QSerialPort::WriteError)
-        return;
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError)
+        NoticeHangUp();
+}
+
+void TSerialPortDriver::NoticeHangUp()
+{
     if (!IsOpen() || lost_)
+        return;
+    // The serial layer also reports a read that found nothing to do (a spurious wake-up) as a
+    // failure; only a line that hung up is gone.
+    if (!HungUp(*device_))
         return;
     // The device went away (a pulled adapter hangs up its port). Its descriptor stays readable
     // for ever, so the port must close, but not from inside the serial layer's own signal: the
@@ -506,7 +527,11 @@ void TSerialPortDriver::PullPending()
     for (int round = 0; round < kMaxPullRounds && !lost_; ++round) {
 #ifdef Q_OS_UNIX
         int pending = 0;
-        if (::ioctl(static_cast<int>(device_->handle()), FIONREAD, &pending) != 0 || pending <= 0)
+        if (::ioctl(static_cast<int>(device_->handle()), FIONREAD, &pending) != 0) {
+            NoticeHangUp(); // a hung-up line refuses the question
+            break;
+        }
+        if (pending <= 0)
             break;
         // A round may go to pending output instead; the count above decides when to stop.
         device_->waitForReadyRead(0);

@@ -168,6 +168,7 @@ private:
     void PacketStep(quint32 queued);
     char *StepBuffer(std::vector<char> &nested, quint32 size);
     void DeviceFailed(int error);
+    void NoticeHangUp();
     void DropLostDevice(quint64 session);
     bool LineLost() const;
 
