@@ -9,7 +9,11 @@ namespace {
 constexpr int kPanelGap = 2;
 }
 
-TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent) { }
+TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent)
+{
+    // The status bar's tips explain the link; they show even while another window is in front.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+}
 
 void TStatusPanels::AddPanel(const Panel &panel)
 {

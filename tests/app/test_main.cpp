@@ -10,13 +10,16 @@
 #include "statusPanels.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -140,6 +143,11 @@ TEST_F(MainWindowTest, TheStatusPanelTipTellsWhyThePortIsNotOpen)
               "Port /nonexistent/ttyECU does not exist. Plug in the adapter, or choose another "
               "port under Settings, Communications.");
     EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    // Resting the mouse on panel 0 shows it.
+    const QPoint onPanel0 = window->pnlStatusBar->PanelRect(0).center();
+    QHelpEvent help(QEvent::ToolTip, onPanel0, window->pnlStatusBar->mapToGlobal(onPanel0));
+    QApplication::sendEvent(window->pnlStatusBar, &help);
+    EXPECT_EQ(QToolTip::text(), window->pnlStatusBar->PanelToolTip(0));
     window.reset();
 
     auto holder = std::make_unique<TSerialPortDriver>();
