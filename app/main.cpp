@@ -166,6 +166,7 @@ void TfrmMain::FormCreate()
     tmrStatus->start();
     tmrLink->start();
     BuildLiveData();
+    CreateReopenTimer();
 }
 
 void TfrmMain::BuildMenu()
@@ -354,6 +355,8 @@ void TfrmMain::RestartLink()
     CommPort->OpenPort();
     if (env_.WriteStoredPort)
         env_.WriteStoredPort(CommPortName);
+    ShowPortProblem();
+    tmrReopen->start();
 }
 
 void TfrmMain::SetLinkControlsEnabled(bool enabled)
@@ -376,8 +379,14 @@ void TfrmMain::Communications1Click()
 {
     if (!aux_.Comms)
         return;
-    if (aux_.Comms->Execute(CommPortName) == 1 && aux_.Comms->SelectedPort != CommPortName) {
+    if (aux_.Comms->Execute(CommPortName) != 1)
+        return;
+    // The same port restarts the link only when it is not open (tested after the dialog: the
+    // port may have come back meanwhile); otherwise the link is not interrupted.
+    if (aux_.Comms->SelectedPort != CommPortName) {
         CommPortName = aux_.Comms->SelectedPort;
+        RestartLink();
+    } else if (!CommPort->IsOpen()) {
         RestartLink();
     }
 }

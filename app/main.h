@@ -97,6 +97,9 @@ public:
     enum TLogKind { lkStatus, lkOther };
     void LogLine(TLogKind kind, const QString &direction, const QString &text);
     void QueueMessage(const TQV3318MessageRec &message);
+    // Re-opening a port that is not open, and telling why it is not.
+    void tmrReopenTimer();
+    void ShowPortProblem();
 
     // Transfers.
     void UploadAllSettingsToEcu1Click();
@@ -195,6 +198,7 @@ public:
     QTimer *tmrStatus = nullptr;
     QTimer *tmrLink = nullptr;
     QTimer *tmrUpDownAll = nullptr;
+    QTimer *tmrReopen = nullptr; // tries the chosen port again while it is not open
 
     // Menu.
     QAction *New1 = nullptr;
@@ -298,6 +302,7 @@ private:
     QLineEdit *MakeEdit(QWidget *parent, const char *name, const QRect &geometry);
     void SetCell(int column, int row, const QString &text);
     void SetConnected(bool connected);
+    void CreateReopenTimer();
     void SetLinkControlsEnabled(bool enabled);
     bool VersionCheck();
     void WaitForQueue();

@@ -1,12 +1,19 @@
 #include "statusPanels.h"
 
+#include <QCursor>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 constexpr int kPanelGap = 2;
 }
 
-TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent) { }
+TStatusPanels::TStatusPanels(QWidget *parent) : QWidget(parent)
+{
+    // The status bar's tips explain the link; they show even while another window is in front.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+}
 
 void TStatusPanels::AddPanel(const Panel &panel)
 {
@@ -23,6 +30,56 @@ void TStatusPanels::SetPanelText(int index, const QString &text)
         return;
     panel.Text = text;
     update(PanelRect(index).adjusted(-1, -1, 1, 1));
+}
+
+void TStatusPanels::SetPanelToolTip(int index, const QString &text)
+{
+    if (index < 0 || index >= PanelCount())
+        return;
+    if (toolTips_.size() < panels_.size())
+        toolTips_.resize(panels_.size());
+    QString &tip = toolTips_[static_cast<std::size_t>(index)];
+    if (tip == text)
+        return;
+    tip = text;
+    // A tip on screen for this panel follows the new text, or goes.
+    if (QToolTip::isVisible() && PanelAtPoint(mapFromGlobal(QCursor::pos())) == index) {
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(QCursor::pos(), text, this, PanelRect(index));
+    }
+}
+
+QString TStatusPanels::PanelToolTip(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < toolTips_.size()
+        ? toolTips_[static_cast<std::size_t>(index)]
+        : QString();
+}
+
+int TStatusPanels::PanelAtPoint(const QPoint &point) const
+{
+    for (int i = 0; i < PanelCount(); ++i)
+        if (PanelRect(i).adjusted(-1, -1, 1, 1).contains(point))
+            return i;
+    return -1;
+}
+
+bool TStatusPanels::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int index = PanelAtPoint(help->pos());
+    const QString text = PanelToolTip(index);
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, this, PanelRect(index));
+    }
+    return true;
 }
 
 QRect TStatusPanels::PanelRect(int index) const

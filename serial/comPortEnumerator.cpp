@@ -1,5 +1,8 @@
 #include "comPortEnumerator.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QSerialPortInfo>
 
 #ifdef Q_OS_WIN
@@ -192,7 +195,43 @@ void TComPortEnumerator::Enumerate()
         known.append(TPortInfo {info.portName(), QString(), info.description()});
     }
     Merge(present, known, true);
+    UseStableNames(StableNameFolder, QStringLiteral("/dev"));
 #endif
+}
+
+void TComPortEnumerator::UseStableNames(const QString &linkFolder, const QString &deviceFolder)
+{
+    // Device node -> the first link to it in name order (an adapter may have several).
+    QHash<QString, QString> links;
+    const QFileInfoList found
+        = QDir(linkFolder)
+              .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &link : found) {
+        if (!link.isSymLink())
+            continue;
+        const QString device = link.canonicalFilePath(); // empty for a link to nothing
+        if (!device.isEmpty() && !links.contains(device))
+            links.insert(device, link.absoluteFilePath());
+    }
+    if (links.isEmpty())
+        return;
+    for (Entry &entry : entries_) {
+        const QString node = deviceFolder + QLatin1Char('/') + entry.Name;
+        const auto link = links.constFind(QFileInfo(node).canonicalFilePath());
+        if (link == links.constEnd())
+            continue;
+        entry.OtherNames = QStringList {entry.Name, node};
+        entry.Name = *link;
+    }
+}
+
+bool TComPortEnumerator::IsKnownAs(int index, const QString &name) const
+{
+    if (index < 0 || index >= PortCount())
+        return false;
+    const Entry &entry = entries_[index];
+    return entry.Name.compare(name, Qt::CaseInsensitive) == 0
+        || entry.OtherNames.contains(name, Qt::CaseInsensitive);
 }
 
 void TComPortEnumerator::Merge(const QStringList &present, const QList<TPortInfo> &known,
@@ -213,7 +252,7 @@ void TComPortEnumerator::Merge(const QStringList &present, const QList<TPortInfo
         if (existing != entries_.end())
             existing->Text = DefaultText(name);
         else
-            entries_.append(Entry {name, DefaultText(name)});
+            entries_.append(Entry {name, DefaultText(name), {}});
     }
 
     // Readable names only ever rename ports that are present.

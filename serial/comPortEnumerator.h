@@ -31,11 +31,23 @@ public:
     // "Communications Port (NAME)", the text of a port without a readable name.
     static QString DefaultText(const QString &name);
 
+    // Where the system keeps names that follow an adapter from socket to socket: links named
+    // after the adapter pointing at its device node. Enumerate uses them where they exist.
+    QString StableNameFolder = QStringLiteral("/dev/serial/by-id");
+    // Each listed port whose device node (deviceFolder/NAME) has a link in linkFolder takes the
+    // link's full path as its NAME, so a re-plugged adapter is found again under another
+    // device name; its text stays. The plain name stays known (IsKnownAs).
+    void UseStableNames(const QString &linkFolder, const QString &deviceFolder);
+    // Whether entry index is the port called name: its NAME, or the plain name a stable one
+    // replaced, ignoring case.
+    bool IsKnownAs(int index, const QString &name) const;
+
 private:
     struct Entry
     {
         QString Name;
         QString Text;
+        QStringList OtherNames; // the plain device name behind a stable NAME
     };
     QList<Entry> entries_;
 };

@@ -72,7 +72,8 @@ int TfrmComms::Execute(const QString &CurrentPort)
     int selected = -1;
     for (int i = 0; i < Enumerator.PortCount(); ++i) {
         cmbSerialPort->addItem(Enumerator.GetFriendlyName(i));
-        if (Enumerator.GetPortName(i).compare(CurrentPort, Qt::CaseInsensitive) == 0)
+        // A port stored under its plain name before the list knew its stable one is still it.
+        if (Enumerator.IsKnownAs(i, CurrentPort))
             selected = i;
     }
     // Adding the first item selects it; a current port that is not present selects nothing.

@@ -5,8 +5,15 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <QFile>
+
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include <algorithm>
@@ -45,6 +52,45 @@ struct RaiseGuard
     RaiseGuard &operator=(const RaiseGuard &) = delete;
     int &depth_;
 };
+
+// Why an open failed, from what the serial layer reported and, where the platform lets us look,
+// from the device node itself: the layer reports a missing device, a lock held by another
+// program and a refused permission alike on some systems.
+TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError error)
+{
+#ifdef Q_OS_UNIX
+    // The serial layer's own rule: a name without a folder lives in /dev.
+    const QString location
+        = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
+    const QByteArray path = QFile::encodeName(location);
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0)
+        return errno == EACCES ? ppDenied : ppMissing;
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return ppDenied;
+#endif
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return ppMissing;
+    case QSerialPort::PermissionError: // with the rights checked above: a lock or exclusive use
+    case QSerialPort::OpenError:
+        return ppBusy;
+    default:
+        return ppOther;
+    }
+}
+
+// Whether the device behind an open descriptor is gone (or the line reports an error).
+bool HungUp([[maybe_unused]] const QSerialPort &device)
+{
+#ifdef Q_OS_UNIX
+    pollfd line = {static_cast<int>(device.handle()), POLLIN | POLLOUT, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    // Elsewhere the serial layer reports no spurious read or write errors.
+    return true;
+#endif
+}
 
 quint32 SteadyTicks()
 {
@@ -89,6 +135,8 @@ TSerialPortDriver::TSerialPortDriver(QObject *owner)
     pollTimer_->callOnTimeout(this, [this] {
         QMetaObject::invokeMethod(this, &TSerialPortDriver::PollOnce, Qt::QueuedConnection);
     });
+    connect(device_, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { DeviceFailed(error); });
 }
 
 TSerialPortDriver::~TSerialPortDriver()
@@ -255,8 +303,10 @@ bool TSerialPortDriver::OpenPort()
 {
     if (IsOpen())
         return true;
-    device_->setPortName(PlatformDeviceName(portName_));
+    const QString device = PlatformDeviceName(portName_);
+    device_->setPortName(device);
     if (!device_->open(QIODevice::ReadWrite)) {
+        problem_ = OpenProblem(device, device_->error());
         device_->clearError();
         return false;
     }
@@ -266,13 +316,18 @@ bool TSerialPortDriver::OpenPort()
     if (::flock(static_cast<int>(device_->handle()), LOCK_EX | LOCK_NB) != 0) {
         device_->close();
         device_->clearError();
+        problem_ = ppBusy;
         return false;
     }
 #endif
+    ++session_;
+    lost_ = false;
     if (!ApplySettings()) {
         ClosePort();
+        problem_ = ppRefused;
         return false;
     }
+    problem_ = ppNone;
     packetStartTick_ = kNoTick;
     pollTimer_->start(pollingDelay_);
     return true;
@@ -285,6 +340,45 @@ void TSerialPortDriver::ClosePort()
     pollTimer_->stop();
     device_->close(); // releases the lock with the descriptor
     device_->clearError();
+    problem_ = ppNone;
+}
+
+void TSerialPortDriver::DeviceFailed(int error)
+{
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError)
+        NoticeHangUp();
+}
+
+void TSerialPortDriver::NoticeHangUp()
+{
+    if (!IsOpen() || lost_)
+        return;
+    // The serial layer also reports a read that found nothing to do (a spurious wake-up) as a
+    // failure; only a line that hung up is gone.
+    if (!HungUp(*device_))
+        return;
+    // The device went away (a pulled adapter hangs up its port). Its descriptor stays readable
+    // for ever, so the port must close, but not from inside the serial layer's own signal: the
+    // code that raised it still uses the descriptor. Until the close, sends and receive steps
+    // leave the dead line alone.
+    lost_ = true;
+    QMetaObject::invokeMethod(
+        this, [this, session = session_] { DropLostDevice(session); }, Qt::QueuedConnection);
+}
+
+void TSerialPortDriver::DropLostDevice(quint64 session)
+{
+    // The owner may have closed and opened a port again in the meantime.
+    if (session != session_ || !IsOpen())
+        return;
+    ClosePort();
+    problem_ = ppLost;
+}
+
+bool TSerialPortDriver::LineLost() const
+{
+    return lost_ && IsOpen();
 }
 
 bool TSerialPortDriver::ApplySettings()
@@ -377,10 +471,10 @@ quint16 TSerialPortDriver::OutFreeSpace()
 quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint32 timeout)
 {
     quint32 total = 0;
-    if (!IsOpen() || data == nullptr)
+    if (!IsOpen() || LineLost() || data == nullptr)
         return 0;
     quint32 idleStart = Now();
-    while (size > 0) {
+    while (size > 0 && !LineLost()) {
         const quint16 free = OutFreeSpace();
         if (free > 0) {
             if (CheckLineStatus && GetModemLines() == 0)
@@ -405,7 +499,8 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
         if (Now() - idleStart > timeout)
             break;
     }
-    return total;
+    // Bytes handed to a device that then failed never leave.
+    return LineLost() ? 0 : total;
 }
 
 quint32 TSerialPortDriver::SendBuffer(const char *data, quint32 size)
@@ -429,10 +524,14 @@ void TSerialPortDriver::PullPending()
 {
     // Bytes that reached the device but not yet the port's buffer (the event loop may not have
     // run since they arrived) are moved now, so a step sees everything queued.
-    for (int round = 0; round < kMaxPullRounds; ++round) {
+    for (int round = 0; round < kMaxPullRounds && !lost_; ++round) {
 #ifdef Q_OS_UNIX
         int pending = 0;
-        if (::ioctl(static_cast<int>(device_->handle()), FIONREAD, &pending) != 0 || pending <= 0)
+        if (::ioctl(static_cast<int>(device_->handle()), FIONREAD, &pending) != 0) {
+            NoticeHangUp(); // a hung-up line refuses the question
+            break;
+        }
+        if (pending <= 0)
             break;
         // A round may go to pending output instead; the count above decides when to stop.
         device_->waitForReadyRead(0);
@@ -446,7 +545,7 @@ void TSerialPortDriver::PullPending()
 
 quint32 TSerialPortDriver::InQueueCount()
 {
-    if (!IsOpen())
+    if (!IsOpen() || LineLost())
         return 0;
     PullPending();
     return static_cast<quint32>(std::min<qint64>(device_->bytesAvailable(), 0xFFFFFFFF));
@@ -454,7 +553,7 @@ quint32 TSerialPortDriver::InQueueCount()
 
 void TSerialPortDriver::PollOnce()
 {
-    if (!IsOpen())
+    if (!IsOpen() || LineLost())
         return;
     if (raising_ == 0)
         retiredBuffers_.clear();
@@ -509,7 +608,7 @@ void TSerialPortDriver::PacketStep(quint32 queued)
                 const RaiseGuard raising(raising_);
                 Q_EMIT OnReceivePacket(this, buffer, static_cast<quint32>(count));
             }
-            if (!IsOpen() || packetSize_ != static_cast<qint16>(packet))
+            if (!IsOpen() || LineLost() || packetSize_ != static_cast<qint16>(packet))
                 return; // the receiver closed the port or changed the packet size
             // Whole packets taken while no incomplete one was pending leave the tick at none;
             // it is never advanced from the none marker.

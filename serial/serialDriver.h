@@ -56,6 +56,17 @@ enum TPacketMode { pmDiscard, pmPass };
 enum TModemLine { mlCTS = 0x1, mlDSR = 0x2, mlRing = 0x4, mlCarrier = 0x8 };
 using TModemLines = unsigned; // OR of TModemLine
 
+// Why the port is not open: the last open that failed, or the device that went away.
+enum TPortProblem {
+    ppNone, // open, or never tried
+    ppMissing, // no device of that name
+    ppBusy, // held by another program
+    ppDenied, // the user may not open the device
+    ppRefused, // the device refused the line settings
+    ppLost, // the device went away while open (hang-up, read or write error)
+    ppOther
+};
+
 // The number in the rate's name (br19200 -> 19200); 0 for brCustom.
 quint32 BaudRateOf(TBaudRate rate);
 // Milliseconds that `size` bytes take on the line at ten bit times per byte, rounded to even;
@@ -140,6 +151,9 @@ public:
     // Test seam: the millisecond tick source (GetTickCount); default a steady clock.
     void SetTickSource(std::function<quint32()> source);
 
+    // Why the port is not open now; ppNone while it is open.
+    TPortProblem PortProblem() const { return problem_; }
+
 Q_SIGNALS:
     // `data` points into the driver's receive buffer and is valid only during the call.
     void OnReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
@@ -153,6 +167,10 @@ private:
     void StreamStep(quint32 queued);
     void PacketStep(quint32 queued);
     char *StepBuffer(std::vector<char> &nested, quint32 size);
+    void DeviceFailed(int error);
+    void NoticeHangUp();
+    void DropLostDevice(quint64 session);
+    bool LineLost() const;
 
     TPortNumber port_ = pnCOM2;
     QString portName_;
@@ -176,4 +194,7 @@ private:
     quint32 packetStartTick_ = kNoTick;
     int raising_ = 0; // events being raised now; above 0 while a receiver runs
     std::function<quint32()> tickSource_;
+    TPortProblem problem_ = ppNone;
+    quint64 session_ = 0; // counts the opens, so a late close never hits a port opened since
+    bool lost_ = false; // the device went away; the port closes at the next turn of the loop
 };

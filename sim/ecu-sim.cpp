@@ -10,12 +10,14 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@ constexpr int kControllerBaud = 19200;
 constexpr int kStdinChunk = 256;
 constexpr int kForwardGears = 7;
 constexpr int kExitUsage = 2;
+constexpr int kMaxPlugMs = 24 * 60 * 60 * 1000;
 
 int signalPipe[2] = {-1, -1};
 
@@ -56,12 +59,82 @@ std::optional<TSimVersion> ParseVersion(const QString &text)
     return TSimVersion {numbers[0], numbers[1], numbers[2]};
 }
 
-// One command typed on stdin; returns the acknowledgement.
-std::string RunCommand(const std::string &command, TEcuSimulator &sim)
+// A time in milliseconds, 0 up to a day.
+std::optional<int> ParseMs(const QString &text)
 {
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    if (!ok || ms < 0 || ms > kMaxPlugMs)
+        return std::nullopt;
+    return ms;
+}
+
+// The cable: pulled and plugged back by typed commands, options and timers.
+class TCable
+{
+public:
+    explicit TCable(TSimPtyServer &server) : server_(server)
+    {
+        replug_.setSingleShot(true);
+        QObject::connect(&replug_, &QTimer::timeout, &replug_, [this] { Print(PlugIn()); });
+        QObject::connect(
+            &server_, &TSimPtyServer::StatusPolledAfterReplug, &replug_,
+            [](qint64 ms) { Print("status polled " + std::to_string(ms) + " ms after plug-in"); });
+    }
+
+    // Pulls the cable; plugs it back in after ms unless that is empty.
+    std::string Unplug(std::optional<int> ms)
+    {
+        replug_.stop();
+        if (!server_.Unplug())
+            return "already unplugged";
+        if (!ms)
+            return "unplugged";
+        replug_.start(*ms);
+        return "unplugged; plugging in again after " + std::to_string(*ms) + " ms";
+    }
+
+    std::string PlugIn()
+    {
+        replug_.stop();
+        if (server_.IsOpen())
+            return "already plugged in: " + server_.DevicePath().toStdString();
+        if (!server_.Replug())
+            return "cannot open a pseudo-terminal";
+        return "plugged in: " + server_.DevicePath().toStdString();
+    }
+
+private:
+    TSimPtyServer &server_;
+    QTimer replug_;
+};
+
+// One command typed on stdin; returns the acknowledgement.
+std::string RunCommand(const std::string &typed, TSimPtyServer &server, TCable &cable)
+{
+    TEcuSimulator &sim = server.Simulator();
+    const QStringList words
+        = QString::fromStdString(typed).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const std::string command = words.value(0).toStdString();
+    const QString argument = words.value(1);
     if (command == "q" || command == "quit") {
         QCoreApplication::quit();
         return "quitting";
+    }
+    if (command == "u" || command == "unplug") {
+        std::optional<int> ms;
+        if (!argument.isEmpty() && !(ms = ParseMs(argument)))
+            return "unplug wants a time in ms to plug in again, or nothing";
+        return cable.Unplug(ms);
+    }
+    if (command == "p" || command == "plug")
+        return cable.PlugIn();
+    if (command == "s" || command == "silent") {
+        const std::optional<int> ms = ParseMs(argument);
+        if (!ms)
+            return "silent wants a time in ms (0 answers again)";
+        server.SilenceFor(*ms);
+        return *ms > 0 ? "silent for " + std::to_string(*ms) + " ms" : "answering again";
     }
     if (command == "w" || command == "walk") {
         sim.ResumeWalk();
@@ -80,7 +153,9 @@ std::string RunCommand(const std::string &command, TEcuSimulator &sim)
         name = "gear " + command;
     }
     if (index < 0)
-        return "unknown command '" + command + "' (r, n, 1..7 hold a gear; w walks; q quits)";
+        return "unknown command '" + typed
+            + "' (r, n, 1..7 hold a gear; w walks; u [MS] unplugs; p plugs in; s MS is silent; "
+              "q quits)";
     if (!sim.HoldGear(index))
         return "no range for " + name + "; still " + (sim.Walking() ? "walking" : "holding");
     return "holding " + name;
@@ -96,7 +171,9 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated gear-shift controller on a pseudo-terminal. Prints the device path first.\n"
-        "Commands on stdin: r, n, 1..7 hold that gear; w (walk) resumes shifting; q quits."));
+        "Commands on stdin: r, n, 1..7 hold that gear; w (walk) resumes shifting;\n"
+        "u [MS] unplugs the cable (and plugs it in again after MS); p plugs it in;\n"
+        "s MS answers nothing for MS; q quits."));
     parser.addHelpOption();
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Place a symbolic link to the device."),
@@ -118,8 +195,15 @@ int main(int argc, char *argv[])
         QStringLiteral("P"));
     const QCommandLineOption seedOption(
         QStringLiteral("seed"), QStringLiteral("Seed of the line noise."), QStringLiteral("N"));
-    parser.addOptions(
-        {linkOption, versionOption, delayOption, silentOption, noiseOption, seedOption});
+    const QCommandLineOption unplugOption(
+        QStringLiteral("unplug-after"),
+        QStringLiteral("Unplug the cable MS after the start (the link disappears)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption replugOption(
+        QStringLiteral("replug-after"),
+        QStringLiteral("Plug it in again MS after that (on a new device)."), QStringLiteral("MS"));
+    parser.addOptions({linkOption, versionOption, delayOption, silentOption, noiseOption,
+                       seedOption, unplugOption, replugOption});
     parser.process(app);
 
     TSimPtyOptions options;
@@ -147,13 +231,25 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(noiseOption)) {
         options.NoiseProbability = parser.value(noiseOption).toDouble(&ok);
-        if (!ok || options.NoiseProbability < 0.0 || options.NoiseProbability > 1.0)
+        // "nan" and "inf" read as numbers, and a NaN passes every comparison below.
+        if (!ok || !std::isfinite(options.NoiseProbability) || options.NoiseProbability < 0.0
+            || options.NoiseProbability > 1.0)
             return fail(QStringLiteral("--noise wants a probability 0..1"));
     }
     if (parser.isSet(seedOption)) {
         options.NoiseSeed = parser.value(seedOption).toUInt(&ok);
         if (!ok)
             return fail(QStringLiteral("--seed wants a number"));
+    }
+
+    std::optional<int> unplugAfter;
+    std::optional<int> replugAfter;
+    if (parser.isSet(unplugOption) && !(unplugAfter = ParseMs(parser.value(unplugOption))))
+        return fail(QStringLiteral("--unplug-after wants milliseconds"));
+    if (parser.isSet(replugOption)) {
+        replugAfter = ParseMs(parser.value(replugOption));
+        if (!replugAfter || !unplugAfter)
+            return fail(QStringLiteral("--replug-after wants milliseconds and --unplug-after"));
     }
 
     TSimPtyServer server(options);
@@ -183,6 +279,11 @@ int main(int argc, char *argv[])
 
     Print(server.DevicePath().toStdString());
 
+    TCable cable(server);
+    if (unplugAfter)
+        QTimer::singleShot(*unplugAfter, &app,
+                           [&cable, replugAfter] { Print(cable.Unplug(replugAfter)); });
+
     // Commands on stdin. Its end does not quit: scripts run the simulator in the background.
     std::optional<QSocketNotifier> input;
     std::string pendingInput;
@@ -206,7 +307,7 @@ int main(int argc, char *argv[])
                 while (!line.empty() && line.front() == ' ')
                     line.erase(0, 1);
                 if (!line.empty())
-                    Print(RunCommand(line, server.Simulator()));
+                    Print(RunCommand(line, server, cable));
             }
         });
     }

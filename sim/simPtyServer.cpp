@@ -38,20 +38,8 @@ TSimPtyServer::TSimPtyServer(const TSimPtyOptions &options, QObject *parent)
         sim_.SetVersion(options_.Version->Major, options_.Version->Minor,
                         options_.Version->Release);
 
-    char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-        master_ = slave_ = -1;
+    if (!OpenDevice())
         return;
-    }
-    MakeRaw(slave_);
-    MakeRaw(master_);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    devicePath_ = QString::fromLocal8Bit(name);
-
-    input_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
-    connect(input_, &QSocketNotifier::activated, this, &TSimPtyServer::ReadInput);
 
     clock_.start();
     liveTimer_.setInterval(kLiveTickMs);
@@ -66,14 +54,79 @@ TSimPtyServer::TSimPtyServer(const TSimPtyOptions &options, QObject *parent)
 TSimPtyServer::~TSimPtyServer()
 {
     RemoveLink();
+    CloseDevice();
+}
+
+bool TSimPtyServer::OpenDevice()
+{
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        master_ = slave_ = -1;
+        return false;
+    }
+    MakeRaw(slave_);
+    MakeRaw(master_);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    devicePath_ = QString::fromLocal8Bit(name);
+
+    input_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
+    connect(input_, &QSocketNotifier::activated, this, &TSimPtyServer::ReadInput);
+    return true;
+}
+
+void TSimPtyServer::CloseDevice()
+{
     if (input_) {
         input_->setEnabled(false);
         delete input_;
+        input_ = nullptr;
     }
     if (slave_ >= 0)
         close(slave_);
     if (master_ >= 0)
         close(master_);
+    master_ = slave_ = -1;
+}
+
+bool TSimPtyServer::Unplug()
+{
+    if (!IsOpen())
+        return false;
+    // The link goes first, as the system removes an adapter's names with the adapter; the path
+    // is kept for the re-plug.
+    const QString link = linkPath_;
+    RemoveLink();
+    linkPath_ = link;
+    CloseDevice();
+    pending_.clear();
+    replyTimer_.stop();
+    lineFreeMs_ = 0;
+    return true;
+}
+
+bool TSimPtyServer::Replug()
+{
+    if (IsOpen() || !OpenDevice())
+        return false;
+    pluggedAtMs_ = clock_.elapsed();
+    if (!linkPath_.isEmpty()) {
+        const QString link = linkPath_;
+        linkPath_.clear();
+        CreateLink(link);
+    }
+    return true;
+}
+
+void TSimPtyServer::SilenceFor(int ms)
+{
+    silentUntilMs_ = clock_.elapsed() + std::max(0, ms);
+}
+
+bool TSimPtyServer::Silent() const
+{
+    return clock_.elapsed() < silentUntilMs_;
 }
 
 bool TSimPtyServer::CreateLink(const QString &path)
@@ -142,7 +195,16 @@ void TSimPtyServer::ReadInput()
             std::string reply = sim_.Receive(std::string_view(buffer + i, 1));
             if (reply.empty())
                 continue;
+            if (pluggedAtMs_ >= 0 && reply.rfind("@s", 0) == 0) {
+                const qint64 ms = clock_.elapsed() - pluggedAtMs_;
+                pluggedAtMs_ = -1;
+                emit StatusPolledAfterReplug(ms);
+                if (!IsOpen())
+                    return; // a receiver pulled the cable
+            }
             if (options_.SilentAfterLines >= 0 && sim_.LinesReceived() > options_.SilentAfterLines)
+                continue;
+            if (Silent())
                 continue;
             QueueReply(std::move(reply));
         }

@@ -43,9 +43,20 @@ public:
     TSimPtyServer(const TSimPtyServer &) = delete;
     TSimPtyServer &operator=(const TSimPtyServer &) = delete;
 
+    // True while plugged in: the pseudo-terminal is open.
     bool IsOpen() const { return master_ >= 0; }
     // The slave device the tool opens, e.g. /dev/pts/5; empty when the pty could not be opened.
     QString DevicePath() const { return devicePath_; }
+
+    // Pulls the cable: the pseudo-terminal closes, so whoever has the device open sees a
+    // hang-up, and the link disappears. Replies on their way are lost. False when already out.
+    bool Unplug();
+    // Plugs it back: a new pseudo-terminal (under a new device name, as a re-plugged adapter
+    // may get), and the link points at it again. False when already in or no pty is to be had.
+    bool Replug();
+    // Hears requests but answers none for ms milliseconds; 0 answers again at once.
+    void SilenceFor(int ms);
+    bool Silent() const;
     // Places a symbolic link at path pointing to the device, replacing an existing link (never
     // a regular file or directory). The link is removed again with the server.
     bool CreateLink(const QString &path);
@@ -63,8 +74,13 @@ public:
 signals:
     // A received line produced this reply (before delay and noise), for logs and tests.
     void Replied(const QString &reply);
+    // The first status request since the last re-plug arrived ms milliseconds after it: the
+    // tool polls for status only while it counts the link as up.
+    void StatusPolledAfterReplug(qint64 ms);
 
 private:
+    bool OpenDevice();
+    void CloseDevice();
     void ReadInput();
     void AdvanceLive();
     void QueueReply(std::string reply);
@@ -94,4 +110,6 @@ private:
     int repliesSent_ = 0;
     long long bytesDropped_ = 0;
     std::uint32_t rng_ = 1;
+    long long silentUntilMs_ = 0;
+    long long pluggedAtMs_ = -1; // when the last re-plug happened; -1 once it was polled
 };

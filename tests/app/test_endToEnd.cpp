@@ -4,9 +4,12 @@
 #include "mainFixture.h"
 
 #include "compassRange.h"
+#include "serialDriver.h"
 #include "simPtyServer.h"
+#include "statusPanels.h"
 
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <orbanel_version.h>
@@ -124,4 +127,42 @@ TEST_F(EndToEndTest, SettingsWrittenIntoTheControllerReadBackTheSame)
         EXPECT_EQ(read.Ranges.Items(k).Upper, written.Ranges.Items(k).Upper) << k;
         EXPECT_EQ(read.Ranges.Items(k).Adc, written.Ranges.Items(k).Adc) << k;
     }
+}
+
+TEST_F(EndToEndTest, AnUnpluggedControllerComesBackWithoutTheUser)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyECU"));
+    TSimPtyServer sim;
+    ASSERT_TRUE(sim.CreateLink(link));
+    storedPort = link;
+    Create();
+    window->tmrStatus->start();
+    window->tmrLink->start();
+    window->show();
+    prompts.DefaultAnswer = TPrompts::No;
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->Connected; }, kLinkUpMs));
+
+    // The cable is pulled: the port closes and the watchdog drops the link.
+    ASSERT_TRUE(sim.Unplug());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->CommPort->IsOpen(); }, kLinkUpMs));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->Connected; }, kLinkUpMs));
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            return window->pnlStatusBar->PanelToolTip(0).contains(QStringLiteral("does not exist"));
+        },
+        kLinkUpMs));
+
+    // Plugged back in, on another device behind the same link: the link comes back by itself
+    // and asks its question again, as after any return of the controller.
+    ASSERT_TRUE(sim.Replug());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->Connected; }, kLinkUpMs));
+    EXPECT_EQ(window->PanelText(0), "ECU Connected");
+    EXPECT_EQ(prompts.Texts(),
+              QStringList({"ECU Connected - upload values from ECU?",
+                           "ECU Connected - upload values from ECU?"}));
+    EXPECT_EQ(window->CommPortName, link);
+    EXPECT_EQ(writtenPorts, QStringList {link}) << "the stored port was written at start only";
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0), QString());
 }

@@ -7,17 +7,22 @@
 #include "compassRange.h"
 #include "ledLamp.h"
 #include "programFolders.h"
+#include "linkProblem.h"
+#include "serialDriver.h"
 #include "statusPanels.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -113,6 +118,83 @@ TEST_F(MainWindowTest, CommunicationsRestartsOnlyForAnotherPort)
     EXPECT_EQ(window->CommPortName, "/nonexistent/tty");
     EXPECT_EQ(writtenPorts.last(), "/nonexistent/tty");
     EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+}
+
+TEST_F(MainWindowTest, CommunicationsOkOnTheSamePortRestartsALinkThatIsNotOpen)
+{
+    // Another program holds the port when the window starts, then lets it go.
+    auto holder = std::make_unique<TSerialPortDriver>();
+    holder->SetPortName(QString::fromStdString(pty.SlavePath()));
+    ASSERT_TRUE(holder->OpenPort());
+    CreateOnPty();
+    window->tmrReopen->stop(); // only the dialog may open it here
+    ASSERT_FALSE(window->CommPort->IsOpen());
+    comms->SetEnumerator([](TComPortEnumerator &e) { e.Merge({}, {}, true); });
+    holder.reset();
+    const int writes = writtenPorts.size();
+
+    QTimer::singleShot(0, comms.get(), [this] { comms->reject(); });
+    window->Communications1Click();
+    EXPECT_FALSE(window->CommPort->IsOpen()) << "Cancel changes nothing";
+
+    QTimer::singleShot(0, comms.get(), [this] { comms->accept(); });
+    window->Communications1Click();
+    EXPECT_TRUE(window->CommPort->IsOpen());
+    EXPECT_EQ(window->CommPortName, QString::fromStdString(pty.SlavePath()));
+    EXPECT_EQ(writtenPorts.size(), writes + 1);
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0), QString());
+}
+
+TEST_F(MainWindowTest, TheStatusPanelTipTellsWhyThePortIsNotOpen)
+{
+    storedPort = "/nonexistent/ttyECU";
+    Create();
+    window->show();
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0),
+              "Port /nonexistent/ttyECU does not exist. Plug in the adapter, or choose another "
+              "port under Settings, Communications.");
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    // Resting the mouse on panel 0 shows it.
+    const QPoint onPanel0 = window->pnlStatusBar->PanelRect(0).center();
+    QHelpEvent help(QEvent::ToolTip, onPanel0, window->pnlStatusBar->mapToGlobal(onPanel0));
+    QApplication::sendEvent(window->pnlStatusBar, &help);
+    EXPECT_EQ(QToolTip::text(), window->pnlStatusBar->PanelToolTip(0));
+    window.reset();
+
+    auto holder = std::make_unique<TSerialPortDriver>();
+    holder->SetPortName(QString::fromStdString(pty.SlavePath()));
+    ASSERT_TRUE(holder->OpenPort());
+    CreateOnPty();
+    const QString port = QString::fromStdString(pty.SlavePath());
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0),
+              "Port " + port + " is in use by another program.");
+
+    // The other program lets go: the next try opens the port, silently, and the tip goes.
+    window->tmrReopenTimer();
+    EXPECT_FALSE(window->CommPort->IsOpen()) << "still held";
+    holder.reset();
+    const QStringList written = writtenPorts;
+    window->tmrReopenTimer();
+    EXPECT_TRUE(window->CommPort->IsOpen());
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0), QString());
+    EXPECT_EQ(writtenPorts, written) << "re-opening never touches the stored port";
+    EXPECT_TRUE(prompts.Questions.empty());
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected") << "the polls bring the link up";
+    pty.Drain();
+    window->tmrStatusTimer();
+    EXPECT_EQ(Sent(), "@V\n");
+}
+
+TEST(PortProblemText, PermissionNamesTheGroupThatOwnsTheDevice)
+{
+    EXPECT_EQ(PortProblemText(ppDenied, "/dev/ttyUSB0", "uucp"),
+              "Permission to open /dev/ttyUSB0 is denied. Add your user to the group that owns "
+              "the device (uucp), for example with \"sudo usermod -aG uucp $USER\", then log "
+              "out and in again.");
+    EXPECT_TRUE(PortProblemText(ppDenied, "ttyS0", "")
+                    .contains("(usually dialout), for example with \"sudo usermod -aG dialout"));
+    EXPECT_EQ(DeviceGroup("/nonexistent/ttyECU"), QString());
+    EXPECT_EQ(PortProblemText(ppBusy, "COM3", ""), "Port COM3 is in use by another program.");
 }
 
 TEST_F(MainWindowTest, ClosingWithUnsavedSettings)

@@ -1,5 +1,9 @@
 #include "comPortEnumerator.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,4 +129,73 @@ TEST(ComPortEnumerate, PlatformListFollowsTheSameRules)
     TComPortEnumerator again;
     again.Merge(Names(e), {}, true);
     EXPECT_EQ(Names(again), Names(e));
+}
+
+namespace {
+
+// A device folder with three nodes and a folder of stable names as the system keeps them:
+// relative links named after the adapter, one dangling, one an ordinary file.
+struct StableNames
+{
+    QTemporaryDir dir;
+    QString devices;
+    QString links;
+
+    StableNames()
+    {
+        devices = dir.filePath(QStringLiteral("dev"));
+        links = dir.filePath(QStringLiteral("dev/serial/by-id"));
+        QDir().mkpath(links);
+        for (const char *node : {"ttyS0", "ttyUSB0", "ttyUSB1"}) {
+            QFile file(devices + QLatin1Char('/') + QLatin1String(node));
+            file.open(QIODevice::WriteOnly);
+        }
+        Link("../../ttyUSB1", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        Link("../../ttyUSB0", "usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0");
+        Link("../../ttyUSB0", "usb-zz-second-name-of-the-same-adapter");
+        Link("../../ttyUSB9", "usb-unplugged-adapter");
+        QFile plain(links + QStringLiteral("/README"));
+        plain.open(QIODevice::WriteOnly);
+    }
+    void Link(const char *target, const char *name) const
+    {
+        QFile::link(QLatin1String(target), links + QLatin1Char('/') + QLatin1String(name));
+    }
+    QString Stable(const char *name) const
+    {
+        return links + QLatin1Char('/') + QLatin1String(name);
+    }
+};
+
+} // namespace
+
+TEST(ComPortStableNames, AnAdapterWithAStableNameIsListedUnderItAndKnownByItsPlainName)
+{
+    StableNames folder;
+    TComPortEnumerator e;
+    e.Merge({"ttyUSB1", "ttyS0", "ttyUSB0"}, {{"ttyUSB1", "", "FT232R USB UART"}}, true);
+    e.UseStableNames(folder.links, folder.devices);
+
+    // Order and texts are those of the plain names; only the names change.
+    EXPECT_EQ(Names(e),
+              QStringList({"ttyS0",
+                           folder.Stable("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-"
+                                         "port0"),
+                           folder.Stable("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0")}));
+    EXPECT_EQ(e.GetFriendlyName(2), QStringLiteral("FT232R USB UART"));
+    EXPECT_EQ(e.GetFriendlyName(1), QStringLiteral("Communications Port (ttyUSB0)"));
+
+    EXPECT_TRUE(e.IsKnownAs(2, QStringLiteral("ttyUSB1")));
+    EXPECT_TRUE(e.IsKnownAs(2, folder.devices + QStringLiteral("/ttyUSB1")));
+    EXPECT_TRUE(e.IsKnownAs(2, e.GetPortName(2).toUpper())) << "ignoring case, as the dialog does";
+    EXPECT_FALSE(e.IsKnownAs(2, QStringLiteral("ttyUSB0")));
+    EXPECT_TRUE(e.IsKnownAs(0, QStringLiteral("ttyS0")));
+    EXPECT_FALSE(e.IsKnownAs(0, folder.devices + QStringLiteral("/ttyS0")))
+        << "a port without a stable name keeps its one name";
+    EXPECT_FALSE(e.IsKnownAs(3, QStringLiteral("ttyS0")));
+
+    // Without the folder (no adapter plugged in, or another system) nothing changes.
+    e.Merge({"ttyUSB1"}, {}, true);
+    e.UseStableNames(folder.dir.filePath(QStringLiteral("none")), folder.devices);
+    EXPECT_EQ(Names(e), QStringList {"ttyUSB1"});
 }

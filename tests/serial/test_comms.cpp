@@ -1,9 +1,12 @@
 #include "comms.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -150,4 +153,42 @@ TEST(PortDialog, EachExecuteRebuildsTheListAndNoPortsLeavesItEmpty)
     EXPECT_EQ(result, 1);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(dialog.SelectedPort, QStringLiteral("COM1"));
+}
+
+TEST(PortDialog, APlainStoredNameStillPreselectsTheAdapterListedUnderItsStableName)
+{
+    QTemporaryDir dir;
+    const QString devices = dir.filePath(QStringLiteral("dev"));
+    const QString links = dir.filePath(QStringLiteral("by-id"));
+    QDir().mkpath(devices);
+    QDir().mkpath(links);
+    QFile node(devices + QStringLiteral("/ttyUSB0"));
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    const QString stable = links + QStringLiteral("/usb-FTDI_FT232R_A50285BI-if00-port0");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../dev/ttyUSB0"), stable));
+
+    TfrmComms dialog;
+    dialog.SetEnumerator([&](TComPortEnumerator &e) {
+        e.Merge({"ttyS0", "ttyUSB0"}, {{"ttyUSB0", "", "FT232R USB UART"}}, true);
+        e.UseStableNames(links, devices);
+    });
+    int shown = -2;
+    EXPECT_EQ(ExecuteWith(dialog, QStringLiteral("ttyUSB0"),
+                          [&](TfrmComms &d) {
+                              shown = d.cmbSerialPort->currentIndex();
+                              d.btnOK->click();
+                          }),
+              TfrmComms::kResultOk);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(dialog.SelectedPort, QStringLiteral("ttyUSB0")) << "OK alone keeps the stored name";
+
+    // Choosing it stores the name that follows the adapter.
+    EXPECT_EQ(ExecuteWith(dialog, QStringLiteral("ttyUSB0"),
+                          [](TfrmComms &d) {
+                              QTest::keyClick(d.cmbSerialPort, Qt::Key_Up);
+                              QTest::keyClick(d.cmbSerialPort, Qt::Key_Down);
+                              d.btnOK->click();
+                          }),
+              TfrmComms::kResultOk);
+    EXPECT_EQ(dialog.SelectedPort, stable);
 }

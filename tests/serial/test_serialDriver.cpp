@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QList>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -258,6 +259,15 @@ TEST(SerialDriverOpen, MissingDeviceDoesNotOpen)
     d.SetPortName(QStringLiteral("/dev/orbanel-no-such-port"));
     EXPECT_FALSE(d.OpenPort());
     EXPECT_FALSE(d.IsOpen());
+    EXPECT_EQ(d.PortProblem(), ppMissing);
+
+    // A link left behind by a device that went away is no device either.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyGone"));
+    ASSERT_EQ(::symlink("/dev/orbanel-no-such-port", QFile::encodeName(link).constData()), 0);
+    d.SetPortName(link);
+    EXPECT_FALSE(d.OpenPort());
+    EXPECT_EQ(d.PortProblem(), ppMissing);
 }
 
 // ---- open port on a pseudo-terminal ----
@@ -314,6 +324,8 @@ TEST(SerialDriverOpen, OpenIsExclusiveAndRepeatedOpenChangesNothing)
     second.SetPortName(QString::fromStdString(p.pty.SlavePath()));
     EXPECT_FALSE(second.OpenPort());
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.PortProblem(), ppBusy);
+    EXPECT_EQ(p.driver.PortProblem(), ppNone);
 
     // While open the name and number refuse changes.
     const QString name = p.driver.PortName();
@@ -367,8 +379,52 @@ TEST(SerialDriverOpen, RefusedSettingsLeaveThePortClosed)
     p.driver.SetBaudRateValue(0);
     EXPECT_FALSE(p.driver.OpenPort());
     EXPECT_FALSE(p.driver.IsOpen());
+    EXPECT_EQ(p.driver.PortProblem(), ppRefused);
     p.driver.SetBaudRate(br19200);
     EXPECT_TRUE(p.driver.OpenPort());
+    EXPECT_EQ(p.driver.PortProblem(), ppNone);
+}
+
+TEST(SerialDriverLostDevice, HangUpClosesThePortAndNothingIsRaisedAfterwards)
+{
+    constexpr quint16 kPolling = 50;
+    PtyDriver p(kPolling);
+    Receiver rx;
+    rx.Attach(p.driver);
+    ASSERT_TRUE(p.driver.OpenPort());
+    ASSERT_TRUE(p.pty.Write("@V10\r"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rx.All() == "@V10\r"; }, kWaitMs));
+
+    // The adapter is pulled: the other side closes and the device node goes away.
+    p.pty.HangUp();
+    // The failed write marks the line lost at once; the port itself closes from the event loop,
+    // not from inside the serial layer's signal.
+    EXPECT_FALSE(p.driver.SendText("@V\n"));
+    EXPECT_TRUE(p.driver.IsOpen());
+    EXPECT_FALSE(p.driver.SendText("@S\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !p.driver.IsOpen(); }, kWaitMs));
+    EXPECT_EQ(p.driver.PortProblem(), ppLost);
+    EXPECT_FALSE(p.driver.SendText("@S\n"));
+
+    // Nothing more arrives from the dead line, and the polling has stopped.
+    const qsizetype chunks = rx.chunks.size();
+    QTest::qWait(4 * kPolling);
+    p.driver.PollOnce();
+    EXPECT_EQ(rx.chunks.size(), chunks);
+    EXPECT_EQ(p.driver.InQueueCount(), 0u);
+}
+
+TEST(SerialDriverLostDevice, HangUpWhileOnlyListeningClosesThePortToo)
+{
+    // Nobody sends: the hang-up is noticed by the serial layer's own watch on the line.
+    PtyDriver p(50);
+    ASSERT_TRUE(p.driver.OpenPort());
+    p.pty.HangUp();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !p.driver.IsOpen(); }, kWaitMs));
+    EXPECT_EQ(p.driver.PortProblem(), ppLost);
+    // The device is gone for good: opening again says so.
+    EXPECT_FALSE(p.driver.OpenPort());
+    EXPECT_EQ(p.driver.PortProblem(), ppMissing);
 }
 
 TEST(SerialDriverSend, TextArrivesAtTheOtherEnd)

@@ -1,4 +1,5 @@
 #include <QProcess>
+#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,7 +18,7 @@ constexpr int kStartMs = 10'000;
 constexpr int kReplyMs = 5'000;
 
 // Sends one request on the device and returns the reply line (up to its CR).
-std::string Ask(const QString &device, const std::string &request)
+std::string Ask(const QString &device, const std::string &request, int waitMs = kReplyMs)
 {
     const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -36,7 +37,7 @@ std::string Ask(const QString &device, const std::string &request)
                     reply.append(buffer, static_cast<std::size_t>(n));
                 return reply.find('\r') != std::string::npos;
             },
-            kReplyMs);
+            waitMs);
     }
     ::close(fd);
     return reply;
@@ -99,11 +100,58 @@ TEST(EcuSimProgram, QuitCommandEndsItAndBadOptionsAreRefused)
     ASSERT_TRUE(sim.waitForFinished(kStartMs));
     EXPECT_EQ(sim.exitCode(), 0);
 
-    for (const char *bad : {"--version=1.x.3", "--delay=-5", "--noise=2"}) {
+    for (const char *bad :
+         {"--version=1.x.3", "--delay=-5", "--noise=2", "--noise=nan", "--noise=inf",
+          "--noise=-inf", "--replug-after=100", "--unplug-after=-1"}) {
         QProcess refused;
         refused.start(QStringLiteral(ECU_SIM_BINARY), {QString::fromLatin1(bad)});
         ASSERT_TRUE(refused.waitForFinished(kStartMs)) << bad;
         EXPECT_NE(refused.exitCode(), 0) << bad;
         EXPECT_TRUE(refused.readAllStandardOutput().isEmpty()) << bad;
     }
+}
+
+TEST(EcuSimProgram, CablePulledAndPluggedByCommandAndByOption)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyECU"));
+    const auto target
+        = [&] { return QString::fromStdString(fs::read_symlink(link.toStdString()).string()); };
+
+    QProcess sim;
+    sim.start(QStringLiteral(ECU_SIM_BINARY), {QStringLiteral("--link"), link});
+    ASSERT_TRUE(sim.waitForStarted(kStartMs));
+    ASSERT_FALSE(ReadLine(sim).isEmpty());
+    sim.write("u\n");
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("unplugged"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link.toStdString())));
+    sim.write("p\n");
+    const QString plugged = ReadLine(sim);
+    ASSERT_TRUE(plugged.startsWith(QStringLiteral("plugged in: /dev/"))) << plugged.toStdString();
+    EXPECT_EQ(target(), plugged.mid(12));
+    EXPECT_EQ(Ask(link, "@S\n").substr(0, 2), "@s");
+    EXPECT_TRUE(ReadLine(sim).startsWith(QStringLiteral("status polled ")));
+    sim.write("s 60000\n");
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("silent for 60000 ms"));
+    EXPECT_EQ(Ask(link, "@V\n", 200), "");
+    sim.write("s 0\nu 50\n");
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("answering again"));
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("unplugged; plugging in again after 50 ms"));
+    EXPECT_TRUE(ReadLine(sim).startsWith(QStringLiteral("plugged in: /dev/")));
+    EXPECT_EQ(Ask(link, "@V\n"), "@V010000\r");
+    sim.write("q\n");
+    ASSERT_TRUE(sim.waitForFinished(kStartMs));
+
+    QProcess timed;
+    timed.start(QStringLiteral(ECU_SIM_BINARY),
+                {QStringLiteral("--link"), link, QStringLiteral("--unplug-after=0"),
+                 QStringLiteral("--replug-after=50")});
+    ASSERT_TRUE(timed.waitForStarted(kStartMs));
+    ASSERT_FALSE(ReadLine(timed).isEmpty());
+    EXPECT_EQ(ReadLine(timed), QStringLiteral("unplugged; plugging in again after 50 ms"));
+    EXPECT_TRUE(ReadLine(timed).startsWith(QStringLiteral("plugged in: /dev/")));
+    EXPECT_EQ(Ask(link, "@V\n"), "@V010000\r");
+    timed.terminate();
+    ASSERT_TRUE(timed.waitForFinished(kStartMs));
 }

@@ -256,3 +256,50 @@ TEST(SimPtyServer, LinkPointsAtTheDeviceReplacesOldLinksAndIsRemovedWithTheServe
     EXPECT_FALSE(fs::exists(fs::symlink_status(link.toStdString())));
     EXPECT_TRUE(fs::exists(file.toStdString()));
 }
+
+TEST(SimPtyServer, UnplugHangsUpTheLineAndReplugServesANewDeviceBehindTheSameLink)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ecu"));
+    TSimPtyServer server;
+    ASSERT_TRUE(server.CreateLink(link));
+    QSignalSpy polled(&server, &TSimPtyServer::StatusPolledAfterReplug);
+    TLineEnd before(link);
+    ASSERT_TRUE(before.Send("@S\n"));
+    EXPECT_TRUE(IsStatusLine(before.WaitForLines(1)));
+
+    EXPECT_TRUE(server.Unplug());
+    EXPECT_FALSE(server.Unplug()) << "already out";
+    EXPECT_FALSE(server.IsOpen());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link.toStdString())));
+    EXPECT_FALSE(before.Send("@V\n")) << "the line hung up";
+
+    EXPECT_TRUE(server.Replug());
+    EXPECT_FALSE(server.Replug()) << "already in";
+    EXPECT_EQ(QString::fromStdString(fs::read_symlink(link.toStdString()).string()),
+              server.DevicePath());
+    TLineEnd after(link);
+    ASSERT_TRUE(after.IsOpen());
+    ASSERT_TRUE(after.Send("@V\n"));
+    EXPECT_EQ(after.WaitForLines(1), "@V010000\r");
+    EXPECT_EQ(polled.count(), 0) << "a version request is no status poll";
+    ASSERT_TRUE(after.Send("@S\n@S\n"));
+    after.WaitForLines(2);
+    EXPECT_EQ(polled.count(), 1) << "only the first status poll after the re-plug is reported";
+}
+
+TEST(SimPtyServer, SilenceHearsButAnswersNothingUntilItEnds)
+{
+    TSimPtyServer server;
+    TLineEnd line(server.DevicePath());
+    server.SilenceFor(60'000);
+    EXPECT_TRUE(server.Silent());
+    ASSERT_TRUE(line.Send("@V\n@S\n"));
+    EXPECT_EQ(line.Listen(150), "");
+    EXPECT_EQ(server.LinesReceived(), 2);
+    server.SilenceFor(0);
+    EXPECT_FALSE(server.Silent());
+    ASSERT_TRUE(line.Send("@V\n"));
+    EXPECT_EQ(line.WaitForLines(1), "@V010000\r");
+}

@@ -29,10 +29,16 @@ TestPty::TestPty()
 
 TestPty::~TestPty()
 {
+    HangUp();
+}
+
+void TestPty::HangUp()
+{
     if (slave_ >= 0)
         close(slave_);
     if (master_ >= 0)
         close(master_);
+    slave_ = master_ = -1;
 }
 
 bool TestPty::Write(const std::string &bytes)

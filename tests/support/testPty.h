@@ -25,6 +25,9 @@ public:
     std::string ReadUntil(char terminator, std::chrono::milliseconds timeout);
     // Everything waiting now, without blocking.
     std::string Drain();
+    // Closes both of our ends, as pulling a USB adapter does: whoever still has the slave open
+    // sees a hang-up, and the device node goes away.
+    void HangUp();
 
 private:
     int master_ = -1;

@@ -1,0 +1,60 @@
+#include "linkProblem.h"
+
+#ifdef Q_OS_UNIX
+#include <QFile>
+
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+QString PortProblemText(TPortProblem problem, const QString &portName, const QString &group)
+{
+    switch (problem) {
+    case ppNone:
+        return QStringLiteral("Port %1 is not open.").arg(portName);
+    case ppMissing:
+        return QStringLiteral("Port %1 does not exist. Plug in the adapter, or choose another "
+                              "port under Settings, Communications.")
+            .arg(portName);
+    case ppBusy:
+        return QStringLiteral("Port %1 is in use by another program.").arg(portName);
+    case ppDenied: {
+#ifdef Q_OS_UNIX
+        // Serial devices belong to a group (dialout on most systems) whose members may use them.
+        const QString owner = group.isEmpty() ? QStringLiteral("usually dialout") : group;
+        const QString name = group.isEmpty() ? QStringLiteral("dialout") : group;
+        return QStringLiteral("Permission to open %1 is denied. Add your user to the group that "
+                              "owns the device (%2), for example with \"sudo usermod -aG %3 "
+                              "$USER\", then log out and in again.")
+            .arg(portName, owner, name);
+#else
+        Q_UNUSED(group);
+        return QStringLiteral("Permission to open %1 is denied.").arg(portName);
+#endif
+    }
+    case ppRefused:
+        return QStringLiteral("Port %1 refused the line settings.").arg(portName);
+    case ppLost:
+        return QStringLiteral("The device behind port %1 went away.").arg(portName);
+    case ppOther:
+        break;
+    }
+    return QStringLiteral("Port %1 cannot be opened.").arg(portName);
+}
+
+QString DeviceGroup(const QString &portName)
+{
+#ifdef Q_OS_UNIX
+    const QString location
+        = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    struct stat info = {};
+    if (::stat(QFile::encodeName(location).constData(), &info) != 0)
+        return QString();
+    if (const group *entry = ::getgrgid(info.st_gid))
+        return QString::fromLocal8Bit(entry->gr_name);
+    return QString();
+#else
+    Q_UNUSED(portName);
+    return QString();
+#endif
+}

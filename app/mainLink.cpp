@@ -1,0 +1,48 @@
+// The main window's hold on the chosen port: it opens the port again while it is not open, and
+// tells in the status bar's tip why it is not.
+
+#include "main.h"
+
+#include "linkProblem.h"
+#include "serialDriver.h"
+#include "statusPanels.h"
+
+#include <QTimer>
+
+namespace {
+
+// A pulled adapter is back within about a second of its re-plug; a failed open costs one
+// system call per try.
+constexpr int kReopenMs = 1000;
+
+} // namespace
+
+void TfrmMain::CreateReopenTimer()
+{
+    // Started by RestartLink: before the window is shown no port has been chosen yet.
+    tmrReopen = new QTimer(this);
+    tmrReopen->setObjectName(QStringLiteral("tmrReopen"));
+    tmrReopen->setInterval(kReopenMs);
+    connect(tmrReopen, &QTimer::timeout, this, &TfrmMain::tmrReopenTimer);
+}
+
+void TfrmMain::tmrReopenTimer()
+{
+    // Silently, and nothing else: the stored port and the link state stay as they are. Once the
+    // port is open the polls bring the link up as after any silence of the controller.
+    if (!CommPort->IsOpen()) {
+        CommPort->SetPortName(CommPortName);
+        CommPort->OpenPort();
+    }
+    ShowPortProblem();
+}
+
+void TfrmMain::ShowPortProblem()
+{
+    const QString tip = CommPort->IsOpen()
+        ? QString()
+        : PortProblemText(CommPort->PortProblem(), CommPortName,
+                          CommPort->PortProblem() == ppDenied ? DeviceGroup(CommPortName)
+                                                              : QString());
+    pnlStatusBar->SetPanelToolTip(0, tip);
+}
