@@ -4,8 +4,8 @@
 #include "comPortEnumerator.h"
 #include "dataLog.h"
 #include "ecuLink.h"
+#include "linkProblem.h"
 #include "linkRules.h"
-#include "portProblem.h"
 #include "portSetting.h"
 #include "profile.h"
 #include "settingsCompare.h"
@@ -116,7 +116,7 @@ private:
             port_ = QFileInfo(port_).absoluteFilePath();
         if (!link_.Open(port_))
             return Fail(kCliNoController,
-                        QStringLiteral("cannot open %1: %2").arg(port_, PortOpenProblem(port_)));
+                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
         bool versionAsked = false;
         const bool up = WaitFor([&] {
             if (link_.Connected && !link_.VersionKnown && !versionAsked) {

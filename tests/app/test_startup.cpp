@@ -2,6 +2,9 @@
 
 #include "mainFixture.h"
 
+#include "compare.h"
+#include "liveData.h"
+#include "liveRecorder.h"
 #include "splash.h"
 
 #include <QAbstractButton>
@@ -123,10 +126,15 @@ TEST_F(MainWindowTest, EveryCaptionOfEveryWindowIsReadableWhole)
     about->show();
     comms->show();
     progress->StartProgress(QStringLiteral("Download to ECU"), 4);
+    TfrmLiveData *liveData = window->LiveData->Window();
+    liveData->show();
+    TfrmCompare compare(window.get());
+    compare.show();
 
     QStringList clipped;
-    for (QWidget *w : std::initializer_list<QWidget *> {window.get(), &splash, about.get(),
-                                                        comms.get(), debug.get(), progress.get()})
+    for (QWidget *w :
+         std::initializer_list<QWidget *> {window.get(), &splash, about.get(), comms.get(),
+                                           debug.get(), progress.get(), liveData, &compare})
         clipped += Clipped(w);
     EXPECT_TRUE(clipped.isEmpty()) << clipped.join(QLatin1Char('\n')).toStdString();
 }

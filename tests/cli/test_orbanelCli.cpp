@@ -217,7 +217,7 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
                          QStringLiteral("read"), file});
     EXPECT_EQ(missing.ExitCode, 3);
     EXPECT_TRUE(missing.Out.isEmpty());
-    EXPECT_TRUE(missing.Err.contains(QStringLiteral("the port does not exist")))
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("does not exist")))
         << missing.Err.toStdString();
 
     {
