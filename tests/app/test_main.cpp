@@ -6,8 +6,8 @@
 #include "Display.h"
 #include "compassRange.h"
 #include "ledLamp.h"
-#include "programFolders.h"
 #include "linkProblem.h"
+#include "programFolders.h"
 #include "serialDriver.h"
 #include "statusPanels.h"
 
