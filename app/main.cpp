@@ -118,12 +118,7 @@ void TfrmMain::FormCreate()
 
     CommPort = new TSerialPortDriver(this);
     CommPort->setObjectName(QStringLiteral("CommPort"));
-    CommPort->SetBaudRate(br19200);
-    CommPort->SetDataBits(db8BITS);
-    CommPort->SetStopBits(sb1BITS);
-    CommPort->SetParity(ptNONE);
-    CommPort->SetHwFlow(hfNONE);
-    CommPort->SetSwFlow(sfNONE);
+    SetControllerLine(*CommPort);
     connect(CommPort, &TSerialPortDriver::OnReceiveData, this, &TfrmMain::ReceiveData);
 
     Codec.OnMessage = [this](const TQV3318MessageRec &message) { DispatchMessage(message); };

@@ -14,15 +14,20 @@ std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncD
     return codec.Encode(poll);
 }
 
+void SetControllerLine(TSerialPortDriver &port)
+{
+    port.SetBaudRate(br19200);
+    port.SetDataBits(db8BITS);
+    port.SetStopBits(sb1BITS);
+    port.SetParity(ptNONE);
+    port.SetHwFlow(hfNONE);
+    port.SetSwFlow(sfNONE);
+}
+
 TEcuLink::TEcuLink(QObject *parent) : QObject(parent)
 {
     CommPort = new TSerialPortDriver(this);
-    CommPort->SetBaudRate(br19200);
-    CommPort->SetDataBits(db8BITS);
-    CommPort->SetStopBits(sb1BITS);
-    CommPort->SetParity(ptNONE);
-    CommPort->SetHwFlow(hfNONE);
-    CommPort->SetSwFlow(sfNONE);
+    SetControllerLine(*CommPort);
     connect(CommPort, &TSerialPortDriver::OnReceiveData, this, &TEcuLink::ReceiveData);
     Codec.OnMessage = [this](const TQV3318MessageRec &message) { DispatchMessage(message); };
 

@@ -13,6 +13,10 @@
 class QTimer;
 class TSerialPortDriver;
 
+// Sets the controller's line on a port: 19200 baud, 8 data bits, no parity, 1 stop bit, no flow
+// control.
+void SetControllerLine(TSerialPortDriver &port);
+
 // One status tick's line: the oldest queued line, taken off the queue, or the poll for the link
 // state when nothing waits. The main window's status timer and TEcuLink's both send this.
 std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec);

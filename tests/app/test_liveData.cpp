@@ -5,6 +5,7 @@
 
 #include "liveData.h"
 #include "liveRecorder.h"
+#include "paintRecorder.h"
 #include "simPtyServer.h"
 #include "statusPanels.h"
 #include "stripChart.h"
@@ -45,25 +46,6 @@ QStringList FileLines(const QString &path)
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
-
-// Records the area of every paint a widget receives.
-class PaintRecorder : public QObject
-{
-public:
-    using QObject::QObject;
-    QRegion Painted;
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++Paints;
-            Painted += static_cast<QPaintEvent *>(event)->region();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "compassGeometry.h"
 #include "compassRange.h"
+#include "paintRecorder.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -36,25 +37,6 @@ int CountColour(const QImage &image, QRect area, QRgb colour)
     }
     return n;
 }
-
-// Records the area of every paint the widget receives.
-class PaintRecorder : public QObject
-{
-public:
-    using QObject::QObject;
-    QRegion Painted;
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++Paints;
-            Painted += static_cast<QPaintEvent *>(event)->region();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "diskFile.h"
+#include "textFile.h"
 
 #include <gtest/gtest.h>
 
@@ -22,19 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteText(const fs::path &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::vector<std::string> Names(const fs::path &folder)
 {

@@ -1,4 +1,5 @@
 #include "profile.h"
+#include "textFile.h"
 
 #include <gtest/gtest.h>
 
@@ -19,19 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using TEntry = std::tuple<std::string, std::string, std::string>; // section, key, value
-
-std::string ReadText(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteText(const fs::path &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Every key of the file in file order, as an INI reader sees it.
 std::vector<TEntry> EntriesOf(const std::string &text)
