@@ -97,6 +97,29 @@ TfrmDebug::TfrmDebug(QWidget *parent) : QWidget(parent, Qt::Window)
     layout->addWidget(middle, 1);
     layout->addWidget(lstStatus);
     layout->addWidget(lstDebug);
+    SetViewsFollow(false);
+}
+
+void TfrmDebug::SetViewsFollow(bool follow)
+{
+    for (QListWidget *list : {lstRanges, lstBits, lstStatus, lstDebug}) {
+        list->model()->blockSignals(!follow);
+        // Rebuilt from the model's content, which every change kept exact.
+        if (follow)
+            list->reset();
+    }
+}
+
+void TfrmDebug::showEvent(QShowEvent *event)
+{
+    SetViewsFollow(true);
+    QWidget::showEvent(event);
+}
+
+void TfrmDebug::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    SetViewsFollow(false);
 }
 
 void TfrmDebug::LogLine(TLogKind kind, const QString &direction, const QString &text,

@@ -44,4 +44,13 @@ public:
     QListWidget *lstBits = nullptr;
     QListWidget *lstStatus = nullptr;
     QListWidget *lstDebug = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // While nobody can see the lists, their views are not told of each change: the lists fill
+    // ten times a second, and a hidden view would lay them out every time.
+    void SetViewsFollow(bool follow);
 };

@@ -47,7 +47,7 @@ void TDisplay::SetCustomDigit(quint16 pattern)
         return;
     }
     m_customDigit = pattern;
-    update();
+    Invalidate();
     emit onChange();
 }
 
@@ -57,7 +57,7 @@ void TDisplay::SetDigit(char digit)
         return;
     }
     m_digit = digit;
-    update();
+    Invalidate();
     emit onChange();
 }
 
@@ -67,7 +67,7 @@ void TDisplay::SetColour(QColor &field, const QColor &colour)
         return;
     }
     field = colour;
-    update();
+    Invalidate();
 }
 
 void TDisplay::SetOnColor(const QColor &colour)
@@ -98,7 +98,7 @@ void TDisplay::SetSegWidth(int width)
     }
     m_segWidth = width;
     RecomputeGeometry();
-    update();
+    Invalidate();
 }
 
 void TDisplay::SetMargin(int margin)
@@ -108,7 +108,7 @@ void TDisplay::SetMargin(int margin)
     }
     m_margin = margin;
     RecomputeGeometry();
-    update();
+    Invalidate();
 }
 
 void TDisplay::SetDigitStyle(TDigitStyle style)
@@ -118,7 +118,7 @@ void TDisplay::SetDigitStyle(TDigitStyle style)
     }
     m_style = style;
     RecomputeGeometry();
-    update();
+    Invalidate();
 }
 
 void TDisplay::RecomputeGeometry()
@@ -127,11 +127,23 @@ void TDisplay::RecomputeGeometry()
     m_geometrySize = size();
 }
 
+void TDisplay::Invalidate()
+{
+    m_imageValid = false;
+    update();
+}
+
 void TDisplay::RenderImage()
 {
     if (m_geometrySize != size()) {
         RecomputeGeometry();
         m_image = QImage();
+        m_imageValid = false;
+    }
+    // The dial under the display asks for a repaint whenever its needle moves; the picture only
+    // changes with the digit, the colours or the geometry.
+    if (m_imageValid) {
+        return;
     }
     const QSize imageSize(width() - 2 * kImageInset, height() - 2 * kImageInset);
     if (imageSize.isEmpty()) {
@@ -167,6 +179,7 @@ void TDisplay::RenderImage()
             break;
         }
     }
+    m_imageValid = true;
 }
 
 void TDisplay::paintEvent(QPaintEvent *)

@@ -63,6 +63,7 @@ private:
     void SetColour(QColor &field, const QColor &colour);
     void RecomputeGeometry();
     void RenderImage();
+    void Invalidate();
 
     bool m_edit = false;
     quint16 m_customDigit = 0;
@@ -79,4 +80,5 @@ private:
     display::TDisplayGeometry m_geometry;
     QSize m_geometrySize;
     QImage m_image;
+    bool m_imageValid = false;
 };

@@ -151,3 +151,34 @@ TEST(Debug, RangeListIsReplacedWholeAndTxSwitchIsRead)
     QTest::mouseClick(frm.chkTx, Qt::LeftButton, {}, frm.chkTx->rect().center());
     EXPECT_TRUE(frm.TxEnabled());
 }
+
+TEST(Debug, LinesLoggedWhileHiddenAreListedOnceTheWindowShows)
+{
+    // A hidden window's lists fill without their views following; showing it must bring the
+    // views to the lists' content.
+    TfrmDebug frm;
+    QString last;
+    frm.LogLine(TfrmDebug::lkStatus, "Tx", "S", last);
+    frm.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
+    frm.hide();
+    for (int i = 0; i < 3; ++i)
+        frm.LogLine(TfrmDebug::lkStatus, "Rx", QString("s%1").arg(i), last);
+    frm.ShowBits(0x24);
+    frm.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
+    QCoreApplication::processEvents();
+
+    // Every line has its own row on screen, newest at the top.
+    const QAbstractItemModel *model = frm.lstStatus->model();
+    ASSERT_EQ(model->rowCount(), 4);
+    int bottom = -1;
+    for (int row = 0; row < 4; ++row) {
+        const QRect place = frm.lstStatus->visualRect(model->index(row, 0));
+        EXPECT_GT(place.top(), bottom) << row;
+        bottom = place.bottom();
+        EXPECT_EQ(frm.lstStatus->indexAt(place.center()).row(), row);
+    }
+    EXPECT_EQ(frm.lstStatus->indexAt(QPoint(4, 2)).data().toString(), "Rx>s2");
+    EXPECT_EQ(CheckedMask(frm.lstBits), 0x24);
+}

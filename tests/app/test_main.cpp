@@ -2,8 +2,10 @@
 
 #include "mainFixture.h"
 #include "modalPrompts.h"
+#include "paintRecorder.h"
 
 #include "Display.h"
+#include "cachedGroupBox.h"
 #include "compassRange.h"
 #include "ledLamp.h"
 #include "linkProblem.h"
@@ -378,6 +380,31 @@ TEST_F(MainWindowTest, StatusLabelsAndLamps)
                       (row.bits >> bit & 1) != 0)
                 << row.text << " bit " << bit;
     }
+}
+
+TEST_F(MainWindowTest, AReadingRepaintsTheReadingsNotTheDashboardBehindThem)
+{
+    CreateOnPty();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    Connect();
+    Feed(StatusLine(500, 40, 4, 0));
+    QApplication::processEvents();
+    auto *dash = window->findChild<QWidget *>(QStringLiteral("pnlDash"));
+    auto *sensors = window->findChild<TCachedGroupBox *>(QStringLiteral("GroupBox2"));
+    ASSERT_TRUE(dash && sensors);
+    PaintRecorder dashPaints, captionPaints, readingPaints;
+    dash->installEventFilter(&dashPaints);
+    for (QLabel *label : sensors->findChildren<QLabel *>())
+        label->installEventFilter(
+            label == window->lblAngle || label == window->lblAdc ? &readingPaints : &captionPaints);
+    const int styleDraws = sensors->StyleDraws();
+
+    Feed(StatusLine(517, 43, 4, 0)); // a new angle and analogue input; the same gear
+    QApplication::processEvents();
+    EXPECT_EQ(readingPaints.Paints, 2);
+    EXPECT_EQ(captionPaints.Paints, 0);
+    EXPECT_EQ(dashPaints.Paints, 0);
+    EXPECT_EQ(sensors->StyleDraws(), styleDraws);
 }
 
 TEST_F(MainWindowTest, IndicesBeyondTheTablesAreNeverUsed)

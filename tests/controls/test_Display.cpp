@@ -286,3 +286,44 @@ TEST(TDisplay, TinyOrResizedControlsPaintSafely)
     display.SetDigitStyle(ds5x7Dot);
     EXPECT_EQ(display.Geometry().ColumnGap, (240 - 20 - 75) / 4);
 }
+
+TEST(TDisplay, AChangeAfterAPaintIsPaintedAsOnAFreshControl)
+{
+    // The picture is kept between paints; every property it is drawn from must renew it.
+    using Change = void (*)(TDisplay &);
+    const struct
+    {
+        const char *name;
+        TDigitStyle style;
+        Change change;
+    } rows[] = {
+        {"digit", ds16Seg, [](TDisplay &d) { d.SetDigit('7'); }},
+        {"pattern", ds16SegCustom, [](TDisplay &d) { d.SetCustomDigit(0x0A05); }},
+        {"on colour", ds16Seg, [](TDisplay &d) { d.SetOnColor(QColor(0x12, 0xC0, 0x34)); }},
+        {"off colour", ds16Seg, [](TDisplay &d) { d.SetOffColor(QColor(0x40, 0x21, 0x90)); }},
+        {"back colour", ds5x7Bulb, [](TDisplay &d) { d.SetBackColor(QColor(0x0B, 0x50, 0x33)); }},
+        {"on pen", ds16Seg, [](TDisplay &d) { d.SetPenOnColor(QColor(0xF0, 0xE0, 0x01)); }},
+        {"off pen", ds16Seg, [](TDisplay &d) { d.SetPenOffColor(QColor(0x03, 0xE0, 0xF1)); }},
+        {"segment width", ds16Seg, [](TDisplay &d) { d.SetSegWidth(9); }},
+        {"margin", ds16Seg, [](TDisplay &d) { d.SetMargin(11); }},
+        {"style", ds16Seg, [](TDisplay &d) { d.SetDigitStyle(ds5x7Dot); }},
+        {"size", ds16Seg, [](TDisplay &d) { d.resize(90, 130); }},
+    };
+    for (const auto &row : rows) {
+        const auto prepare = [&row](TDisplay &d) {
+            d.SetDigitStyle(row.style);
+            d.SetCustomDigit(0x0300);
+            d.SetDigit('2');
+        };
+        TDisplay painted;
+        prepare(painted);
+        const QImage before = Render(painted);
+        row.change(painted);
+        TDisplay fresh;
+        prepare(fresh);
+        row.change(fresh);
+        const QImage after = Render(fresh);
+        EXPECT_NE(before, after) << row.name << ": the change shows";
+        EXPECT_EQ(Render(painted), after) << row.name;
+    }
+}

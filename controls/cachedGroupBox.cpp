@@ -1,0 +1,49 @@
+#include "cachedGroupBox.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleOptionGroupBox>
+
+void TCachedGroupBox::paintEvent(QPaintEvent *event)
+{
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    const qreal ratio = devicePixelRatioF();
+    const TKey key {option.rect.size(),
+                    static_cast<int>(option.state),
+                    option.text,
+                    static_cast<int>(option.subControls),
+                    static_cast<int>(option.activeSubControls),
+                    static_cast<int>(option.features),
+                    option.textColor.rgba(),
+                    option.palette.cacheKey(),
+                    font(),
+                    style(),
+                    ratio,
+                    static_cast<int>(option.textAlignment),
+                    static_cast<int>(option.direction),
+                    option.lineWidth * 0x10000 + option.midLineWidth,
+                    autoFillBackground()};
+    if (picture_.isNull() || key != key_) {
+        picture_ = QPixmap((QSizeF(option.rect.size()) * ratio).toSize());
+        picture_.setDevicePixelRatio(ratio);
+        picture_.fill(Qt::transparent);
+        QPainter painter(&picture_);
+        // A box that fills its own ground is drawn on that ground: the picture is then copied
+        // rather than blended.
+        if (autoFillBackground())
+            painter.fillRect(option.rect, palette().brush(backgroundRole()));
+        // Set up as a painter on the widget itself would be.
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        painter.setBrush(palette().brush(backgroundRole()));
+        painter.setLayoutDirection(layoutDirection());
+        style()->drawComplexControl(QStyle::CC_GroupBox, &option, &painter, this);
+        key_ = key;
+        ++styleDraws_;
+    }
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawPixmap(area, picture_,
+                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+}

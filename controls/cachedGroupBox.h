@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFont>
+#include <QGroupBox>
+#include <QPixmap>
+#include <QStyle>
+
+#include <tuple>
+
+// A group box that draws its frame and title once and repaints from that picture. Values that
+// change ten times a second sit on such boxes; every change of a child repaints the box under
+// it, and the style draws a group box slowly (it lays out the title and looks its frame picture
+// up again each time). The picture is drawn again whenever anything the style draws from
+// changes: size, title, state, palette, font, style, pixel ratio or its own ground.
+class TCachedGroupBox : public QGroupBox
+{
+public:
+    using QGroupBox::QGroupBox;
+
+    // How many times the frame was drawn by the style (not from the picture).
+    int StyleDraws() const { return styleDraws_; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    using TKey = std::tuple<QSize, int, QString, int, int, int, QRgb, qint64, QFont, const QStyle *,
+                            qreal, int, int, int, bool>;
+
+    QPixmap picture_;
+    TKey key_ {};
+    int styleDraws_ = 0;
+};

@@ -1,0 +1,95 @@
+#include "cachedGroupBox.h"
+
+#include "paintRecorder.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage Picture(QWidget &box)
+{
+    return box.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The largest difference of a colour channel between two pictures of one size.
+int Difference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest
+                = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                            std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return largest;
+}
+
+} // namespace
+
+TEST(TCachedGroupBox, LooksLikeAPlainGroupBoxBeforeAndAfterEachChange)
+{
+    // The kept picture must follow everything the style draws a group box from.
+    using Change = void (*)(QGroupBox &);
+    const std::pair<const char *, Change> changes[] = {
+        {"title", [](QGroupBox &b) { b.setTitle(QStringLiteral("Indicators")); }},
+        {"disabled", [](QGroupBox &b) { b.setEnabled(false); }},
+        {"size", [](QGroupBox &b) { b.resize(173, 61); }},
+        {"checkable", [](QGroupBox &b) { b.setCheckable(true); }},
+        {"alignment", [](QGroupBox &b) { b.setAlignment(Qt::AlignRight); }},
+        {"font", [](QGroupBox &b) { b.setFont(QFont(QStringLiteral("Liberation Serif"), 13)); }},
+        {"palette",
+         [](QGroupBox &b) {
+             QPalette palette = b.palette();
+             palette.setColor(QPalette::WindowText, QColor(0xA0, 0x10, 0x37));
+             palette.setColor(QPalette::Window, QColor(0x21, 0x43, 0x65));
+             b.setPalette(palette);
+         }},
+    };
+    // Drawn through a picture, a colour channel may round differently by one step.
+    for (const bool ownGround : {true, false})
+        for (const auto &[name, change] : changes) {
+            QGroupBox plain(QStringLiteral("Sensors"));
+            TCachedGroupBox cached(QStringLiteral("Sensors"));
+            for (QGroupBox *box : {&plain, static_cast<QGroupBox *>(&cached)}) {
+                box->resize(241, 124);
+                box->setAutoFillBackground(ownGround);
+            }
+            const int allowed = 1;
+            const QImage before = Picture(cached);
+            EXPECT_LE(Difference(before, Picture(plain)), allowed) << name;
+            change(plain);
+            change(cached);
+            const QImage after = Picture(plain);
+            EXPECT_GT(Difference(after, before), 1) << name << ": the change shows";
+            EXPECT_LE(Difference(Picture(cached), after), allowed) << name << " " << ownGround;
+        }
+}
+
+TEST(TCachedGroupBox, AChildsRepaintDrawsTheBoxFromItsPicture)
+{
+    TCachedGroupBox box(QStringLiteral("Sensors"));
+    box.setGeometry(40, 40, 241, 124);
+    auto *reading = new QLabel(QStringLiteral("219"), &box);
+    reading->setGeometry(132, 18, 100, 28);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QApplication::processEvents();
+    PaintRecorder paints;
+    box.installEventFilter(&paints);
+    const int drawn = box.StyleDraws();
+    ASSERT_GE(drawn, 1);
+
+    for (const char *text : {"220", "218", "221"}) {
+        reading->setText(QString::fromLatin1(text));
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(paints.Paints, 3) << "the box is drawn under its child each time";
+    EXPECT_EQ(box.StyleDraws(), drawn);
+}
