@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QWheelEvent>
 
+#include <array>
 #include <cmath>
 
 using namespace stripchart;
@@ -21,6 +22,7 @@ constexpr int kShadeAlpha = 45;
 // Passing through neutral's gap between two gears is not a gear change worth a letter.
 constexpr int kSettledReplies = 3;
 constexpr int kNewStripMargin = 3;
+constexpr int kStrokeReachPx = 3; // a trace's pen and its smoothing reach less than this
 
 const QColor kLaneFill(0xFF, 0xFF, 0xFF);
 const QColor kLaneFrame(0xA0, 0xA0, 0xA0);
@@ -411,7 +413,7 @@ void TStripChart::paintEvent(QPaintEvent *event)
                         dirty.size() * background_.devicePixelRatio()));
     if (dirty.intersects(layout_.Plot)) {
         p.setClipRect(dirty.intersected(layout_.Plot));
-        DrawTraces(p, Scale());
+        DrawTraces(p, Scale(), dirty);
     }
     if (cursorX_ >= 0) {
         p.setClipRect(dirty);
@@ -419,7 +421,7 @@ void TStripChart::paintEvent(QPaintEvent *event)
     }
 }
 
-void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale) const
+void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &dirty) const
 {
     if (!samples_)
         return;
@@ -512,10 +514,16 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale) const
         p.setPen(QPen(colour, 1.6));
         for (const std::vector<QPointF> &run : runs) {
             const std::vector<QPointF> thin = ThinTrace(run);
+            // A reply repaints a strip a few pixels wide; stroking the whole trace for it would
+            // cost more than all else the reply does. The ends of the stretch lie beyond the
+            // strip by more than the pen reaches.
+            const TStretch s = StretchBetween(thin, dirty.left() - kStrokeReachPx,
+                                              dirty.right() + 1 + kStrokeReachPx);
+            const std::size_t count = s.Last - s.First;
             if (thin.size() == 1)
                 p.drawPoint(thin.front());
-            else if (thin.size() > 1)
-                p.drawPolyline(thin.data(), static_cast<int>(thin.size()));
+            else if (count > 1)
+                p.drawPolyline(thin.data() + s.First, static_cast<int>(count));
         }
         p.restore();
     };
@@ -529,13 +537,22 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale) const
     const QFontMetrics metrics(bold);
     const int boxH = metrics.height() + 2;
     double lastRight = -1e9;
+    std::array<int, 256> widths; // of each letter's box, measured once per paint
+    widths.fill(-1);
     for (const TChange &c : changes) {
-        const QString letter(QLatin1Char(GearLetterOf(c.Gear)));
-        const int boxW = metrics.horizontalAdvance(letter) + 8;
+        const char letterChar = GearLetterOf(c.Gear);
+        const QString letter {QLatin1Char(letterChar)};
+        int &boxW = widths[static_cast<unsigned char>(letterChar)];
+        if (boxW < 0)
+            boxW = metrics.horizontalAdvance(letter) + 8;
         // Letters closer than a box apart would overlap: the later one waits for room.
         if (c.X < lastRight + 2)
             continue;
         const QRectF box(c.X, angle.top() + 2, boxW, boxH);
+        lastRight = box.right();
+        // Only the letters on the repainted strip are drawn (the spacing above needs them all).
+        if (box.right() + 1 < dirty.left() || box.left() - 1 > dirty.right())
+            continue;
         p.setPen(QPen(kAngleTrace, 1, Qt::DotLine));
         p.drawLine(QPointF(c.X, box.bottom()), QPointF(c.X, angle.bottom()));
         const QColor fill = GearColour(c.Gear);
@@ -544,7 +561,6 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale) const
         p.drawRoundedRect(box, 3, 3);
         p.setPen(LetterColour(fill));
         p.drawText(box, Qt::AlignCenter, letter);
-        lastRight = box.right();
     }
     p.setBrush(Qt::NoBrush);
 }

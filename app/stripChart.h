@@ -86,7 +86,9 @@ private:
     void Relayout();
     void InvalidateBackground();
     void RenderBackground();
-    void DrawTraces(QPainter &painter, const stripchart::TTimeScale &scale) const;
+    // Draws what lies in the plot; the traces only as far as `dirty` needs them.
+    void DrawTraces(QPainter &painter, const stripchart::TTimeScale &scale,
+                    const QRect &dirty) const;
     void DrawCursor(QPainter &painter) const;
     QRect CursorRect(int x) const;
     std::int64_t FollowPixel() const;

@@ -183,4 +183,20 @@ std::vector<QPointF> ThinTrace(const std::vector<QPointF> &points)
     return out;
 }
 
+TStretch StretchBetween(const std::vector<QPointF> &points, double left, double right)
+{
+    const auto byX = [](const QPointF &p, double x) { return p.x() < x; };
+    const auto inside = std::lower_bound(points.begin(), points.end(), left, byX);
+    const auto beyond = std::upper_bound(points.begin(), points.end(), right,
+                                         [](double x, const QPointF &p) { return x < p.x(); });
+    TStretch s;
+    s.First = static_cast<std::size_t>(inside - points.begin());
+    s.Last = static_cast<std::size_t>(beyond - points.begin());
+    if (s.First > 0)
+        --s.First;
+    if (s.Last < points.size())
+        ++s.Last;
+    return s;
+}
+
 } // namespace stripchart

@@ -90,4 +90,14 @@ QString TickLabel(std::int64_t ms, const TTimeScale &scale, bool relative);
 // lowest and highest y, in the order they came), so two hours on a screen stay cheap to draw.
 std::vector<QPointF> ThinTrace(const std::vector<QPointF> &points);
 
+// The stretch [first, last) of a trace sorted by x that a repaint of the columns left..right
+// needs: the points between them and one more on each side, so that the segments crossing
+// either edge are the trace's own.
+struct TStretch
+{
+    std::size_t First = 0;
+    std::size_t Last = 0;
+};
+TStretch StretchBetween(const std::vector<QPointF> &points, double left, double right);
+
 } // namespace stripchart

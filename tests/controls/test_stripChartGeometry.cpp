@@ -134,3 +134,26 @@ TEST(StripChartGeometry, ThinTraceKeepsEachColumnsExtremesInOrder)
     const std::vector<QPointF> sparse = {{1, 5}, {3, 2}, {7, 9}};
     EXPECT_EQ(ThinTrace(sparse), sparse);
 }
+
+TEST(StripChartGeometry, StretchBetweenTakesTheColumnsAndOneNeighbourEachSide)
+{
+    const std::vector<QPointF> trace = {{2, 0}, {5, 0}, {9, 0}, {14, 0}, {20, 0}};
+    const struct
+    {
+        double left, right;
+        std::size_t first, last;
+    } rows[] = {
+        {5, 14, 0, 5}, // points on both edges are inside; their neighbours come along
+        {5.5, 13.5, 1, 4}, // nothing on the edges: the points just outside are the neighbours
+        {10, 13, 2, 4}, // no point between: the segment crossing the strip
+        {-4, 1, 0, 1}, // before the trace
+        {21, 30, 4, 5}, // after it
+        {0, 100, 0, 5},
+    };
+    for (const auto &row : rows) {
+        const TStretch s = StretchBetween(trace, row.left, row.right);
+        EXPECT_EQ(s.First, row.first) << row.left;
+        EXPECT_EQ(s.Last, row.last) << row.left;
+    }
+    EXPECT_EQ(StretchBetween({}, 0, 10).Last, 0u);
+}
