@@ -1,6 +1,7 @@
 #include "serialDriver.h"
 
 #include <QMetaMethod>
+#include <QPointer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -129,12 +130,7 @@ TSerialPortDriver::TSerialPortDriver(QObject *owner)
 {
     AllocateReceiveBuffer();
     pollTimer_->setInterval(pollingDelay_);
-    // The tick only posts the receive step. A receiver that opens a modal question runs a nested
-    // event loop, and Qt never fires a timer again while its own handler is still running; a
-    // posted step is delivered inside that nested loop, so reception goes on under the question.
-    pollTimer_->callOnTimeout(this, [this] {
-        QMetaObject::invokeMethod(this, &TSerialPortDriver::PollOnce, Qt::QueuedConnection);
-    });
+    pollTimer_->callOnTimeout(this, [this] { PollTick(0); });
     connect(device_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { DeviceFailed(error); });
 }
@@ -275,6 +271,8 @@ void TSerialPortDriver::SetPollingDelay(quint16 value)
         return;
     pollingDelay_ = value;
     pollTimer_->setInterval(value);
+    for (QTimer *standIn : standIns_)
+        standIn->setInterval(value);
     if (IsOpen())
         pollTimer_->start();
     SetPacketTimeout(packetTimeout_);
@@ -549,6 +547,28 @@ quint32 TSerialPortDriver::InQueueCount()
         return 0;
     PullPending();
     return static_cast<quint32>(std::min<qint64>(device_->bytesAvailable(), 0xFFFFFFFF));
+}
+
+void TSerialPortDriver::PollTick(std::size_t level)
+{
+    // A receiver that opens a modal question runs a nested event loop from inside this tick,
+    // and Qt fires no timer again while its own handler is still running. For as long as the
+    // step lasts, the next timer of a chain therefore stands in, so reception goes on under the
+    // question (and its own tick has the next one for a question opened under that). Almost
+    // every step returns at once and the stand-in never fires.
+    if (standIns_.size() <= level) {
+        auto *timer = new QTimer(this);
+        timer->setInterval(pollingDelay_);
+        timer->callOnTimeout(this, [this, level] { PollTick(level + 1); });
+        standIns_.push_back(timer);
+    }
+    const QPointer<QTimer> standIn = standIns_[level];
+    const bool started = !standIn->isActive();
+    if (started)
+        standIn->start();
+    PollOnce();
+    if (started && standIn)
+        standIn->stop();
 }
 
 void TSerialPortDriver::PollOnce()

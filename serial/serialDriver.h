@@ -164,6 +164,9 @@ private:
     void PullPending();
     void AllocateReceiveBuffer();
     void ReapplyIfOpen();
+    // A tick of the polling timer (level 0) or of a stand-in: one receive step, with the next
+    // stand-in running while it lasts.
+    void PollTick(std::size_t level);
     void StreamStep(quint32 queued);
     void PacketStep(quint32 queued);
     char *StepBuffer(std::vector<char> &nested, quint32 size);
@@ -189,6 +192,9 @@ private:
 
     QSerialPort *device_ = nullptr;
     QTimer *pollTimer_ = nullptr;
+    // Stand-ins for the polling timer, one per nested event loop a receiver has opened from a
+    // tick; each runs only while the tick before it is still on the stack.
+    std::vector<QTimer *> standIns_;
     std::vector<char> receiveBuffer_;
     std::vector<std::vector<char>> retiredBuffers_; // replaced while an event was being raised
     quint32 packetStartTick_ = kNoTick;
