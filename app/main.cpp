@@ -276,23 +276,19 @@ void TfrmMain::BuildDashboard(QWidget *dash)
         label->setFixedSize(100, 28);
         return label;
     };
-    auto caption = [](QWidget *parent, const QString &text, int x, int y) {
+    auto caption = [](QWidget *parent, const QString &text, int x, int y, int width = 128) {
         auto *label = new QLabel(text, parent);
-        label->setGeometry(x, y, 128, 16);
+        label->setGeometry(x, y, width, 16);
         return label;
     };
     // The captions end where the readings begin: a caption under a reading would be drawn
     // again with every reading.
-    const auto sensorCaption = [&](const QString &text, int y) {
-        QLabel *label = caption(sensors, text, 12, y);
-        label->resize(kValueLeft - 12, label->height());
-        return label;
-    };
-    sensorCaption(QStringLiteral("Barrel Angle"), 26);
+    constexpr int kSensorCaptionWidth = kValueLeft - 12;
+    caption(sensors, QStringLiteral("Barrel Angle"), 12, 26, kSensorCaptionWidth);
     lblAngle = valueLabel("lblAngle", QStringLiteral("0°"), 18);
-    sensorCaption(QStringLiteral("Analogue Input"), 58);
+    caption(sensors, QStringLiteral("Analogue Input"), 12, 58, kSensorCaptionWidth);
     lblAdc = valueLabel("lblAdc", QStringLiteral("0"), 50);
-    lblGearlbl = sensorCaption(QStringLiteral("Gear Position"), 90);
+    lblGearlbl = caption(sensors, QStringLiteral("Gear Position"), 12, 90, kSensorCaptionWidth);
     lblGearlbl->setObjectName(QStringLiteral("lblGearlbl"));
     lblGear = valueLabel("lblGear", QStringLiteral("0"), 82);
 

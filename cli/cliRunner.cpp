@@ -148,6 +148,13 @@ private:
                         .arg(EcuVersion()));
     }
 
+    // The link up and its controller's version one the transfers may use.
+    int ConnectChecked()
+    {
+        const int result = Connect();
+        return result == kCliOk ? CheckVersion() : result;
+    }
+
     // Runs a whole read or write sequence on model and waits until the controller has answered
     // everything it was sent: the reply to the first status request after the last queued line.
     int Transfer(int firstStep, TEcu &model)
@@ -233,9 +240,7 @@ private:
         LoadDefaults(model);
         if (QFileInfo::exists(options_.File))
             ReadProfile(options_.File.toStdString(), model);
-        int result = Connect();
-        if (result == kCliOk)
-            result = CheckVersion();
+        int result = ConnectChecked();
         if (result == kCliOk)
             result = Transfer(kReadFirstStep, model);
         if (result != kCliOk)
@@ -256,9 +261,7 @@ private:
         TEcu written;
         int result = LoadProfile(written);
         if (result == kCliOk)
-            result = Connect();
-        if (result == kCliOk)
-            result = CheckVersion();
+            result = ConnectChecked();
         if (result == kCliOk)
             result = Transfer(kWriteFirstStep, written);
         TEcu readBack = written;
@@ -283,9 +286,7 @@ private:
         TEcu profile;
         int result = LoadProfile(profile);
         if (result == kCliOk)
-            result = Connect();
-        if (result == kCliOk)
-            result = CheckVersion();
+            result = ConnectChecked();
         TEcu ecu = profile;
         if (result == kCliOk)
             result = Transfer(kReadFirstStep, ecu);
