@@ -101,19 +101,30 @@ std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &rang
         r.Gear = gear;
         r.Readings = static_cast<int>(values.size());
         r.HasRange = !spans.empty();
+        // Readings of a gear whose range wraps round the scale are counted on from the top, so
+        // that lowest, median and highest follow the range across the join.
+        const bool wraps = std::any_of(spans.begin(), spans.end(),
+                                       [](const TSpan &s) { return !s.LowerIsEdge; });
+        if (wraps) {
+            for (std::uint16_t &v : values)
+                if (v < (kAdcMax + 1) / 2)
+                    v = static_cast<std::uint16_t>(v + kAdcMax);
+        }
+        const auto degrees = [](double counts) {
+            return counts * 360.0 / kAdcMax - (counts > kAdcMax ? 360.0 : 0.0);
+        };
         if (!values.empty()) {
             std::sort(values.begin(), values.end());
             const std::size_t n = values.size();
-            r.LowestDeg = CountsToDegrees(values.front());
-            r.HighestDeg = CountsToDegrees(values.back());
-            r.MedianDeg = n % 2
-                ? CountsToDegrees(values[n / 2])
-                : (CountsToDegrees(values[n / 2 - 1]) + CountsToDegrees(values[n / 2])) / 2;
+            r.LowestDeg = degrees(values.front());
+            r.HighestDeg = degrees(values.back());
+            r.MedianDeg
+                = degrees(n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0);
         }
         if (r.HasRange && !values.empty()) {
             int margin = std::numeric_limits<int>::max();
             for (std::uint16_t v : values) {
-                const int m = MarginOf(v, spans);
+                const int m = MarginOf(v > kAdcMax ? v - kAdcMax : v, spans);
                 margin = std::min(margin, m);
                 r.Outside += m < 0;
             }

@@ -108,11 +108,25 @@ TEST(GearRangeCheck, ARangeWrappingRoundTheScaleHasNoEdgeAtTheJoin)
     const TGearDataList ranges = Ranges({{0, 1000, 1023}, {0, 0, 20}});
     TScriptedRun run;
     run.Hold(0, {1010, 1010, 1010, 1021, 3});
-    const auto results = run.Check.Results(ranges, 0.5);
+    auto results = run.Check.Results(ranges, 0.5);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].Readings, 3);
     EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(10)); // 1010 from 1000; 1021 and 3 are far inside
     EXPECT_FALSE(results[0].Marked);
+    // The figures run on across the join: 1010, 1021, 3.
+    EXPECT_DOUBLE_EQ(results[0].LowestDeg, Deg(1010));
+    EXPECT_DOUBLE_EQ(results[0].MedianDeg, Deg(1021));
+    EXPECT_NEAR(results[0].HighestDeg, Deg(3), 1e-9);
+
+    // An even count whose middle pair straddles the join, and a reading beyond each far edge.
+    run.Hold(0, {5, 30, 990});
+    results = run.Check.Results(ranges, 0.5);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_NEAR(results[0].MedianDeg, Deg(0.5), 1e-9); // between 1021 and 3
+    EXPECT_DOUBLE_EQ(results[0].LowestDeg, Deg(990));
+    EXPECT_NEAR(results[0].HighestDeg, Deg(30), 1e-9);
+    EXPECT_EQ(results[0].Outside, 2);
+    EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(-10));
 }
 
 TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
