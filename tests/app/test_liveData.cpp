@@ -181,6 +181,36 @@ TEST_F(LiveDataTest, LogHasARowPerReplyAndMarkersForLinkTransfersAndProfiles)
     EXPECT_EQ(lines[0], expected[0]);
 }
 
+TEST_F(LiveDataTest, AReplyThatBringsTheLinkBackIsRecordedBeforeTheRepliesUnderItsQuestion)
+{
+    Create();
+    window->show();
+    const QString path = StartLogging();
+    LoseLink();
+    // The reply that brings the link back opens the upload question; two more come in while it
+    // is open. All three are recorded in the order they came.
+    prompts.WhileOpen = [&](const QString &) {
+        prompts.WhileOpen = nullptr;
+        Feed(StatusLine(0x2A1, 7, 3, 0x00));
+        Feed(StatusLine(0x2B3, 9, 3, 0x02));
+    };
+    const std::size_t before = Live().Samples().Count();
+    Feed(StatusLine(0x111, 5, 2, 0x01));
+    const TLiveSamples &samples = Live().Samples();
+    ASSERT_EQ(samples.Count(), before + 3);
+    EXPECT_EQ(samples.At(before).Adc, 0x111);
+    EXPECT_EQ(samples.At(before + 1).Adc, 0x2A1);
+    EXPECT_EQ(samples.At(before + 2).Adc, 0x2B3);
+
+    QStringList adcs;
+    for (const QString &line : FileLines(path).mid(1)) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() > 2 && !fields[2].isEmpty())
+            adcs << fields[2];
+    }
+    EXPECT_EQ(adcs.mid(adcs.size() - 3), QStringList({"273", "673", "691"}));
+}
+
 TEST_F(LiveDataTest, SettingsReadAndAnOpenedProfileAreMarkedWithTheirRanges)
 {
     Create();
