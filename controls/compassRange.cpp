@@ -310,13 +310,16 @@ void TCompassRange::paintEvent(QPaintEvent *event)
     }
     // The needle is the exclusive-or of its colour and the face under it, so it is composed in
     // an off-screen copy of the exposed area: widget back buffers need not support raster ops.
+    // The copy is kept from paint to paint: a new image would also need a new paint engine.
     const qreal dpr = m_face.devicePixelRatio();
-    QImage frame(area.size() * dpr, QImage::Format_ARGB32_Premultiplied);
-    frame.setDevicePixelRatio(dpr);
-    frame.fill(Qt::transparent);
+    if (m_frame.size() != m_face.size() || m_frame.devicePixelRatio() != dpr) {
+        m_frame = QImage(m_face.size(), QImage::Format_ARGB32_Premultiplied);
+        m_frame.setDevicePixelRatio(dpr);
+    }
     {
-        QPainter fp(&frame);
-        fp.translate(-area.topLeft());
+        QPainter fp(&m_frame);
+        fp.setClipRect(area);
+        fp.setCompositionMode(QPainter::CompositionMode_Source);
         fp.drawImage(0, 0, m_face);
         if (NeedleVisible()) {
             ClampPosition();
@@ -326,5 +329,6 @@ void TCompassRange::paintEvent(QPaintEvent *event)
         }
     }
     QPainter p(this);
-    p.drawImage(area.topLeft(), frame);
+    p.drawImage(QRectF(area), m_frame,
+                QRectF(QPointF(area.topLeft()) * dpr, QSizeF(area.size()) * dpr));
 }

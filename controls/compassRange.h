@@ -101,6 +101,7 @@ private:
 
     // Face, ranges, labels and markers; everything but the needle.
     QImage m_face;
+    QImage m_frame; // the face with the needle, composed for the area being painted
     bool m_faceValid = false;
     int m_faceRenderCount = 0;
 };

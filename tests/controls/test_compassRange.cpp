@@ -314,6 +314,24 @@ TEST(CompassRange, PositionChangeRepaintsOnlyTheOldAndNewNeedle)
     EXPECT_EQ(dial.FaceRenderCount(), faces);
 }
 
+TEST(CompassRange, NeedleAreasPaintedOneAfterAnotherMatchAWholePaint)
+{
+    // Each move paints only the old and the new needle onto what is already there, as the
+    // window's back buffer keeps it; the result is a whole paint's, with no needle left behind.
+    TCompassRange dial;
+    dial.SetPosition(30);
+    QImage image = Render(dial);
+    for (float position : {200.0f, 45.0f, 47.5f, 300.0f}) {
+        const QRect before = dial.NeedleRect();
+        dial.SetPosition(position);
+        const QRegion area = QRegion(before) + dial.NeedleRect();
+        dial.render(&image, area.boundingRect().topLeft(), QRegion(area.boundingRect()));
+        TCompassRange fresh;
+        fresh.SetPosition(position);
+        ASSERT_EQ(image, Render(fresh)) << position;
+    }
+}
+
 TEST(CompassRange, OutOfRangeIndexIsIgnoredByRangesButMarkersStillRepaint)
 {
     TCompassRange dial;
