@@ -271,9 +271,11 @@ void TfrmMain::BuildDashboard(QWidget *dash)
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, Rgb(0x004080));
         label->setPalette(palette);
-        // A fixed size: a new text then asks no layout pass of the group box.
+        // A fixed size: a new text then asks no layout pass of the group box. Its own ground,
+        // the group box's colour, so a new text does not repaint the group box under it.
         label->move(kValueLeft, y);
         label->setFixedSize(100, 28);
+        label->setAutoFillBackground(true);
         return label;
     };
     auto caption = [](QWidget *parent, const QString &text, int x, int y, int width = 128) {
