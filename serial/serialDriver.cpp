@@ -305,7 +305,7 @@ bool TSerialPortDriver::OpenPort()
     device_->setPortName(device);
     if (!device_->open(QIODevice::ReadWrite)) {
         problem_ = OpenProblem(device, device_->error());
-        device_->clearError();
+        ClearDeviceError();
         return false;
     }
 #ifdef Q_OS_UNIX
@@ -313,7 +313,7 @@ bool TSerialPortDriver::OpenPort()
     // hold against a privileged user, so a lock on the open device backs it up.
     if (::flock(static_cast<int>(device_->handle()), LOCK_EX | LOCK_NB) != 0) {
         device_->close();
-        device_->clearError();
+        ClearDeviceError();
         problem_ = ppBusy;
         return false;
     }
@@ -337,8 +337,16 @@ void TSerialPortDriver::ClosePort()
         return;
     pollTimer_->stop();
     device_->close(); // releases the lock with the descriptor
-    device_->clearError();
+    ClearDeviceError();
     problem_ = ppNone;
+}
+
+void TSerialPortDriver::ClearDeviceError()
+{
+    // Clearing a clear error still sends a signal and looks up the text of "no error"; the
+    // driver clears after every operation, many times a second.
+    if (device_->error() != QSerialPort::NoError)
+        device_->clearError();
 }
 
 void TSerialPortDriver::DeviceFailed(int error)
@@ -403,7 +411,7 @@ bool TSerialPortDriver::ApplySettings()
         flow = QSerialPort::SoftwareControl;
     accepted = accepted && device_->setFlowControl(flow);
     if (!accepted) {
-        device_->clearError();
+        ClearDeviceError();
         return false;
     }
     // DTR and RTS are outputs the line may not have (a pseudo-terminal has none); not having
@@ -411,7 +419,7 @@ bool TSerialPortDriver::ApplySettings()
     device_->setDataTerminalReady(EnableDTROnOpen);
     if (hwFlow_ != hfRTSCTS)
         device_->setRequestToSend(hwFlow_ == hfNONERTSON);
-    device_->clearError();
+    ClearDeviceError();
     return PurgeBuffers(true, true);
 }
 
@@ -421,7 +429,7 @@ TModemLines TSerialPortDriver::GetModemLines()
         return 0;
     const QSerialPort::PinoutSignals pins = device_->pinoutSignals();
     if (device_->error() != QSerialPort::NoError) {
-        device_->clearError();
+        ClearDeviceError();
         return 0;
     }
     TModemLines lines = 0;
@@ -448,7 +456,7 @@ bool TSerialPortDriver::PurgeBuffers(bool input, bool output)
     bool purged = true;
     if (directions != QSerialPort::Directions())
         purged = device_->clear(directions);
-    device_->clearError();
+    ClearDeviceError();
     if (purged)
         packetStartTick_ = kNoTick;
     return purged;
@@ -480,7 +488,7 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
             const qint64 written = device_->write(data, std::min<quint32>(free, size));
             // Pushes the bytes towards the device, waiting at most the write time-out.
             device_->waitForBytesWritten(kWriteTimeoutMs);
-            device_->clearError();
+            ClearDeviceError();
             if (written > 0) {
                 const auto moved = static_cast<quint32>(written);
                 total += moved;
@@ -491,7 +499,7 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
             }
         } else {
             device_->waitForBytesWritten(kWriteTimeoutMs);
-            device_->clearError();
+            ClearDeviceError();
         }
         // The time-out runs from the last write that moved bytes, not from the call.
         if (Now() - idleStart > timeout)
@@ -538,7 +546,7 @@ void TSerialPortDriver::PullPending()
             break;
 #endif
     }
-    device_->clearError();
+    ClearDeviceError();
 }
 
 quint32 TSerialPortDriver::InQueueCount()

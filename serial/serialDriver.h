@@ -170,6 +170,7 @@ private:
     void StreamStep(quint32 queued);
     void PacketStep(quint32 queued);
     char *StepBuffer(std::vector<char> &nested, quint32 size);
+    void ClearDeviceError();
     void DeviceFailed(int error);
     void NoticeHangUp();
     void DropLostDevice(quint64 session);
