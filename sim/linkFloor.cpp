@@ -2,12 +2,18 @@
 // timers (a 50 ms receive poll, one line every 100 ms, a 1500 ms watchdog) and its traffic on a
 // serial port (a version request until the first reply, then status requests), and does nothing
 // with what it receives beyond finding the line ends. The soak run measures it beside the tool.
+//
+// With --show it is a widget program that shows one number, the count of lines received, in a
+// label renewed with every reply: the least a program pays that shows what it receives.
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QLabel>
 #include <QSerialPort>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -19,15 +25,25 @@ constexpr int kWatchdogMs = 1500;
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: link-floor DEVICE\n");
+    const bool show = argc == 3 && std::strcmp(argv[1], "--show") == 0;
+    if (argc != 2 && !show) {
+        std::fprintf(stderr, "usage: link-floor [--show] DEVICE\n");
         return 2;
     }
-    QSerialPort port(QString::fromLocal8Bit(argv[1]));
+    const char *device = argv[argc - 1];
+    // Only the shown variant pays for a graphical application.
+    std::unique_ptr<QCoreApplication> app = show ? std::make_unique<QApplication>(argc, argv)
+                                                 : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QLabel> label;
+    if (show) {
+        label = std::make_unique<QLabel>(QStringLiteral("0"));
+        label->resize(100, 28);
+        label->show();
+    }
+    QSerialPort port(QString::fromLocal8Bit(device));
     port.setBaudRate(QSerialPort::Baud19200);
     if (!port.open(QIODevice::ReadWrite)) {
-        std::fprintf(stderr, "link-floor: cannot open %s\n", argv[1]);
+        std::fprintf(stderr, "link-floor: cannot open %s\n", device);
         return 1;
     }
     bool answered = false;
@@ -42,6 +58,8 @@ int main(int argc, char *argv[])
             answered = true;
             silentTicks = 0;
             lines += ends;
+            if (label)
+                label->setText(QString::number(lines));
         }
     });
     QTimer send;
