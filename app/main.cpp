@@ -523,15 +523,14 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         EcuVersionMinor = message.VersionMinor;
     }
 
+    const bool linkCameBack = !Connected;
+    if (linkCameBack)
+        SetConnected(true);
     // A status reply is recorded when it comes, even when the question below holds up its
     // display: replies received while the question is open are recorded meanwhile, after it.
-    bool recorded = false;
-    if (!Connected) {
-        SetConnected(true);
-        if (message.MsgType == mtStatus) {
-            LiveData->StatusReceived(message);
-            recorded = true;
-        }
+    if (message.MsgType == mtStatus)
+        LiveData->StatusReceived(message);
+    if (linkCameBack) {
         const bool progressShown = aux_.Progress && aux_.Progress->isVisible();
         if (!UploadPromptOpen && !progressShown) {
             UploadPromptOpen = true;
@@ -568,8 +567,6 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         if (aux_.Debug)
             aux_.Debug->ShowBits(message.StatusBits);
         lblAdc->setText(QString::asprintf("%3.3d", static_cast<int>(message.AnalogueInput)));
-        if (!recorded)
-            LiveData->StatusReceived(message);
         break;
     }
     case mtZData:
