@@ -1,6 +1,7 @@
 #include "dataLogFile.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #ifdef _WIN32
 #include <io.h>
@@ -21,7 +22,7 @@ bool TDataLogFile::Open(const QString &path)
 {
     Close();
     file_.setFileName(path);
-    // NewOnly: two runs started in the same second never share a file.
+    // NewOnly: an existing file is never written over.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     if (!WriteLine(std::string(kDataLogHeader)) || !Sync()) {
@@ -77,11 +78,31 @@ bool TDataLogFile::Sync()
 #endif
 }
 
-QString TDataLogFile::FileName(const QDateTime &when, const QString &profileName)
+bool TDataLogFile::OpenNew(const QString &folder, const QDateTime &when, const QString &profileName)
+{
+    for (int copy = 1; copy <= kMaxCopies; ++copy) {
+        const QString path = folder + QLatin1Char('/') + FileName(when, profileName, copy);
+        if (QFileInfo::exists(path))
+            continue;
+        if (Open(path))
+            return true;
+        // Another program may have taken the name between the look and the open.
+        if (!QFileInfo::exists(path))
+            return false;
+    }
+    return false;
+}
+
+QString TDataLogFile::FileName(const QDateTime &when, const QString &profileName, int copy)
 {
     QString name = profileName.trimmed().isEmpty() ? kUntitled : profileName.trimmed();
     for (QChar &c : name)
         if (c.unicode() < 0x20 || QStringLiteral("\\/:*?\"<>|").contains(c))
             c = QLatin1Char('_');
+    // File systems take about 255 bytes in a name; the date and copy number need their share.
+    while (name.toUtf8().size() > kMaxProfileNameBytes)
+        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
+    if (copy > 1)
+        name += QStringLiteral(" (%1)").arg(copy);
     return when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss ")) + name + QStringLiteral(".csv");
 }

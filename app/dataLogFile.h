@@ -17,6 +17,9 @@ public:
 
     // Creates the file (never overwriting one) and writes the header. False when it cannot.
     bool Open(const QString &path);
+    // Opens a new log in folder under FileName(); when that name is taken (two runs started in
+    // the same second) the next free copy number is added. False when the folder takes no file.
+    bool OpenNew(const QString &folder, const QDateTime &when, const QString &profileName);
     void Close();
     bool IsOpen() const { return file_.isOpen(); }
     QString Path() const { return file_.fileName(); }
@@ -29,8 +32,11 @@ public:
     bool Unsynced() const { return unsynced_; }
 
     // The log's name in its folder: date, time and profile name, characters that no file system
-    // takes replaced ("2026-12-09 14-03-07 Kart 7.csv").
-    static QString FileName(const QDateTime &when, const QString &profileName);
+    // takes replaced and a long profile name shortened ("2026-12-09 14-03-07 Kart 7.csv"); a
+    // copy after the first is numbered ("2026-12-09 14-03-07 Kart 7 (2).csv").
+    static QString FileName(const QDateTime &when, const QString &profileName, int copy = 1);
+    static constexpr int kMaxProfileNameBytes = 120;
+    static constexpr int kMaxCopies = 99;
 
 private:
     bool WriteLine(const std::string &line);

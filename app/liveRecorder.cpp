@@ -115,6 +115,8 @@ void TLiveRecorder::LinkChanged(bool connected)
     if (connected == connected_)
         return;
     connected_ = connected;
+    if (!connected && transferReading_ >= 0)
+        transferBroken_ = true;
     if (connected)
         samples_.LinkUp(NowMs());
     else
@@ -126,6 +128,13 @@ void TLiveRecorder::LinkChanged(bool connected)
 void TLiveRecorder::TransferStarted(bool reading)
 {
     transferReading_ = reading ? 1 : 0;
+    transferBroken_ = !connected_;
+}
+
+void TLiveRecorder::LineNotSent()
+{
+    if (transferReading_ >= 0)
+        transferBroken_ = true;
 }
 
 void TLiveRecorder::TransferFinished()
@@ -134,8 +143,15 @@ void TLiveRecorder::TransferFinished()
         return;
     const bool reading = transferReading_ == 1;
     transferReading_ = -1;
-    Marker(reading ? QStringLiteral("settings read from ECU")
-                   : QStringLiteral("settings written to ECU"));
+    const QString what = reading ? QStringLiteral("settings read from ECU")
+                                 : QStringLiteral("settings written to ECU");
+    // The transfer runs to its end whatever the link does; a broken one must not pass for done,
+    // nor leave its emptied or partial ranges as the ones a later reading of the log checks by.
+    if (transferBroken_) {
+        Marker(what + QStringLiteral(" failed (link down)"));
+        return;
+    }
+    Marker(what);
     if (reading)
         Marker(RangesEvent());
 }
@@ -187,9 +203,8 @@ void TLiveRecorder::StartLogging1Click()
     if (log_.IsOpen())
         return;
     const QString folder = LogsFolder();
-    const QString path = folder + QLatin1Char('/')
-        + TDataLogFile::FileName(QDateTime::currentDateTime(), ProfileName());
-    if (!QDir().mkpath(folder) || !log_.Open(path)) {
+    if (!QDir().mkpath(folder)
+        || !log_.OpenNew(folder, QDateTime::currentDateTime(), ProfileName())) {
         prompts_->Ask(&main_, TPrompts::Error,
                       QStringLiteral("Unable to start logging: cannot write to %1").arg(folder),
                       TPrompts::Ok);

@@ -33,6 +33,8 @@ public:
     void StatusReceived(const TQV3318MessageRec &message);
     void LinkChanged(bool connected);
     void TransferStarted(bool reading);
+    // A queued line left the queue without reaching the port.
+    void LineNotSent();
     void TransferFinished();
     void ProfileOpened(const QString &path);
     void ProfileSaved(const QString &path);
@@ -90,6 +92,7 @@ private:
     QTimer *syncTimer_ = nullptr;
     bool connected_ = false;
     int transferReading_ = -1; // 1 read, 0 write, -1 none running
+    bool transferBroken_ = false; // the link was down, or a line was lost, during the transfer
     QPointer<TfrmLiveData> window_;
     int statusPanel_ = -1;
 };

@@ -486,8 +486,9 @@ void TfrmMain::tmrStatusTimer()
     const bool idle = TxQueue.isEmpty();
     // A queued line leaves the queue whether or not it was sent.
     const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
-    if (transmit)
-        CommPort->SendText(line);
+    const bool sent = transmit && CommPort->SendText(line);
+    if (!idle && !sent)
+        LiveData->LineNotSent();
     if (idle && tmrStatus->interval() != kStatusPollMs)
         tmrStatus->setInterval(kStatusPollMs);
     if (transmit && line.size() >= 2) {

@@ -160,8 +160,9 @@ bool ParseLogRow(std::string_view line, TLogRow &row)
     row.Time = fields[0];
     row.Event.clear();
     row.Sample = TLogSample {};
-    if (!ParseInt(fields[1], row.Sample.Ms, std::numeric_limits<std::int64_t>::min(),
-                  std::numeric_limits<std::int64_t>::max()))
+    // Times count from the start of the run; the bound (35 years) keeps every difference and sum
+    // the reader forms from them far from overflow, whatever a damaged file holds.
+    if (!ParseInt(fields[1], row.Sample.Ms, std::int64_t {0}, kLogMsMax))
         return false;
 
     if (fields.size() > kDataLogColumns) {

@@ -23,6 +23,8 @@ inline constexpr std::string_view kDataLogHeader
       "downshift_trigger,engine_cut,throttle_blip";
 inline constexpr int kDataLogColumns = 12;
 inline constexpr int kMarkerColumn = kDataLogColumns; // 0-based index of the event text
+// The largest ms a log row may hold (about 35 years); larger ones are not read.
+inline constexpr std::int64_t kLogMsMax = std::int64_t {1} << 40;
 
 // One decoded status reply, as the log and the live chart keep it.
 struct TLogSample
@@ -79,8 +81,9 @@ std::string FormatSampleRow(std::string_view time, const TLogSample &sample);
 // Line breaks in the text become spaces (one row per line); commas and quotes are quoted.
 std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_view event);
 
-// Reads one line (with or without CR or LF at its end). False for the header, an empty line and
-// anything that is not a complete row; row is then left in an unspecified state.
+// Reads one line (with or without CR or LF at its end). False for the header, an empty line, an ms
+// outside 0..kLogMsMax and anything that is not a complete row; row is then left in an unspecified
+// state.
 bool ParseLogRow(std::string_view line, TLogRow &row);
 
 // Reads a whole log.

@@ -181,8 +181,12 @@ bool ParseRangesEvent(std::string_view event, TGearDataList &ranges)
             return true;
         };
         if (!number(gear, ':') || !number(lower, '-') || !number(upper, '@') || !number(adc, 0)
-            || p != stop || gear >= kPositionSlots || adc > 0xFFFF)
+            || p != stop || adc > 0xFFFF)
             return false;
+        // The controller may report a range for a gear this program has no slot for; it cannot be
+        // checked, but it must not cost the others.
+        if (gear >= kPositionSlots)
+            continue;
         TGearData &r = parsed.Add();
         r.Gear = static_cast<std::uint8_t>(gear);
         r.Lower = static_cast<std::int32_t>(lower);

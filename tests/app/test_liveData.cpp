@@ -3,9 +3,11 @@
 
 #include "mainFixture.h"
 
+#include "dataLogFile.h"
 #include "liveData.h"
 #include "liveRecorder.h"
 #include "paintRecorder.h"
+#include "serialDriver.h"
 #include "simPtyServer.h"
 #include "statusPanels.h"
 #include "stripChart.h"
@@ -22,6 +24,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QTableWidget>
 #include <QTest>
 #include <QWheelEvent>
@@ -211,27 +214,96 @@ TEST_F(LiveDataTest, AReplyThatBringsTheLinkBackIsRecordedBeforeTheRepliesUnderI
     EXPECT_EQ(adcs.mid(adcs.size() - 3), QStringList({"273", "673", "691"}));
 }
 
-TEST_F(LiveDataTest, SettingsReadAndAnOpenedProfileAreMarkedWithTheirRanges)
+TEST_F(LiveDataTest, TransfersAndAnOpenedProfileAreMarkedWithRangesOnlyWhenTheyCameThrough)
 {
-    Create();
-    window->show();
+    CreateOnPty();
     const QString path = StartLogging();
     SetRanges();
+    TQV3318MessageRec line;
+    line.MsgType = mtParams;
     Live().TransferStarted(true);
+    window->QueueMessage(line);
+    window->tmrStatusTimer(); // reaches the port
     Live().TransferFinished();
     Live().TransferFinished(); // a second finish without a start says nothing
+    // A line lost outside a transfer does not count against the next one.
+    window->CommPort->ClosePort();
+    window->QueueMessage(line);
+    window->tmrStatusTimer();
     Live().TransferStarted(false);
     Live().TransferFinished();
+    // The cable is pulled during a write: its queued lines leave without reaching the port.
+    Live().TransferStarted(false);
+    window->QueueMessage(line);
+    window->tmrStatusTimer();
+    Live().TransferFinished();
+    // The watchdog finds the link lost during a read that emptied the ranges: they are not the
+    // controller's, and are not written.
+    Live().TransferStarted(true);
+    window->Ecu.Ranges.Clear();
+    LoseLink();
+    prompts.Answers.push_back(TPrompts::No);
+    Feed(StatusLine(300, 1, 2, 0)); // back before the transfer ends
+    Live().TransferFinished();
+    LoseLink();
+    Live().TransferStarted(true); // started with the link down
+    Live().TransferFinished();
+    SetRanges();
     Live().ProfileOpened("/somewhere/Kart 7.ini");
     Live().StopLogging1Click();
     QStringList events;
-    for (const QString &line : FileLines(path).mid(4))
-        events << line.section(',', 12).remove('"');
-    EXPECT_EQ(
-        events,
-        (QStringList {"settings read from ECU", "ranges 1:240-280@260 2:360-390@380 3:440-480@460",
-                      "settings written to ECU", "profile opened: Kart 7.ini",
-                      "ranges 1:240-280@260 2:360-390@380 3:440-480@460", "logging stopped"}));
+    for (const QString &row : FileLines(path).mid(4))
+        if (!row.section(',', 12).isEmpty())
+            events << row.section(',', 12).remove('"');
+    const QString ranges = "ranges 1:240-280@260 2:360-390@380 3:440-480@460";
+    EXPECT_EQ(events,
+              (QStringList {"settings read from ECU", ranges, "settings written to ECU",
+                            "settings written to ECU failed (link down)", "link down", "link up",
+                            "settings read from ECU failed (link down)", "link down",
+                            "settings read from ECU failed (link down)",
+                            "profile opened: Kart 7.ini", ranges, "logging stopped"}));
+}
+
+TEST(DataLogFile, NameReplacesWhatFileSystemsRefuseAndStaysShortWithoutSplittingACharacter)
+{
+    const QDateTime when(QDate(2026, 12, 9), QTime(14, 3, 7));
+    EXPECT_EQ(TDataLogFile::FileName(when, " a/b:c*d\t "), "2026-12-09 14-03-07 a_b_c_d.csv");
+    EXPECT_EQ(TDataLogFile::FileName(when, "", 3), "2026-12-09 14-03-07 untitled (3).csv");
+    const QString fits(TDataLogFile::kMaxProfileNameBytes, QLatin1Char('k'));
+    EXPECT_EQ(TDataLogFile::FileName(when, fits), "2026-12-09 14-03-07 " + fits + ".csv");
+    EXPECT_EQ(TDataLogFile::FileName(when, fits + "x"), "2026-12-09 14-03-07 " + fits + ".csv");
+    // A four-byte character across the limit goes whole.
+    const QString emoji = QString(TDataLogFile::kMaxProfileNameBytes - 2, QLatin1Char('k'))
+        + QString::fromUtf8("\xF0\x9F\x8F\x81");
+    EXPECT_EQ(TDataLogFile::FileName(when, emoji),
+              "2026-12-09 14-03-07 " + emoji.left(TDataLogFile::kMaxProfileNameBytes - 2) + ".csv");
+}
+
+TEST_F(LiveDataTest, ARestartInTheSameSecondOrALongProfileNameStillGetsItsOwnLog)
+{
+    Create();
+    Connect();
+    window->ProfileFileName
+        = folder.path() + "/profiles/" + QString(300, QChar(0x00E9)) + QStringLiteral(".ini");
+    prompts.Questions.clear();
+    QStringList paths;
+    for (int run = 0; run < 3; ++run) {
+        Live().StartLogging1Click();
+        paths << Live().LogPath();
+        Live().StopLogging1Click();
+    }
+    EXPECT_TRUE(prompts.Questions.empty());
+    for (const QString &path : paths) {
+        ASSERT_FALSE(path.isEmpty());
+        EXPECT_LE(QFileInfo(path).fileName().toUtf8().size(), 255);
+        const QStringList lines = FileLines(path);
+        ASSERT_GE(lines.size(), 2);
+        // Every run's own start, none written over.
+        EXPECT_EQ(lines[1].section(',', 12).remove('"'),
+                  "logging started, profile " + QString(300, QChar(0x00E9)));
+    }
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 3);
+    EXPECT_EQ(QDir(LogsFolder()).entryList(QDir::Files).size(), 3);
 }
 
 TEST_F(LiveDataTest, UnwritableLogsFolderGivesOneMessageAndNoLog)

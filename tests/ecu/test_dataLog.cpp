@@ -102,6 +102,9 @@ TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
         "T,100,1023,360.0,1,N,255,05,1,0,1", // eleven columns
         "T,1x0,1023,360.0,1,N,255,05,1,0,1,0", // ms not a number
         "T,,1023,360.0,1,N,255,05,1,0,1,0",
+        "T,-1,1023,360.0,1,N,255,05,1,0,1,0", // ms outside 0..2^40
+        "T,1099511627777,1023,360.0,1,N,255,05,1,0,1,0",
+        "T,9223372036854775807,,,,,,,,,,,link up",
         "T,100,65536,360.0,1,N,255,05,1,0,1,0", // adc beyond 16 bits
         "T,100,-1,360.0,1,N,255,05,1,0,1,0",
         "T,100,1023,360.0,256,N,255,05,1,0,1,0", // gear beyond a byte
@@ -121,6 +124,8 @@ TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
     TLogRow row;
     ASSERT_TRUE(ParseLogRow("T,100,1023,x,1,N,255,0x0b,,,,\r", row));
     EXPECT_EQ(row.Sample, (TLogSample {100, 1023, 1, 255, 0x0B}));
+    ASSERT_TRUE(ParseLogRow("T,1099511627776,0,x,0,N,0,0,,,,", row));
+    EXPECT_EQ(row.Sample.Ms, std::int64_t {1} << 40);
 }
 
 TEST(DataLog, TimeIsLocalIso8601WithMilliseconds)

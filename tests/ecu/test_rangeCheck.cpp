@@ -147,7 +147,12 @@ TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
     }
     EXPECT_TRUE(ParseRangesEvent("ranges", back));
     EXPECT_EQ(back.Count(), 0);
-    for (const char *bad : {"link up", "ranges 1:100-140", "ranges 11:1-2@3", "ranges 1:1-2@3x",
+    // A gear past the last slot is left out; the others still count.
+    ASSERT_TRUE(ParseRangesEvent("ranges 11:1-2@3 10:500-540@520 255:7-8@9", back));
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back.Items(0).Gear, 10);
+    EXPECT_EQ(back.Items(0).Upper, 540);
+    for (const char *bad : {"link up", "ranges 1:100-140", "ranges 11:1-2", "ranges 1:1-2@3x",
                             "ranges  1:1-2@3", "ranges 1:1-2@70000"}) {
         TGearDataList kept = ranges;
         EXPECT_FALSE(ParseRangesEvent(bad, kept)) << bad;
