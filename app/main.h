@@ -229,6 +229,9 @@ public:
         bool Drained = false; // every request has left the queue
         bool Answered = false; // a status reply came after the last request
         int SettleTicks = 0;
+        // The read ended on silence: answers still on their way are the comparison's, not the
+        // tool's settings, until a status reply shows they are all in.
+        bool LateReplies = false;
     } Compare;
     TfrmCompare *frmCompare = nullptr;
 

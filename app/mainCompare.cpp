@@ -132,8 +132,20 @@ bool TfrmMain::CompareReadTick()
 
 bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QString &line)
 {
-    if (!Compare.Reading)
-        return false;
+    if (!Compare.Reading) {
+        if (!Compare.LateReplies)
+            return false;
+        // A read of all settings started since wants its answers.
+        if (message.MsgType == mtStatus || tmrUpDownAll->isActive()) {
+            Compare.LateReplies = false;
+            return false;
+        }
+        const bool setting = message.MsgType == mtParams || message.MsgType == mtRange
+            || message.MsgType == mtSparkDelay || message.MsgType == mtFeedback;
+        if (setting)
+            LogLine(lkOther, QStringLiteral("Rx"), line);
+        return setting;
+    }
     switch (message.MsgType) {
     case mtStatus:
         // Replies come in the order of the requests: a status reply after the last request
@@ -166,6 +178,7 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
 void TfrmMain::FinishCompareRead()
 {
     Compare.Reading = false;
+    Compare.LateReplies = !Compare.Answered;
     Compare.Step = 0;
     if (aux_.Progress)
         aux_.Progress->FinishProgress();
