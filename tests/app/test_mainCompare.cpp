@@ -206,6 +206,27 @@ TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
     EXPECT_TRUE(form->lblUnknown->text().contains("13 settings"));
 }
 
+TEST_F(CompareTest, AnswersComingAfterTheReadGaveUpAreNotTakenAsTheToolsSettings)
+{
+    TSimPtyOptions options;
+    options.ReplyDelayMs = 2000; // within the link's patience, beyond the read's
+    StartOn(
+        [](TEcu &e) {
+            e.Debounce = 4;
+            e.SparkDelays[4] = 60;
+            SetRangeUpper(e, 3, 470);
+        },
+        options);
+    const TEcu before = window->Ecu;
+    RunComparison();
+    ASSERT_TRUE(window->Compare.LateReplies);
+    // The status reply after the late answers ends the wait.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Compare.LateReplies; }, kTransferMs));
+    EXPECT_EQ(CountDiffering(CompareSettings(before, window->Ecu)), 0);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), before.Ranges.Count());
+    EXPECT_FALSE(window->SettingsChanged);
+}
+
 TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
 {
     StartOn([](TEcu &e) { e.Ignore = 100; });
