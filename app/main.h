@@ -184,6 +184,7 @@ public:
     std::array<QSlider *, 8> SparkBars {};
     int LinkMissedTicks = 0; // the link timer's tag
     int UpDownStep = 0; // the transfer timer's tag
+    int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it
     bool DiagnosticMode = false;
     QString ProfilesFolder;
     QString HelpFile;

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTimer>
 
 namespace {
 
@@ -30,12 +31,22 @@ void TfrmMain::btnCaptureClick()
     BarrelGauge->SetMarkerCount(0);
     bool aborted = false;
     const int count = std::min<int>(Ecu.PositionCount, kPositionSlots);
+    const int uploads = UploadsStarted;
     for (int i = 0; i < count; ++i) {
         const std::string_view name = GearNameOf(i);
         const QString text = QStringLiteral("Select ")
             + QString::fromUtf8(name.data(), static_cast<int>(name.size()))
             + QStringLiteral(" and press OK");
         if (Ask(TPrompts::Confirmation, text, TPrompts::Ok | TPrompts::Abort) != TPrompts::Ok) {
+            aborted = true;
+            break;
+        }
+        // A read of all settings begun under the question (the link came back and the user took
+        // the upload) changes the gear count and positions this run has sampled: ranges built now
+        // would mix the two.
+        if (UploadsStarted != uploads) {
+            if (tmrUpDownAll->isActive())
+                Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
             aborted = true;
             break;
         }

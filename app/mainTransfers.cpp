@@ -38,6 +38,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
         aux_.Progress->StepProgress();
     }
     UpDownStep = kReadFirstStep;
+    ++UploadsStarted;
     tmrUpDownAll->start();
     LiveData->TransferStarted(true);
 }
