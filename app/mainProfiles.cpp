@@ -3,6 +3,7 @@
 #include "main.h"
 
 #include "Display.h"
+#include "diskFile.h"
 #include "liveRecorder.h"
 #include "profile.h"
 
@@ -78,10 +79,17 @@ void TfrmMain::Open1Click()
 
 void TfrmMain::LoadProfile(const QString &path)
 {
+    // Read first: a file that cannot be read must not replace the settings with defaults. A file
+    // that is not there reads as an empty profile.
+    std::string text;
+    if (ReadDiskFile(path.toStdString(), text) == TDiskRead::Failed) {
+        Ask(TPrompts::Error, QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
+        return;
+    }
     // Forget what the old profile had for the positions in use before the new one fills them.
     btnClearClick();
     btnClearSparksClick();
-    ReadProfile(path.toStdString(), Ecu);
+    ReadProfileText(text, Ecu);
     RedrawRanges();
     SettingsChanged = false;
     RefreshSettings();

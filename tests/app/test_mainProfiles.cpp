@@ -4,9 +4,14 @@
 
 #include "profile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 class ProfileTest : public MainWindowTest
 {
@@ -152,4 +157,61 @@ TEST_F(ProfileTest, NewAndOpenOfferToSaveFirst)
     EXPECT_FALSE(window->SettingsChanged);
     EXPECT_EQ(window->windowTitle(), "Kestrova");
     EXPECT_TRUE(window->ProfileFileName.isEmpty());
+}
+
+TEST_F(ProfileTest, AnUnreadableProfileIsReportedAndChangesNothing)
+{
+    // Root-safe unreadable files: a folder, and a file the kernel answers with an I/O error.
+    const QString folderPath = folder.path() + "/profiles/folder.ini";
+    ASSERT_TRUE(QDir().mkpath(folderPath));
+    struct TCase
+    {
+        QString Path;
+        bool Recent;
+    };
+    std::vector<TCase> cases {{folderPath, false}};
+#ifdef __linux__
+    cases.push_back({QStringLiteral("/proc/self/mem"), true});
+#endif
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Path.toStdString());
+        const QString old = folder.path() + "/profiles/old.ini";
+        window->ProfileFileName = old;
+        window->setWindowTitle("Kestrova - old.ini");
+        window->SettingsChanged = true;
+        window->Ecu.Debounce = 9;
+        window->Ecu.Positions[3].Adc = 321;
+        window->Ecu.SparkDelays[3] = 44;
+        recentProfiles = QStringList {old};
+        prompts.Questions.clear();
+        prompts.Answers = {TPrompts::No}; // discard the changes, then the read fails
+
+        if (c.Recent) {
+            window->OpenRecentProfile(c.Path);
+        } else {
+            prompts.OpenNames = {c.Path};
+            window->Open1Click();
+        }
+
+        EXPECT_EQ(prompts.Texts(),
+                  (QStringList {"Settings have changed - do you want to save?",
+                                "Unable to read " + c.Path}));
+        ASSERT_EQ(prompts.Questions.size(), 2u);
+        EXPECT_EQ(prompts.Questions[1].kind, TPrompts::Error);
+        EXPECT_EQ(window->Ecu.Debounce, 9);
+        EXPECT_EQ(window->Ecu.Positions[3].Adc, 321);
+        EXPECT_EQ(window->Ecu.SparkDelays[3], 44);
+        EXPECT_TRUE(window->SettingsChanged);
+        EXPECT_EQ(window->ProfileFileName, old);
+        EXPECT_EQ(window->windowTitle(), "Kestrova - old.ini");
+        EXPECT_EQ(recentProfiles, QStringList {old});
+    }
+
+    // A file that is not there still opens as an empty profile.
+    prompts.Questions.clear();
+    prompts.OpenNames = {folder.path() + "/profiles/none.ini"};
+    window->Open1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+    EXPECT_EQ(window->Ecu.Debounce, 0);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - none.ini");
 }
