@@ -301,7 +301,7 @@ void TfrmMain::RecentProfiles1Show()
 
 void TfrmMain::OpenRecentProfile(const QString &fileName)
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
     // The file may have gone while the menu or the question was open.
     if (!IsProfileFile(fileName)) {

@@ -8,6 +8,7 @@
 #include "profile.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 const QString kProfileFilter = QStringLiteral("Vehicle Profiles (*.ini)");
@@ -40,6 +41,16 @@ void TfrmMain::SaveProfile(const QString &fileName)
     LiveData->ProfileSaved(fileName);
 }
 
+// A whole transfer runs on its timer under the non-modal progress window and under every dialog:
+// an upload empties the ranges before it refills them, so the model is only half there meanwhile.
+bool TfrmMain::TransferBusy()
+{
+    if (!tmrUpDownAll->isActive())
+        return false;
+    Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    return true;
+}
+
 bool TfrmMain::SavePrompt()
 {
     if (!SettingsChanged)
@@ -59,7 +70,7 @@ bool TfrmMain::SavePrompt()
 
 void TfrmMain::New1Click()
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
     loadDefaults();
     SettingsChanged = false;
@@ -69,10 +80,15 @@ void TfrmMain::New1Click()
 
 void TfrmMain::Open1Click()
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
+    const bool hadChanges = SettingsChanged;
     const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
-    if (path.isEmpty())
+    if (path.isEmpty() || TransferBusy())
+        return;
+    // An upload may have started and ended while the dialog was open; its settings are new
+    // changes the user was not asked about.
+    if (!hadChanges && SettingsChanged && (!SavePrompt() || TransferBusy()))
         return;
     LoadProfile(path);
 }
@@ -103,10 +119,10 @@ void TfrmMain::Save1Click()
 {
     if (!SettingsChanged)
         return;
-    if (!ProfileFileName.isEmpty())
-        SaveProfile(ProfileFileName);
-    else
+    if (ProfileFileName.isEmpty())
         SaveAs1Click();
+    else if (!TransferBusy())
+        SaveProfile(ProfileFileName);
 }
 
 void TfrmMain::SaveAs1Click()
@@ -119,6 +135,8 @@ void TfrmMain::SaveAs1Click()
         && Ask(TPrompts::Confirmation, QStringLiteral("File exists - overwrite?"),
                TPrompts::Ok | TPrompts::Cancel)
             != TPrompts::Ok)
+        return;
+    if (TransferBusy())
         return;
     SaveProfile(path);
 }

@@ -215,3 +215,86 @@ TEST_F(ProfileTest, AnUnreadableProfileIsReportedAndChangesNothing)
     EXPECT_EQ(window->Ecu.Debounce, 0);
     EXPECT_EQ(window->windowTitle(), "Kestrova - none.ini");
 }
+
+// An upload runs on the transfer timer under the non-modal progress window, emptying the ranges
+// before it refills them: no file command may save or replace the model meanwhile.
+TEST_F(ProfileTest, FileCommandsSayBusyWhileATransferRuns)
+{
+    ASSERT_TRUE(WriteProfile(path.toStdString(), TEcu()));
+    const QString other = folder.path() + "/profiles/other.ini";
+    const std::vector<std::pair<const char *, std::function<void()>>> commands {
+        {"Save",
+         [&] {
+             window->ProfileFileName = other;
+             window->SettingsChanged = true;
+             window->Save1Click();
+         }},
+        {"SaveAs",
+         [&] {
+             window->ProfileFileName.clear();
+             window->SettingsChanged = true;
+             prompts.SaveNames = {other};
+             window->Save1Click();
+         }},
+        {"New", [&] { window->New1Click(); }},
+        {"Open",
+         [&] {
+             const int dialogs = prompts.FileDialogs;
+             prompts.OpenNames = {path};
+             window->Open1Click();
+             EXPECT_EQ(prompts.FileDialogs, dialogs) << "no file is chosen while busy";
+         }},
+        {"OpenRecent", [&] { window->OpenRecentProfile(path); }},
+    };
+    window->tmrUpDownAll->start();
+    for (const auto &[name, run] : commands) {
+        SCOPED_TRACE(name);
+        window->SettingsChanged = false;
+        window->ProfileFileName.clear();
+        window->Ecu.Debounce = 9;
+        prompts.Questions.clear();
+        run();
+        EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+        ASSERT_EQ(prompts.Questions.size(), 1u);
+        EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Information);
+        EXPECT_EQ(window->Ecu.Debounce, 9);
+        EXPECT_FALSE(QFileInfo::exists(other));
+        EXPECT_NE(window->ProfileFileName, path);
+    }
+    window->tmrUpDownAll->stop();
+}
+
+TEST_F(ProfileTest, AnOpenDialogThatSawAnUploadDoesNotLoadUnasked)
+{
+    TEcu saved;
+    saved.Debounce = 3;
+    ASSERT_TRUE(WriteProfile(path.toStdString(), saved));
+    // The link came back while the dialog was open and a Yes started an upload.
+    prompts.OpenNames = {path};
+    prompts.WhileDialog = [&] { window->tmrUpDownAll->start(); };
+    window->Ecu.Debounce = 9;
+    window->Open1Click();
+    window->tmrUpDownAll->stop();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_EQ(window->Ecu.Debounce, 9);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+
+    // The upload also ended inside the dialog: its settings are unsaved changes to ask about.
+    const auto uploadEnded = [&] {
+        window->Ecu.Debounce = 7;
+        window->SettingsChanged = true;
+    };
+    for (const TPrompts::Button answer : {TPrompts::Cancel, TPrompts::No}) {
+        SCOPED_TRACE(answer);
+        window->SettingsChanged = false;
+        prompts.Questions.clear();
+        prompts.OpenNames = {path};
+        prompts.WhileDialog = uploadEnded;
+        prompts.Answers = {answer};
+        window->Open1Click();
+        EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+        EXPECT_EQ(window->ProfileFileName.isEmpty(), answer == TPrompts::Cancel);
+        EXPECT_EQ(window->Ecu.Debounce, answer == TPrompts::Cancel ? 7 : 3);
+        EXPECT_EQ(window->SettingsChanged, answer == TPrompts::Cancel);
+    }
+}
