@@ -321,6 +321,7 @@ private:
     void FinishCompareRead();
     void ShowComparison();
     void LoadProfile(const QString &path);
+    bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);
 
     TMainEnvironment env_;

@@ -256,7 +256,10 @@ void TfrmMain::CompareWithProfile1Click()
         return;
     }
     TEcu profile;
-    ReadProfile(path.toStdString(), profile);
+    if (ReadProfile(path.toStdString(), profile) == TDiskRead::Failed) {
+        Ask(TPrompts::Error, QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
+        return;
+    }
     Compare.Ecu = profile;
     Compare.Known = TSettingsKnown();
     Compare.Heading = kProfileHeading;
@@ -298,7 +301,7 @@ void TfrmMain::RecentProfiles1Show()
 
 void TfrmMain::OpenRecentProfile(const QString &fileName)
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
     // The file may have gone while the menu or the question was open.
     if (!IsProfileFile(fileName)) {

@@ -3,10 +3,12 @@
 #include "main.h"
 
 #include "Display.h"
+#include "diskFile.h"
 #include "liveRecorder.h"
 #include "profile.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 const QString kProfileFilter = QStringLiteral("Vehicle Profiles (*.ini)");
@@ -39,6 +41,16 @@ void TfrmMain::SaveProfile(const QString &fileName)
     LiveData->ProfileSaved(fileName);
 }
 
+// A whole transfer runs on its timer under the non-modal progress window and under every dialog:
+// an upload empties the ranges before it refills them, so the model is only half there meanwhile.
+bool TfrmMain::TransferBusy()
+{
+    if (!tmrUpDownAll->isActive())
+        return false;
+    Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    return true;
+}
+
 bool TfrmMain::SavePrompt()
 {
     if (!SettingsChanged)
@@ -58,7 +70,7 @@ bool TfrmMain::SavePrompt()
 
 void TfrmMain::New1Click()
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
     loadDefaults();
     SettingsChanged = false;
@@ -68,20 +80,32 @@ void TfrmMain::New1Click()
 
 void TfrmMain::Open1Click()
 {
-    if (!SavePrompt())
+    if (!SavePrompt() || TransferBusy())
         return;
+    const bool hadChanges = SettingsChanged;
     const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
-    if (path.isEmpty())
+    if (path.isEmpty() || TransferBusy())
+        return;
+    // An upload may have started and ended while the dialog was open; its settings are new
+    // changes the user was not asked about.
+    if (!hadChanges && SettingsChanged && (!SavePrompt() || TransferBusy()))
         return;
     LoadProfile(path);
 }
 
 void TfrmMain::LoadProfile(const QString &path)
 {
+    // Read first: a file that cannot be read must not replace the settings with defaults. A file
+    // that is not there reads as an empty profile.
+    std::string text;
+    if (ReadDiskFile(path.toStdString(), text) == TDiskRead::Failed) {
+        Ask(TPrompts::Error, QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
+        return;
+    }
     // Forget what the old profile had for the positions in use before the new one fills them.
     btnClearClick();
     btnClearSparksClick();
-    ReadProfile(path.toStdString(), Ecu);
+    ReadProfileText(text, Ecu);
     RedrawRanges();
     SettingsChanged = false;
     RefreshSettings();
@@ -95,10 +119,10 @@ void TfrmMain::Save1Click()
 {
     if (!SettingsChanged)
         return;
-    if (!ProfileFileName.isEmpty())
-        SaveProfile(ProfileFileName);
-    else
+    if (ProfileFileName.isEmpty())
         SaveAs1Click();
+    else if (!TransferBusy())
+        SaveProfile(ProfileFileName);
 }
 
 void TfrmMain::SaveAs1Click()
@@ -111,6 +135,8 @@ void TfrmMain::SaveAs1Click()
         && Ask(TPrompts::Confirmation, QStringLiteral("File exists - overwrite?"),
                TPrompts::Ok | TPrompts::Cancel)
             != TPrompts::Ok)
+        return;
+    if (TransferBusy())
         return;
     SaveProfile(path);
 }

@@ -1,11 +1,12 @@
 #include "diskFile.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <system_error>
@@ -30,6 +31,8 @@ namespace {
 // Symbolic links followed before a name counts as a loop, as the system's own limit.
 constexpr int kMaxLinkHops = 40;
 constexpr int kNameAttempts = 100;
+// Bytes taken per read of a file; profiles are a few hundred bytes.
+constexpr std::size_t kReadChunk = 4096;
 
 fs::path PathOf(const std::string &utf8)
 {
@@ -388,8 +391,15 @@ TDiskRead ReadPath(const fs::path &path, std::string &text)
     if (!in) {
         return TDiskRead::Failed;
     }
-    // Not "<< rdbuf()": that fails on an empty file, which is a file like any other.
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Unformatted reads: a read error thrown from inside the stream buffer is caught by read()
+    // and becomes badbit, where a streambuf iterator would let it escape. An empty file is read
+    // like any other.
+    std::string content;
+    std::array<char, kReadChunk> chunk {};
+    do {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        content.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    } while (in);
     if (in.bad()) {
         return TDiskRead::Failed;
     }

@@ -166,11 +166,19 @@ void LoadDefaults(TEcu &ecu)
     }
 }
 
-void ReadProfile(const std::string &fileName, TEcu &ecu)
+TDiskRead ReadProfile(const std::string &fileName, TEcu &ecu)
 {
-    // An unreadable file reads like a missing one: every key takes its default.
     std::string text;
-    const TIniFile ini(ReadDiskFile(fileName, text) == TDiskRead::Loaded ? text : std::string());
+    const TDiskRead read = ReadDiskFile(fileName, text);
+    if (read != TDiskRead::Failed) {
+        ReadProfileText(text, ecu);
+    }
+    return read;
+}
+
+void ReadProfileText(const std::string &text, TEcu &ecu)
+{
+    const TIniFile ini(text);
 
     const long long positions
         = static_cast<long long>(ReadInteger(ini, kVehicle, "fwdgears", TReadDefaults::FwdGears))

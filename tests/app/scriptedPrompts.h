@@ -21,6 +21,8 @@ public:
 
     // Runs while the question is "open": lets a test feed messages underneath it.
     std::function<void(const QString &text)> WhileOpen;
+    // Runs while a file dialog is "open", as WhileOpen does for questions.
+    std::function<void()> WhileDialog;
     std::deque<Button> Answers;
     Button DefaultAnswer = No;
     std::deque<QString> OpenNames;
@@ -45,6 +47,8 @@ public:
     {
         ++FileDialogs;
         DialogFolders << folder;
+        if (WhileDialog)
+            WhileDialog();
         return Pop(OpenNames);
     }
 
@@ -53,6 +57,8 @@ public:
     {
         ++FileDialogs;
         DialogFolders << folder;
+        if (WhileDialog)
+            WhileDialog();
         return Pop(SaveNames);
     }
 

@@ -329,6 +329,16 @@ TEST_F(CompareTest, AProfileIsComparedWithoutBeingOpened)
     window->CompareWithProfile1Click();
     EXPECT_EQ(prompts.Texts().size(), 1);
     EXPECT_TRUE(prompts.Texts().constFirst().startsWith("Profile not found: "));
+
+#ifdef __linux__
+    // A file that is there but cannot be read is not compared as an empty profile either.
+    form->hide();
+    prompts.Questions.clear();
+    prompts.OpenNames = {QStringLiteral("/proc/self/mem")};
+    window->CompareWithProfile1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Unable to read /proc/self/mem"});
+    EXPECT_FALSE(form->isVisible());
+#endif
 }
 
 TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFiles)

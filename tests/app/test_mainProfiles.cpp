@@ -4,9 +4,14 @@
 
 #include "profile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 class ProfileTest : public MainWindowTest
 {
@@ -152,4 +157,144 @@ TEST_F(ProfileTest, NewAndOpenOfferToSaveFirst)
     EXPECT_FALSE(window->SettingsChanged);
     EXPECT_EQ(window->windowTitle(), "Kestrova");
     EXPECT_TRUE(window->ProfileFileName.isEmpty());
+}
+
+TEST_F(ProfileTest, AnUnreadableProfileIsReportedAndChangesNothing)
+{
+    // Root-safe unreadable files: a folder, and a file the kernel answers with an I/O error.
+    const QString folderPath = folder.path() + "/profiles/folder.ini";
+    ASSERT_TRUE(QDir().mkpath(folderPath));
+    struct TCase
+    {
+        QString Path;
+        bool Recent;
+    };
+    std::vector<TCase> cases {{folderPath, false}};
+#ifdef __linux__
+    cases.push_back({QStringLiteral("/proc/self/mem"), true});
+#endif
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Path.toStdString());
+        const QString old = folder.path() + "/profiles/old.ini";
+        window->ProfileFileName = old;
+        window->setWindowTitle("Kestrova - old.ini");
+        window->SettingsChanged = true;
+        window->Ecu.Debounce = 9;
+        window->Ecu.Positions[3].Adc = 321;
+        window->Ecu.SparkDelays[3] = 44;
+        recentProfiles = QStringList {old};
+        prompts.Questions.clear();
+        prompts.Answers = {TPrompts::No}; // discard the changes, then the read fails
+
+        if (c.Recent) {
+            window->OpenRecentProfile(c.Path);
+        } else {
+            prompts.OpenNames = {c.Path};
+            window->Open1Click();
+        }
+
+        EXPECT_EQ(prompts.Texts(),
+                  (QStringList {"Settings have changed - do you want to save?",
+                                "Unable to read " + c.Path}));
+        ASSERT_EQ(prompts.Questions.size(), 2u);
+        EXPECT_EQ(prompts.Questions[1].kind, TPrompts::Error);
+        EXPECT_EQ(window->Ecu.Debounce, 9);
+        EXPECT_EQ(window->Ecu.Positions[3].Adc, 321);
+        EXPECT_EQ(window->Ecu.SparkDelays[3], 44);
+        EXPECT_TRUE(window->SettingsChanged);
+        EXPECT_EQ(window->ProfileFileName, old);
+        EXPECT_EQ(window->windowTitle(), "Kestrova - old.ini");
+        EXPECT_EQ(recentProfiles, QStringList {old});
+    }
+
+    // A file that is not there still opens as an empty profile.
+    prompts.Questions.clear();
+    prompts.OpenNames = {folder.path() + "/profiles/none.ini"};
+    window->Open1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+    EXPECT_EQ(window->Ecu.Debounce, 0);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - none.ini");
+}
+
+// An upload runs on the transfer timer under the non-modal progress window, emptying the ranges
+// before it refills them: no file command may save or replace the model meanwhile.
+TEST_F(ProfileTest, FileCommandsSayBusyWhileATransferRuns)
+{
+    ASSERT_TRUE(WriteProfile(path.toStdString(), TEcu()));
+    const QString other = folder.path() + "/profiles/other.ini";
+    const std::vector<std::pair<const char *, std::function<void()>>> commands {
+        {"Save",
+         [&] {
+             window->ProfileFileName = other;
+             window->SettingsChanged = true;
+             window->Save1Click();
+         }},
+        {"SaveAs",
+         [&] {
+             window->ProfileFileName.clear();
+             window->SettingsChanged = true;
+             prompts.SaveNames = {other};
+             window->Save1Click();
+         }},
+        {"New", [&] { window->New1Click(); }},
+        {"Open",
+         [&] {
+             const int dialogs = prompts.FileDialogs;
+             prompts.OpenNames = {path};
+             window->Open1Click();
+             EXPECT_EQ(prompts.FileDialogs, dialogs) << "no file is chosen while busy";
+         }},
+        {"OpenRecent", [&] { window->OpenRecentProfile(path); }},
+    };
+    window->tmrUpDownAll->start();
+    for (const auto &[name, run] : commands) {
+        SCOPED_TRACE(name);
+        window->SettingsChanged = false;
+        window->ProfileFileName.clear();
+        window->Ecu.Debounce = 9;
+        prompts.Questions.clear();
+        run();
+        EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+        ASSERT_EQ(prompts.Questions.size(), 1u);
+        EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Information);
+        EXPECT_EQ(window->Ecu.Debounce, 9);
+        EXPECT_FALSE(QFileInfo::exists(other));
+        EXPECT_NE(window->ProfileFileName, path);
+    }
+    window->tmrUpDownAll->stop();
+}
+
+TEST_F(ProfileTest, AnOpenDialogThatSawAnUploadDoesNotLoadUnasked)
+{
+    TEcu saved;
+    saved.Debounce = 3;
+    ASSERT_TRUE(WriteProfile(path.toStdString(), saved));
+    // The link came back while the dialog was open and a Yes started an upload.
+    prompts.OpenNames = {path};
+    prompts.WhileDialog = [&] { window->tmrUpDownAll->start(); };
+    window->Ecu.Debounce = 9;
+    window->Open1Click();
+    window->tmrUpDownAll->stop();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_EQ(window->Ecu.Debounce, 9);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+
+    // The upload also ended inside the dialog: its settings are unsaved changes to ask about.
+    const auto uploadEnded = [&] {
+        window->Ecu.Debounce = 7;
+        window->SettingsChanged = true;
+    };
+    for (const TPrompts::Button answer : {TPrompts::Cancel, TPrompts::No}) {
+        SCOPED_TRACE(answer);
+        window->SettingsChanged = false;
+        prompts.Questions.clear();
+        prompts.OpenNames = {path};
+        prompts.WhileDialog = uploadEnded;
+        prompts.Answers = {answer};
+        window->Open1Click();
+        EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+        EXPECT_EQ(window->ProfileFileName.isEmpty(), answer == TPrompts::Cancel);
+        EXPECT_EQ(window->Ecu.Debounce, answer == TPrompts::Cancel ? 7 : 3);
+        EXPECT_EQ(window->SettingsChanged, answer == TPrompts::Cancel);
+    }
 }

@@ -179,6 +179,19 @@ TEST_F(DiskFile, AWritableFileInAClosedFolderIsSavedInPlace)
     EXPECT_EQ(Names(dir_), (std::vector<std::string> {"car.ini"}));
 }
 
+#ifdef __linux__
+// A file that is there but fails to read: the kernel answers EIO at the start of this one.
+TEST_F(DiskFile, AReadErrorFailsTheReadAndTheSaveOverIt)
+{
+    const std::string file = "/proc/self/mem";
+    std::string text = "kept";
+    EXPECT_EQ(ReadDiskFile(file, text), TDiskRead::Failed);
+    EXPECT_EQ(text, "kept");
+    // A save reads the old content first, and gives up when it cannot.
+    EXPECT_FALSE(SaveDiskFile(file, "new"));
+}
+#endif
+
 struct TFailRow
 {
     const char *Name;

@@ -498,7 +498,7 @@ TEST_P(ProfileRead, ReadsTheModel)
         ecu.SparkDelays[static_cast<std::size_t>(i)] = 99;
         ecu.Positions[static_cast<std::size_t>(i)].Adc = 500;
     }
-    ReadProfile(File().string(), ecu);
+    ASSERT_NE(ReadProfile(File().string(), ecu), TDiskRead::Failed);
     GetParam().Check(ecu);
 }
 
@@ -640,9 +640,25 @@ TEST_F(Profile, UnreadableOrUnreplaceableTargetFailsAndChangesNothing)
     EXPECT_EQ(ReadText(File() / "keep.txt"), "keep me");
     EXPECT_TRUE(Others().empty());
 
-    // Reading such a path is an empty profile, not an error.
+    // Reading such a path fails and leaves the model as it was: a folder is no profile.
     TEcu read;
-    ReadProfile(File().string(), read);
+    read.SetPositionCount(9);
+    read.BarrelThreshold = 21;
+    EXPECT_EQ(ReadProfile(File().string(), read), TDiskRead::Failed);
+    EXPECT_EQ(read.PositionCount, 9);
+    EXPECT_EQ(read.BarrelThreshold, 21);
+    EXPECT_EQ(read.Ranges.Count(), 0);
+
+#ifdef __linux__
+    // A file that is there but answers a read with an I/O error: neither read nor overwritten.
+    const std::string mem = "/proc/self/mem";
+    EXPECT_EQ(ReadProfile(mem, read), TDiskRead::Failed);
+    EXPECT_EQ(read.BarrelThreshold, 21);
+    EXPECT_FALSE(WriteProfile(mem, ecu));
+#endif
+
+    // Nothing at the path is an empty profile, not an error.
+    EXPECT_EQ(ReadProfile((dir_ / "none.ini").string(), read), TDiskRead::Missing);
     EXPECT_EQ(read.PositionCount, 6);
     EXPECT_EQ(read.BarrelThreshold, 5);
 }
