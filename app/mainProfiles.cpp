@@ -83,12 +83,14 @@ void TfrmMain::Open1Click()
     if (!SavePrompt() || TransferBusy())
         return;
     const bool hadChanges = SettingsChanged;
+    const int uploads = UploadsStarted;
     const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
     if (path.isEmpty() || TransferBusy())
         return;
     // An upload may have started and ended while the dialog was open; its settings are new
-    // changes the user was not asked about.
-    if (!hadChanges && SettingsChanged && (!SavePrompt() || TransferBusy()))
+    // changes the user was not asked about, even after a No to changes made before.
+    if ((!hadChanges || UploadsStarted != uploads) && SettingsChanged
+        && (!SavePrompt() || TransferBusy()))
         return;
     LoadProfile(path);
 }

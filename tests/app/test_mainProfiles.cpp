@@ -280,21 +280,31 @@ TEST_F(ProfileTest, AnOpenDialogThatSawAnUploadDoesNotLoadUnasked)
     EXPECT_TRUE(window->ProfileFileName.isEmpty());
 
     // The upload also ended inside the dialog: its settings are unsaved changes to ask about.
+    // Also when the user had said No to saving the changes made before the dialog.
     const auto uploadEnded = [&] {
+        ++window->UploadsStarted;
         window->Ecu.Debounce = 7;
         window->SettingsChanged = true;
     };
-    for (const TPrompts::Button answer : {TPrompts::Cancel, TPrompts::No}) {
-        SCOPED_TRACE(answer);
-        window->SettingsChanged = false;
-        prompts.Questions.clear();
-        prompts.OpenNames = {path};
-        prompts.WhileDialog = uploadEnded;
-        prompts.Answers = {answer};
-        window->Open1Click();
-        EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
-        EXPECT_EQ(window->ProfileFileName.isEmpty(), answer == TPrompts::Cancel);
-        EXPECT_EQ(window->Ecu.Debounce, answer == TPrompts::Cancel ? 7 : 3);
-        EXPECT_EQ(window->SettingsChanged, answer == TPrompts::Cancel);
+    const QString question = "Settings have changed - do you want to save?";
+    for (const bool changedBefore : {false, true}) {
+        for (const TPrompts::Button answer : {TPrompts::Cancel, TPrompts::No}) {
+            SCOPED_TRACE(testing::Message() << changedBefore << " " << answer);
+            window->ProfileFileName.clear();
+            window->SettingsChanged = changedBefore;
+            prompts.Questions.clear();
+            prompts.OpenNames = {path};
+            prompts.WhileDialog = uploadEnded;
+            prompts.Answers = {answer};
+            if (changedBefore)
+                prompts.Answers.insert(prompts.Answers.begin(), TPrompts::No);
+            window->Open1Click();
+            const QStringList asked
+                = changedBefore ? QStringList {question, question} : QStringList {question};
+            EXPECT_EQ(prompts.Texts(), asked);
+            EXPECT_EQ(window->ProfileFileName.isEmpty(), answer == TPrompts::Cancel);
+            EXPECT_EQ(window->Ecu.Debounce, answer == TPrompts::Cancel ? 7 : 3);
+            EXPECT_EQ(window->SettingsChanged, answer == TPrompts::Cancel);
+        }
     }
 }
