@@ -41,7 +41,8 @@ public:
         QObject::connect(&link_, &TEcuLink::LinkLost, &link_, [this] { lost_ = true; });
         QObject::connect(&link_, &TEcuLink::TransferFinished, &link_,
                          [this] { transferFinished_ = true; });
-        QObject::connect(&link_, &TEcuLink::LineSent, &link_, [this](const QString &line) {
+        // A request that did not go out stays unanswered, so it is counted all the same.
+        QObject::connect(&link_, &TEcuLink::LineSent, &link_, [this](const QString &line, bool) {
             if (counting_ && line.size() >= 2)
                 ++sent_[line[1].toLatin1()];
         });
@@ -87,6 +88,9 @@ private:
     {
         if (stopRequested)
             return Fail(kCliNoController, QStringLiteral("interrupted"));
+        if (!link_.IsOpen())
+            return Fail(kCliNoController,
+                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
         if (!everConnected_)
             return Fail(kCliNoController,
                         QStringLiteral("no reply from the controller on %1").arg(port_));
@@ -95,11 +99,13 @@ private:
     }
 
     // Runs the event loop until done() holds; false when the link was lost or a stop was asked
-    // for first. The status timer ticks at least every 100 ms, so the loop never sleeps long.
+    // for first. A port that closed (the adapter was pulled) is a lost link at once, without
+    // waiting for the watchdog. The status timer ticks at least every 100 ms, so the loop never
+    // sleeps long.
     bool WaitFor(const std::function<bool()> &done)
     {
         while (!done()) {
-            if (lost_ || stopRequested)
+            if (lost_ || stopRequested || !link_.IsOpen())
                 return false;
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
@@ -304,10 +310,12 @@ private:
         if (options_.Csv)
             out_ << QLatin1String(kDataLogHeader.data(), qsizetype(kDataLogHeader.size()))
                  << Qt::endl;
+        qint64 lastStatusMs = 0; // the version reply that ended Connect() came just now
         const QMetaObject::Connection rows = QObject::connect(
             &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
                 if (message.MsgType != mtStatus)
                     return;
+                lastStatusMs = clock.elapsed();
                 if (!options_.Csv) {
                     out_ << StatusLine(QDateTime::currentDateTime(), message) << Qt::endl;
                     return;
@@ -328,6 +336,10 @@ private:
         // An interrupt is the normal end of an open-ended run.
         if (!ran && !stopRequested)
             return WaitFailure();
+        // The watchdog needs up to two link ticks to call a silent line lost, so the deadline may
+        // come first: a run counts only when the line still answered in the last link tick.
+        if (ran && (lost_ || !link_.IsOpen() || clock.elapsed() - lastStatusMs > kLinkTickMs))
+            return WaitFailure();
         return kCliOk;
     }
 
@@ -337,9 +349,27 @@ private:
             return result;
         TQV3318MessageRec reset;
         reset.MsgType = mtReset;
+        const QString resetLine = QString::fromStdString(link_.Codec.Encode(reset));
+        bool tried = false;
+        bool written = false;
+        // Only the reset line's own tick tells whether it went out; an empty queue does not.
+        const auto noteSent = [&](const QString &line, bool ok) {
+            if (line == resetLine && !tried) {
+                tried = true;
+                written = ok;
+            }
+        };
+        const QMetaObject::Connection sent
+            = QObject::connect(&link_, &TEcuLink::LineSent, &link_, noteSent);
         link_.QueueMessage(reset);
-        if (!WaitFor([&] { return link_.TxQueue.isEmpty(); }))
+        const bool done = WaitFor([&] { return tried; });
+        QObject::disconnect(sent);
+        if (!done)
             return WaitFailure();
+        if (!written)
+            return Fail(
+                kCliNoController,
+                QStringLiteral("the reset could not be sent to the controller on %1").arg(port_));
         out_ << QStringLiteral("Reset sent to ECU %1 on %2").arg(EcuVersion(), port_) << Qt::endl;
         return kCliOk;
     }

@@ -5,6 +5,63 @@
 
 #include <QTimer>
 
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+bool IsSettingsReply(std::size_t type)
+{
+    return type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay;
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The body length of a reply of this type as the controller sends it, taken from the encoder so
+// the two cannot disagree: the letter and every payload field, without the line start and end.
+std::size_t FullReplyLength(std::uint8_t type)
+{
+    TQV3318MessageRec message;
+    message.MsgType = type;
+    return TQV3318EncDec::EncodeReply(message).size() - 2;
+}
+
+// The reply type and slot a range or cut duration request line ("@R03\n") asks for.
+bool RequestedSlot(const std::string &line, std::pair<std::uint8_t, std::uint8_t> &slot)
+{
+    constexpr std::size_t kSlotAt = 2; // after the line start and the letter
+    constexpr std::size_t kSlotDigits = 2;
+    if (line.size() < kSlotAt + kSlotDigits || line[0] != kLineStart)
+        return false;
+    const char letter = line[1];
+    if (letter != MessageLetters[mtRangeRequest] && letter != MessageLetters[mtSparkDelayRequest])
+        return false;
+    unsigned value = 0;
+    const char *first = line.data() + kSlotAt;
+    const auto [end, error] = std::from_chars(first, first + kSlotDigits, value, 16);
+    if (error != std::errc {} || end != first + kSlotDigits)
+        return false;
+    slot = {letter == MessageLetters[mtRangeRequest] ? mtRange : mtSparkDelay,
+            static_cast<std::uint8_t>(value)};
+    return true;
+}
+
+} // namespace
+
+bool SettingsReplyComplete(std::string_view line)
+{
+    if (line.empty())
+        return false;
+    const std::size_t type = MessageLetters.find(line.front());
+    if (type == std::string_view::npos || !IsSettingsReply(type))
+        return false;
+    return line.size() == FullReplyLength(static_cast<std::uint8_t>(type))
+        && std::all_of(line.begin() + 1, line.end(), IsHexDigit);
+}
+
 std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec)
 {
     if (!queue.isEmpty())
@@ -57,6 +114,7 @@ bool TEcuLink::Open(const QString &portName)
     LinkMissedTicks = 0;
     StatusRequestsSent = 0;
     StatusRepliesReceived = 0;
+    RequestedSlots.clear();
     tmrStatus->setInterval(kStatusFirstTickMs);
     tmrStatus->start();
     tmrLink->start();
@@ -99,14 +157,16 @@ void TEcuLink::tmrStatusTimer()
 {
     const bool idle = TxQueue.isEmpty();
     const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
-    CommPort->SendText(line);
+    const bool written = CommPort->SendText(line);
+    if (std::pair<std::uint8_t, std::uint8_t> slot; written && RequestedSlot(line, slot))
+        RequestedSlots.push_back(slot);
     if (idle) {
         if (Connected)
             ++StatusRequestsSent;
         if (tmrStatus->interval() != kStatusPollMs)
             tmrStatus->setInterval(kStatusPollMs);
     }
-    Q_EMIT LineSent(QString::fromStdString(line));
+    Q_EMIT LineSent(QString::fromStdString(line), written);
 }
 
 void TEcuLink::tmrLinkTimer()
@@ -156,6 +216,15 @@ void TEcuLink::DispatchMessage(const TQV3318MessageRec &message)
     const bool cameUp = !Connected;
     Connected = true;
 
+    // A damaged settings reply still shows the controller talking, but its values are not taken:
+    // whoever asked finds the answer missing.
+    if (IsSettingsReply(message.MsgType) && !TakeSettingsReply(message)) {
+        ++RepliesRefused;
+        if (cameUp)
+            Q_EMIT LinkUp();
+        return;
+    }
+
     switch (message.MsgType) {
     case mtStatus:
         ++StatusRepliesReceived;
@@ -178,4 +247,18 @@ void TEcuLink::DispatchMessage(const TQV3318MessageRec &message)
     if (cameUp)
         Q_EMIT LinkUp();
     Q_EMIT MessageReceived(message);
+}
+
+bool TEcuLink::TakeSettingsReply(const TQV3318MessageRec &message)
+{
+    if (!SettingsReplyComplete(Codec.DecodedLine()))
+        return false;
+    if (message.MsgType != mtRange && message.MsgType != mtSparkDelay)
+        return true;
+    const auto asked = std::find(RequestedSlots.begin(), RequestedSlots.end(),
+                                 std::pair {message.MsgType, message.Index});
+    if (asked == RequestedSlots.end())
+        return false;
+    RequestedSlots.erase(asked);
+    return true;
 }

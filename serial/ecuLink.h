@@ -9,6 +9,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 class QTimer;
 class TSerialPortDriver;
@@ -20,6 +23,11 @@ void SetControllerLine(TSerialPortDriver &port);
 // One status tick's line: the oldest queued line, taken off the queue, or the poll for the link
 // state when nothing waits. The main window's status timer and TEcuLink's both send this.
 std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec);
+
+// Whether a settings reply's line body (p, f, r or d with its payload) arrived whole: its full
+// length and nothing but hexadecimal digits after the letter. The codec reads a line cut short or
+// a garbled field as zeros, which must not pass for the controller's settings.
+bool SettingsReplyComplete(std::string_view line);
 
 // A link to the controller without a window: the serial driver, the codec, the outgoing queue and
 // the status, link and transfer timers, run on the same rules and at the same pace as the main
@@ -50,6 +58,7 @@ public:
     void tmrLinkTimer();
     void tmrUpDownAllTimer();
     void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
+    // The codec's handler: Codec.DecodedLine() is the line the message was decoded from.
     void DispatchMessage(const TQV3318MessageRec &message);
 
     TEcu Ecu;
@@ -68,6 +77,11 @@ public:
     // that everything those lines asked for has been answered.
     int StatusRequestsSent = 0;
     int StatusRepliesReceived = 0;
+    // Range and cut duration slots asked for by lines that went out and not yet answered: a reply
+    // for any other slot is a garbled one and is not taken.
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> RequestedSlots;
+    // Settings replies not taken (cut short, garbled, or for a slot nobody asked for).
+    int RepliesRefused = 0;
 
     QTimer *tmrStatus = nullptr;
     QTimer *tmrLink = nullptr;
@@ -76,8 +90,14 @@ public:
 Q_SIGNALS:
     void LinkUp();
     void LinkLost();
-    // After the message has been applied to Ecu.
+    // After the message has been applied to Ecu; a settings reply not taken raises nothing.
     void MessageReceived(const TQV3318MessageRec &message);
-    void LineSent(const QString &line);
+    // After each status tick; written is false when the line did not go out (the port closed or
+    // the line hung up).
+    void LineSent(const QString &line, bool written);
     void TransferFinished();
+
+private:
+    // Whether a settings reply may go into the model; an r or d reply also answers its request.
+    bool TakeSettingsReply(const TQV3318MessageRec &message);
 };

@@ -214,7 +214,7 @@ void TSimPtyServer::ReadInput()
 void TSimPtyServer::QueueReply(std::string reply)
 {
     emit Replied(QString::fromLatin1(reply.data(), static_cast<qsizetype>(reply.size())));
-    std::string bytes = AddNoise(reply);
+    std::string bytes = AddNoise(options_.Damage ? options_.Damage(reply) : reply);
     const long long now = clock_.elapsed();
     const long long start = std::max(now + std::max(0, options_.ReplyDelayMs), lineFreeMs_);
     long long transmitMs = 0;

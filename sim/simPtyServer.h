@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,8 @@ struct TSimPtyOptions
     double NoiseProbability = 0.0; // chance per reply character of being corrupted or dropped
     std::uint32_t NoiseSeed = 1;
     std::optional<TSimVersion> Version; // replaces the simulator's own version
+    // Rewrites each reply before the noise (cuts one short, garbles a field); empty leaves them.
+    std::function<std::string(const std::string &)> Damage;
 };
 
 // Serves a TEcuSimulator on a pseudo-terminal inside the Qt event loop: the tool opens

@@ -11,8 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -107,6 +112,32 @@ TEcu ProfileAt(const QString &path)
     LoadDefaults(ecu);
     ReadProfile(path.toStdString(), ecu);
     return ecu;
+}
+
+// Runs one command line in this process, so the simulated controller in the same event loop
+// answers it.
+TCliResult RunCliHere(const QStringList &arguments)
+{
+    TCliResult result;
+    QTextStream out(&result.Out);
+    QTextStream err(&result.Err);
+    result.ExitCode = RunCli(arguments, out, err);
+    out.flush();
+    err.flush();
+    return result;
+}
+
+// Rewrites the reply that starts with prefix, once; every other reply passes unchanged.
+std::function<std::string(const std::string &)>
+DamageOnce(const std::string &prefix, std::function<std::string(std::string)> damage)
+{
+    auto done = std::make_shared<bool>(false);
+    return [=](const std::string &reply) {
+        if (*done || reply.rfind(prefix, 0) != 0)
+            return reply;
+        *done = true;
+        return damage(reply);
+    };
 }
 
 } // namespace
@@ -286,4 +317,88 @@ TEST(OrbanelCli, ForceReadsAControllerOfAnotherVersion)
         << err.toStdString();
     EXPECT_TRUE(out.startsWith(QStringLiteral("Read ECU v 0.9.4"))) << out.toStdString();
     EXPECT_EQ(ProfileAt(file).PositionCount, server.Simulator().Settings().Params.PositionCount);
+}
+
+// The codec reads a short line or a non-hex field as zeros; one such reply in a read makes it an
+// unanswered request, and nothing is saved.
+TEST(OrbanelCli, ReadWithOneCutShortOrGarbledReplyFailsAndSavesNothing)
+{
+    const struct
+    {
+        const char *Name;
+        std::string Prefix;
+        std::function<std::string(std::string)> Damage;
+    } rows[] = {
+        {"parameters cut short", "@p", [](std::string r) { return r.substr(0, 7) + "\r"; }},
+        {"range for a slot not asked", "@r03", [](std::string r) { return r.replace(2, 2, "0C"); }},
+        {"cut duration garbled", "@d02", [](std::string r) { return r.replace(4, 1, "G"); }},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto &row : rows) {
+        TSimPtyOptions options;
+        options.Damage = DamageOnce(row.Prefix, row.Damage);
+        TSimPtyServer server(options);
+        ASSERT_TRUE(server.IsOpen());
+        const QString file = dir.filePath(QString::fromLatin1(row.Name) + QStringLiteral(".ini"));
+        const TCliResult read = RunCliHere(
+            {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
+        EXPECT_EQ(read.ExitCode, kCliNoController) << row.Name;
+        EXPECT_TRUE(read.Out.isEmpty()) << row.Name << ": " << read.Out.toStdString();
+        EXPECT_TRUE(read.Err.contains(QStringLiteral("did not answer 1 of")))
+            << row.Name << ": " << read.Err.toStdString();
+        EXPECT_FALSE(QFile::exists(file)) << row.Name;
+    }
+}
+
+// The watchdog calls a silent line lost only at its second tick; a run whose deadline comes
+// first must not pass for one the controller answered to its end.
+TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
+{
+    const struct
+    {
+        const char *Name;
+        int SilentAfterLines;
+        int UnplugAtMs;
+        QString Reason;
+    } rows[] = {
+        {"cable pulled", -1, 1000, QStringLiteral("went away")},
+        {"line silent", 2, -1, QStringLiteral("stopped answering")},
+    };
+    for (const auto &row : rows) {
+        TSimPtyOptions options;
+        options.SilentAfterLines = row.SilentAfterLines;
+        TSimPtyServer server(options);
+        ASSERT_TRUE(server.IsOpen());
+        if (row.UnplugAtMs >= 0)
+            QTimer::singleShot(row.UnplugAtMs, &server, [&server] { server.Unplug(); });
+        const TCliResult monitor
+            = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
+                          QStringLiteral("--seconds"), QStringLiteral("2")});
+        EXPECT_EQ(monitor.ExitCode, kCliNoController) << row.Name;
+        EXPECT_TRUE(monitor.Err.contains(row.Reason))
+            << row.Name << ": " << monitor.Err.toStdString();
+        EXPECT_FALSE(monitor.Out.isEmpty()) << row.Name << ": the replies before still printed";
+    }
+}
+
+// The cable is pulled after the controller answered and before the reset line's tick (the
+// next status tick, 100 ms after the version poll): the reset never goes out.
+TEST(OrbanelCli, ResetOnAPulledCableFails)
+{
+    constexpr int kUnplugAfterReplyMs = 60; // after the driver's next read, before the next tick
+    TSimPtyServer server;
+    ASSERT_TRUE(server.IsOpen());
+    QObject::connect(&server, &TSimPtyServer::Replied, &server, [&server](const QString &reply) {
+        if (reply.startsWith(QStringLiteral("@V")))
+            QTimer::singleShot(kUnplugAfterReplyMs, &server, [&server] { server.Unplug(); });
+    });
+    const TCliResult reset
+        = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("reset")});
+    EXPECT_EQ(reset.ExitCode, kCliNoController) << reset.Out.toStdString();
+    EXPECT_TRUE(reset.Out.isEmpty()) << reset.Out.toStdString();
+    EXPECT_TRUE(reset.Err.contains(QStringLiteral("went away"))
+                || reset.Err.contains(QStringLiteral("could not be sent")))
+        << reset.Err.toStdString();
+    EXPECT_EQ(server.Simulator().Restarts(), 0);
 }

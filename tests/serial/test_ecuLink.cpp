@@ -1,11 +1,16 @@
 #include "ecuLink.h"
 
 #include "linkRules.h"
+#include "testPty.h"
 
 #include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
 
 TEST(EcuLink, StatusLineIsTheOldestQueuedLineElseThePollOfTheLinkState)
 {
@@ -73,4 +78,91 @@ TEST(EcuLink, ReadTransferClearsTheRangesAndAsksWithThePositionCountReceived)
     link.tmrUpDownAllTimer();
     EXPECT_EQ(finished.count(), 1);
     EXPECT_FALSE(link.TransferRunning());
+}
+
+// Full bodies are 17 (p), 11 (f), 17 (r) and 5 (d) characters; one fewer or one more, or a
+// character that is no hexadecimal digit, is a damaged reply.
+TEST(EcuLink, SettingsReplyIsCompleteOnlyAtFullLengthWithHexDigits)
+{
+    const struct
+    {
+        const char *Line;
+        bool Complete;
+    } rows[] = {
+        {"p4E0801017D0E457D", true},
+        {"p4E0801017D0E457", false},
+        {"p4E08", false},
+        {"f010400DE11", true},
+        {"f010400DE1", false},
+        {"f0104G0DE11", false},
+        {"r030200C8010400E6", true},
+        {"r030200C8010400E6A", false},
+        {"r030200C8010400E", false},
+        {"d047F", true},
+        {"d047", false},
+        {"d04 F", false},
+        {"d047f", true},
+        {"s03FF80041F", false},
+        {"", false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(SettingsReplyComplete(row.Line), row.Complete) << row.Line;
+}
+
+TEST(EcuLink, SettingsRepliesAreTakenOnlyWholeAndForASlotAskedByALineThatWentOut)
+{
+    TestPty pty;
+    ASSERT_TRUE(pty.IsValid());
+    TEcuLink link;
+    ASSERT_TRUE(link.Open(QString::fromStdString(pty.SlavePath())));
+    link.tmrStatus->stop();
+    link.tmrLink->stop();
+    link.Ecu.GearThresholdUpper = 7;
+    link.Ecu.SparkDelays[4] = 99;
+    QSignalSpy sent(&link, &TEcuLink::LineSent);
+    QSignalSpy received(&link, &TEcuLink::MessageReceived);
+
+    TQV3318MessageRec request;
+    request.MsgType = mtRangeRequest;
+    request.Index = 3;
+    link.QueueMessage(request);
+    request.MsgType = mtSparkDelayRequest;
+    request.Index = 4;
+    link.QueueMessage(request);
+    link.tmrStatusTimer();
+    link.tmrStatusTimer();
+    EXPECT_EQ(pty.Read(10, 2s), "@R03\n@D04\n");
+    ASSERT_EQ(sent.count(), 2);
+    EXPECT_TRUE(sent[0][1].toBool());
+    EXPECT_TRUE(sent[1][1].toBool());
+
+    link.Codec.Receive("@r050200C8010400E6\r"); // a slot nobody asked for
+    link.Codec.Receive("@p4E08\r"); // cut short: would read as GearThresholdUpper 0x4E
+    link.Codec.Receive("@d04 F\r"); // garbled: would read as 0
+    EXPECT_EQ(link.RepliesRefused, 3);
+    EXPECT_EQ(received.count(), 0);
+    EXPECT_TRUE(link.Connected) << "a damaged reply still shows the controller talking";
+    EXPECT_EQ(link.Ecu.GearThresholdUpper, 7);
+    EXPECT_EQ(link.Ecu.SparkDelays[4], 99);
+    EXPECT_EQ(link.Ecu.Ranges.Count(), 0);
+
+    link.Codec.Receive("@r030200C8010400E6\r");
+    link.Codec.Receive("@d047F\r");
+    EXPECT_EQ(received.count(), 2);
+    EXPECT_EQ(link.Ecu.Ranges.Count(), 1);
+    EXPECT_EQ(link.Ecu.SparkDelays[4], 0x7F);
+    link.Codec.Receive("@r030200C8010400E6\r"); // that slot was answered already
+    EXPECT_EQ(link.RepliesRefused, 4);
+    EXPECT_EQ(link.Ecu.Ranges.Count(), 1);
+
+    // The adapter is pulled: the next line does not go out, and its slot is not asked for.
+    pty.HangUp();
+    request.Index = 5;
+    link.QueueMessage(request);
+    link.tmrStatusTimer();
+    ASSERT_EQ(sent.count(), 3);
+    EXPECT_EQ(sent[2][0].toString(), QStringLiteral("@D05\n"));
+    EXPECT_FALSE(sent[2][1].toBool());
+    link.Codec.Receive("@d057F\r");
+    EXPECT_EQ(link.RepliesRefused, 5);
 }
