@@ -19,10 +19,14 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,6 +35,11 @@ static_assert(std::atomic<bool>::is_always_lock_free, "stop flag is set from a s
 
 // The requests a read sends, and the letter of the reply each expects.
 const std::map<char, char> kReplyOf = {{'P', 'p'}, {'F', 'f'}, {'R', 'r'}, {'D', 'd'}};
+
+// A transfer that ended with requests unanswered; never an exit code.
+constexpr int kUnanswered = -1;
+// How often a read is tried before unanswered requests make it fail.
+constexpr int kReadAttempts = 3;
 
 class TCliRun
 {
@@ -51,7 +60,7 @@ public:
                              if (!counting_)
                                  return;
                              ++received_[MessageLetters[message.MsgType]];
-                             known_.NoteReceived(message);
+                             answers_[AnswerKey(message.MsgType, message.Index)] = message;
                          });
     }
 
@@ -163,12 +172,15 @@ private:
 
     // Runs a whole read or write sequence on model and waits until the controller has answered
     // everything it was sent: the reply to the first status request after the last queued line.
+    // kUnanswered when a request got no reply that could be taken; model is then unchanged.
     int Transfer(int firstStep, TEcu &model)
     {
         link_.Ecu = model;
+        // Every earlier reply is in; a slot left over from an earlier try must not let a garbled
+        // reply through.
+        link_.RequestedSlots.clear();
         sent_.clear();
         received_.clear();
-        known_ = TSettingsKnown::Nothing();
         counting_ = true;
         transferFinished_ = false;
         link_.StartTransfer(firstStep);
@@ -184,20 +196,92 @@ private:
         counting_ = false;
         if (!answered)
             return WaitFailure();
-        int requests = 0;
-        int missing = 0;
+        requests_ = 0;
+        missing_ = 0;
         for (const auto &[request, reply] : kReplyOf) {
-            requests += sent_[request];
-            missing += std::max(0, sent_[request] - received_[reply]);
+            requests_ += sent_[request];
+            missing_ += std::max(0, sent_[request] - received_[reply]);
         }
-        if (missing > 0)
-            return Fail(kCliNoController,
-                        QStringLiteral("the controller on %1 did not answer %2 of %3 requests")
-                            .arg(port_)
-                            .arg(missing)
-                            .arg(requests));
+        if (missing_ > 0)
+            return kUnanswered;
         model = link_.Ecu;
         return kCliOk;
+    }
+
+    // Which request an answer belongs to: its type and slot (0 where there is only one).
+    static std::pair<std::uint8_t, std::uint8_t> AnswerKey(std::uint8_t type, std::uint8_t index)
+    {
+        return {type, type == mtRange || type == mtSparkDelay ? index : std::uint8_t {0}};
+    }
+
+    // The settings replies a read asks for, given the parameters the controller reported: its
+    // number of gears decides which cut durations are asked for.
+    static std::vector<std::pair<std::uint8_t, std::uint8_t>> AnswersNeeded(const TEcu &withParams)
+    {
+        std::vector<std::pair<std::uint8_t, std::uint8_t>> needed;
+        for (int step = kReadFirstStep; step > 0; step = NextTransferStep(step))
+            for (const TQV3318MessageRec &request :
+                 TransferStepLines(step, withParams, GridRowCountFor(withParams.PositionCount))) {
+                const char letter = static_cast<char>(
+                    std::tolower(static_cast<unsigned char>(MessageLetters[request.MsgType])));
+                needed.push_back(AnswerKey(static_cast<std::uint8_t>(MessageLetters.find(letter)),
+                                           request.Index));
+            }
+        return needed;
+    }
+
+    // The answers gathered so far applied to model in the order a read applies them, when every
+    // request has been answered in one try or another.
+    bool ApplyAnswers(TEcu &model)
+    {
+        const auto params = answers_.find(AnswerKey(mtParams, 0));
+        if (params == answers_.end())
+            return false;
+        TEcu result = model;
+        ApplyParams(result, params->second);
+        const auto needed = AnswersNeeded(result);
+        if (!std::all_of(needed.begin(), needed.end(),
+                         [this](const auto &key) { return answers_.count(key) > 0; }))
+            return false;
+        result.Ranges.Clear();
+        known_ = TSettingsKnown::Nothing();
+        known_.NoteReceived(params->second);
+        for (const auto &key : needed) {
+            const TQV3318MessageRec &answer = answers_.at(key);
+            if (key.first == mtFeedback)
+                ApplyFeedback(result, answer);
+            else if (key.first == mtRange)
+                ApplyRange(result, answer);
+            else if (key.first == mtSparkDelay)
+                ApplySparkDelay(result, answer);
+            known_.NoteReceived(answer);
+        }
+        model = result;
+        return true;
+    }
+
+    // Reads all settings into model. A reply lost to line noise or refused as damaged leaves its
+    // request unanswered; the read is then repeated, and each request counts as answered when any
+    // try brought its answer (the controller's settings do not change between tries). After
+    // kReadAttempts tries with a request still unanswered the read fails and model is unchanged.
+    int ReadSettings(TEcu &model)
+    {
+        answers_.clear();
+        for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+            TEcu tried = model;
+            const int result = Transfer(kReadFirstStep, tried);
+            if (result != kUnanswered && result != kCliOk)
+                return result;
+            if (ApplyAnswers(model))
+                return kCliOk;
+        }
+        return Fail(kCliNoController,
+                    QStringLiteral("the controller on %1 did not answer %2 of %3 requests (read "
+                                   "%4 times)")
+                        .arg(port_)
+                        .arg(missing_)
+                        .arg(requests_)
+                        .arg(kReadAttempts));
     }
 
     // The profile FILE as the window opens it: the factory defaults, then the file.
@@ -248,7 +332,7 @@ private:
             ReadProfile(options_.File.toStdString(), model);
         int result = ConnectChecked();
         if (result == kCliOk)
-            result = Transfer(kReadFirstStep, model);
+            result = ReadSettings(model);
         if (result != kCliOk)
             return result;
         if (!WriteProfile(options_.File.toStdString(), model))
@@ -272,7 +356,7 @@ private:
             result = Transfer(kWriteFirstStep, written);
         TEcu readBack = written;
         if (result == kCliOk)
-            result = Transfer(kReadFirstStep, readBack);
+            result = ReadSettings(readBack);
         if (result != kCliOk)
             return result;
         if (const int differences = PrintDifferences(written, readBack); differences > 0)
@@ -295,7 +379,7 @@ private:
             result = ConnectChecked();
         TEcu ecu = profile;
         if (result == kCliOk)
-            result = Transfer(kReadFirstStep, ecu);
+            result = ReadSettings(ecu);
         if (result != kCliOk)
             return result;
         return PrintDifferences(profile, ecu) == 0 ? kCliOk : kCliDiffers;
@@ -385,7 +469,11 @@ private:
     bool counting_ = false;
     std::map<char, int> sent_;
     std::map<char, int> received_;
-    TSettingsKnown known_; // what the last transfer's replies filled
+    int requests_ = 0; // settings requests of the last transfer
+    int missing_ = 0; // and how many of them got no reply that could be taken
+    // The last answer taken to each settings request since the read began.
+    std::map<std::pair<std::uint8_t, std::uint8_t>, TQV3318MessageRec> answers_;
+    TSettingsKnown known_; // what the last read's answers filled
 };
 
 } // namespace
