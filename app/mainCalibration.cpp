@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
-#include <QTimer>
 
 namespace {
 
@@ -45,8 +44,7 @@ void TfrmMain::btnCaptureClick()
         // the upload) changes the gear count and positions this run has sampled: ranges built now
         // would mix the two.
         if (UploadsStarted != uploads) {
-            if (tmrUpDownAll->isActive())
-                Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+            TransferBusy();
             aborted = true;
             break;
         }

@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -222,9 +221,8 @@ private:
         for (int step = kReadFirstStep; step > 0; step = NextTransferStep(step))
             for (const TQV3318MessageRec &request :
                  TransferStepLines(step, withParams, GridRowCountFor(withParams.PositionCount))) {
-                const char letter = static_cast<char>(
-                    std::tolower(static_cast<unsigned char>(MessageLetters[request.MsgType])));
-                needed.push_back(AnswerKey(static_cast<std::uint8_t>(MessageLetters.find(letter)),
+                const char reply = kReplyOf.at(MessageLetters[request.MsgType]);
+                needed.push_back(AnswerKey(static_cast<std::uint8_t>(MessageLetters.find(reply)),
                                            request.Index));
             }
         return needed;
