@@ -3,6 +3,7 @@
 #include "Ecu.h"
 #include "encdec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -26,9 +27,9 @@ std::tm LocalTime(std::time_t seconds)
     return local;
 }
 
-// Splits one CSV line into fields. Quoted fields may hold commas and doubled quotes; a quote
+// Splits one CSV line into fields. Quoted fields may hold separators and doubled quotes; a quote
 // that is never closed makes the line invalid.
-bool SplitFields(std::string_view line, std::vector<std::string> &fields)
+bool SplitFields(std::string_view line, char separator, std::vector<std::string> &fields)
 {
     fields.clear();
     std::string field;
@@ -47,7 +48,7 @@ bool SplitFields(std::string_view line, std::vector<std::string> &fields)
             }
         } else if (c == '"' && field.empty() && !wasQuoted) {
             quoted = wasQuoted = true;
-        } else if (c == ',') {
+        } else if (c == separator) {
             fields.push_back(std::move(field));
             field.clear();
             wasQuoted = false;
@@ -74,11 +75,20 @@ bool ParseInt(std::string_view text, Int &value, Int min, Int max, int base = 10
     return true;
 }
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 std::string_view TrimLineEnd(std::string_view line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.remove_suffix(1);
     return line;
+}
+
+char LogSeparator(std::string_view line)
+{
+    // A spreadsheet set to a decimal comma saves with semicolons; the angle may then hold a comma.
+    const auto count = [line](char c) { return std::count(line.begin(), line.end(), c); };
+    return count(';') > count(',') ? ';' : ',';
 }
 
 } // namespace
@@ -149,14 +159,18 @@ std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_
     return row;
 }
 
-bool ParseLogRow(std::string_view line, TLogRow &row)
+bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
 {
     line = TrimLineEnd(line);
     if (line.empty() || line == kDataLogHeader)
         return false;
     std::vector<std::string> fields;
-    if (!SplitFields(line, fields) || fields.size() < kDataLogColumns)
+    if (!SplitFields(line, separator, fields) || fields.size() < kDataLogColumns)
         return false;
+    // A spreadsheet saves every row as wide as its widest one: a data row then ends in an empty
+    // event column.
+    if (fields.size() == kDataLogColumns + 1 && fields[kMarkerColumn].empty())
+        fields.pop_back();
     row.Time = fields[0];
     row.Event.clear();
     row.Sample = TLogSample {};
@@ -192,11 +206,22 @@ TParsedLog ParseLog(std::istream &in)
     std::string line;
     TLogRow row;
     bool first = true;
+    char separator = 0;
+    std::vector<std::string> fields;
     while (std::getline(in, line)) {
-        const std::string_view body = TrimLineEnd(line);
-        if (body.empty() || body == kDataLogHeader)
+        std::string_view body = TrimLineEnd(line);
+        if (separator == 0 && body.starts_with(kUtf8Bom))
+            body.remove_prefix(kUtf8Bom.size());
+        if (body.empty())
             continue;
-        if (!ParseLogRow(body, row)) {
+        if (separator == 0)
+            separator = LogSeparator(body);
+        // The header, also as a spreadsheet saves it (other separator, quoted, padded to the
+        // widest row).
+        if (first && SplitFields(body, separator, fields) && fields.size() >= 2
+            && fields[0] == "time" && fields[1] == "ms")
+            continue;
+        if (!ParseLogRow(body, row, separator)) {
             ++log.SkippedLines;
             continue;
         }
@@ -209,5 +234,9 @@ TParsedLog ParseLog(std::istream &in)
         else
             log.Samples.push_back(row.Sample);
     }
+    // Rows sorted by another column in a spreadsheet come back in the order of the run.
+    const auto byTime = [](const auto &a, const auto &b) { return a.Ms < b.Ms; };
+    std::stable_sort(log.Samples.begin(), log.Samples.end(), byTime);
+    std::stable_sort(log.Markers.begin(), log.Markers.end(), byTime);
     return log;
 }

@@ -58,8 +58,8 @@ struct TLogRow
     bool IsMarker() const { return !Event.empty(); }
 };
 
-// A whole log read back: samples and markers in file order, the time of the first row, and the
-// number of lines that were neither the header nor a row (a log cut short by a crash ends in a
+// A whole log read back: samples and markers, the time of the file's first row, and the number
+// of lines that were neither the header nor a row (a log cut short by a crash ends in a
 // partial line; it is skipped, not fatal).
 struct TParsedLog
 {
@@ -81,10 +81,12 @@ std::string FormatSampleRow(std::string_view time, const TLogSample &sample);
 // Line breaks in the text become spaces (one row per line); commas and quotes are quoted.
 std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_view event);
 
-// Reads one line (with or without CR or LF at its end). False for the header, an empty line, an ms
-// outside 0..kLogMsMax and anything that is not a complete row; row is then left in an unspecified
-// state.
-bool ParseLogRow(std::string_view line, TLogRow &row);
+// Reads one line (with or without CR or LF at its end) whose fields are split by separator. False
+// for the header, an empty line, an ms outside 0..kLogMsMax and anything that is not a complete
+// row; row is then left in an unspecified state. A data row may end in an empty event column.
+bool ParseLogRow(std::string_view line, TLogRow &row, char separator = ',');
 
-// Reads a whole log.
+// Reads a whole log, also as a spreadsheet saves it back: a byte order mark, semicolons instead of
+// commas (taken from the first line), padded rows and rows in another order. Samples and markers
+// come out each in time order, rows of the same time in file order.
 TParsedLog ParseLog(std::istream &in);

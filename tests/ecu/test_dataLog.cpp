@@ -93,6 +93,47 @@ TEST(DataLog, ScriptedRunRoundTripsThroughTheParser)
     EXPECT_EQ(log.SkippedLines, 1);
 }
 
+TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
+{
+    const std::vector<TLogSample> samples
+        = {{0, 102, 1, 0, 0x00}, {100, 871, 6, 13, 0x05}, {200, 1023, 8, 255, 0xFF}};
+    const std::vector<TLogMarker> markers
+        = {{"T", 0, "logging started, profile Kart 7"}, {"T", 150, "link down"}};
+    const char *saved[] = {
+        // Every row as wide as the widest (the markers), texts quoted, leading zeros of the bits
+        // dropped.
+        "\"time\",\"ms\",\"adc\",\"angle_deg\",\"gear_index\",\"gear\",\"analog_input\","
+        "\"status_hex\",\"upshift_trigger\",\"downshift_trigger\",\"engine_cut\",\"throttle_blip\","
+        "\n"
+        "T,0,,,,,,,,,,,\"logging started, profile Kart 7\"\n"
+        "T,0,102,35.9,1,N,0,0,0,0,0,0,\n"
+        "T,100,871,306.5,6,5,13,5,1,0,1,0,\n"
+        "T,150,,,,,,,,,,,\"link down\"\n"
+        "T,200,1023,360.0,8,?,255,FF,1,1,1,1,\n",
+        // A decimal-comma locale: byte order mark, semicolons, CR LF.
+        "\xEF\xBB\xBFtime;ms;adc;angle_deg;gear_index;gear;analog_input;status_hex;"
+        "upshift_trigger;downshift_trigger;engine_cut;throttle_blip\r\n"
+        "T;0;;;;;;;;;;;logging started, profile Kart 7\r\n"
+        "T;0;102;35,9;1;N;0;00;0;0;0;0\r\n"
+        "T;100;871;306,5;6;5;13;05;1;0;1;0\r\n"
+        "T;150;;;;;;;;;;;link down\r\n"
+        "T;200;1023;360,0;8;?;255;FF;1;1;1;1\r\n",
+        // Sorted by the barrel reading, highest first.
+        "T,200,1023,360.0,8,?,255,FF,1,1,1,1\n"
+        "T,100,871,306.5,6,5,13,05,1,0,1,0\n"
+        "T,0,102,35.9,1,N,0,00,0,0,0,0\n"
+        "T,150,,,,,,,,,,,link down\n"
+        "T,0,,,,,,,,,,,\"logging started, profile Kart 7\"\n",
+    };
+    for (const char *text : saved) {
+        std::istringstream file(text);
+        const TParsedLog log = ParseLog(file);
+        EXPECT_EQ(log.Samples, samples) << text;
+        EXPECT_EQ(log.Markers, markers) << text;
+        EXPECT_EQ(log.SkippedLines, 0) << text;
+    }
+}
+
 TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
 {
     const char *bad[] = {
@@ -115,6 +156,7 @@ TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
         "T,42,,,,,,,,,,,\"open", // quote never closed
         "T,42,5,,,,,,,,,,link up", // marker with a data column
         "T,42,,,,,,,,,,,link up,extra",
+        "T,100,1023,360.0,1,N,255,05,1,0,1,0,x", // data row with an event
     };
     for (const char *line : bad) {
         TLogRow row;
