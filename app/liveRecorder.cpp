@@ -21,7 +21,7 @@ TLiveRecorder::TLiveRecorder(TfrmMain &main, TPrompts *prompts)
     : QObject(&main), main_(main), prompts_(prompts)
 {
     setObjectName(QStringLiteral("LiveData"));
-    clock_.start();
+    RunClock = [start = LogClockMs()] { return LogClockMs() - start; };
     // Until the controller answers, the link is down.
     samples_.LinkDown(0);
 

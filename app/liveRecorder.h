@@ -4,7 +4,6 @@
 #include "encdec.h"
 #include "liveSamples.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -49,7 +48,8 @@ public:
     QString LogPath() const { return log_.IsOpen() ? log_.Path() : QString(); }
     QString LogsFolder() const;
     const TLiveSamples &Samples() const { return samples_; }
-    std::int64_t NowMs() const { return clock_.elapsed(); }
+    // Milliseconds since the recorder was made.
+    std::int64_t NowMs() const { return RunClock(); }
     TfrmMain &Main() const { return main_; }
     TPrompts *Prompts() const { return prompts_; }
     // The Live Data window, made when first asked for.
@@ -59,6 +59,8 @@ public:
     // Writes a marker row when logging, with the current time.
     void Marker(const QString &event);
 
+    // The clock of the ms column and the chart (LogClockMs from its making); tests set their own.
+    std::function<std::int64_t()> RunClock;
     // The wall clock of the log's time column; tests set their own.
     std::function<std::chrono::system_clock::time_point()> WallClock
         = [] { return std::chrono::system_clock::now(); };
@@ -85,7 +87,6 @@ private:
 
     TfrmMain &main_;
     TPrompts *prompts_;
-    QElapsedTimer clock_;
     TLiveSamples samples_;
     TDataLogFile log_;
     std::int64_t runStartMs_ = 0;

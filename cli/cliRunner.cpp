@@ -389,6 +389,7 @@ private:
             return result;
         QElapsedTimer clock;
         clock.start();
+        const std::int64_t logStartMs = LogClockMs();
         if (options_.Csv)
             out_ << QLatin1String(kDataLogHeader.data(), qsizetype(kDataLogHeader.size()))
                  << Qt::endl;
@@ -403,7 +404,7 @@ private:
                     return;
                 }
                 TLogSample sample;
-                sample.Ms = clock.elapsed();
+                sample.Ms = LogClockMs() - logStartMs;
                 sample.Adc = message.Adc;
                 sample.Gear = message.Gear;
                 sample.AnalogueInput = message.AnalogueInput;

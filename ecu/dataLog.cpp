@@ -93,6 +93,20 @@ char LogSeparator(std::string_view line)
 
 } // namespace
 
+std::int64_t LogClockMs()
+{
+#ifdef CLOCK_BOOTTIME
+    // Linux's steady clock stops while the computer sleeps; this one does not.
+    timespec now {};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return std::int64_t {now.tv_sec} * kMsPerSecond + now.tv_nsec / 1'000'000;
+#else
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
 std::string FormatLogTime(std::chrono::system_clock::time_point when)
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());

@@ -69,6 +69,11 @@ struct TParsedLog
     int SkippedLines = 0;
 };
 
+// Milliseconds from an arbitrary start, for the ms column. The clock goes on while the computer
+// sleeps, so a laptop closed between two sessions leaves that time in the log instead of joining
+// the sessions up; it never goes back.
+std::int64_t LogClockMs();
+
 // Local wall-clock time as ISO 8601 with milliseconds and no zone: 2026-12-09T14:03:07.250.
 // Spreadsheets read this form as a date and time.
 std::string FormatLogTime(std::chrono::system_clock::time_point when);
