@@ -164,8 +164,13 @@ void TStripChart::SamplesChanged()
         update(plot);
         return;
     }
-    if (dx > 0)
+    if (dx > 0) {
         scroll(static_cast<int>(-dx), 0, plot);
+        // A label went with the scroll; it stands where it stood.
+        for (const TThresholdLine &l : ThresholdLines())
+            if (!l.Text.isEmpty())
+                update(l.TextBox.united(l.TextBox.translated(static_cast<int>(-dx), 0)));
+    }
     // The newest stretch of the traces, with a little room for the pen's width.
     update(QRect(plot.right() - static_cast<int>(dx) - kNewStripMargin, plot.top(),
                  static_cast<int>(dx) + kNewStripMargin + 1, plot.height()));
@@ -326,19 +331,7 @@ void TStripChart::RenderBackground()
         p.drawText(box, Qt::AlignCenter, letter);
         p.setFont(font());
     }
-    if (trigger_.Method == 2) {
-        p.setPen(QPen(kBarrelLine, 1, Qt::DashLine));
-        for (const TBand &b : bands_) {
-            for (double v : {b.PositionDeg - trigger_.BarrelThresholdDeg,
-                             b.PositionDeg + trigger_.BarrelThresholdDeg}) {
-                const int y = static_cast<int>(std::lround(AngleToY(v, axis_, angle)));
-                if (y >= angle.top() && y <= angle.bottom())
-                    p.drawLine(angle.left(), y, angle.right(), y);
-            }
-        }
-    }
-
-    // Analogue lane: scale and the load cell's thresholds.
+    // Analogue lane: scale.
     const QRect analogue = layout_.Lanes[lnAnalogue];
     for (int v : {0, 128, 255}) {
         const int y = static_cast<int>(std::lround(AnalogueToY(v, analogue)));
@@ -350,25 +343,6 @@ void TStripChart::RenderBackground()
                    std::clamp(y + metrics.ascent() / 2, analogue.top() + metrics.ascent(),
                               analogue.bottom()),
                    label);
-    }
-    if (trigger_.Method == 1) {
-        const struct
-        {
-            int Value;
-            QColor Colour;
-            QString Text;
-        } lines[] = {{trigger_.UpThreshold, kUpLine, QStringLiteral("up %1")},
-                     {trigger_.DownThreshold, kDownLine, QStringLiteral("down %1")}};
-        for (const auto &l : lines) {
-            const int y = static_cast<int>(std::lround(AnalogueToY(l.Value, analogue)));
-            p.setPen(QPen(l.Colour, 1, Qt::DashLine));
-            p.drawLine(analogue.left(), y, analogue.right(), y);
-            p.setPen(l.Colour);
-            const QString text = l.Text.arg(l.Value);
-            const bool above = l.Value >= std::max(trigger_.UpThreshold, trigger_.DownThreshold);
-            p.drawText(analogue.right() - metrics.horizontalAdvance(text) - 4,
-                       above ? y - 3 : y + metrics.ascent() + 1, text);
-        }
     }
 
     // Lane names and frames. The value lanes' names stand on end beside their scales.
@@ -402,6 +376,69 @@ void TStripChart::RenderBackground()
     backgroundEnd_ = scale.EndMs;
 }
 
+std::vector<TStripChart::TThresholdLine> TStripChart::ThresholdLines() const
+{
+    std::vector<TThresholdLine> lines;
+    if (trigger_.Method == 2) {
+        const QRect angle = layout_.Lanes[lnAngle];
+        for (const TBand &b : bands_)
+            for (double v : {b.PositionDeg - trigger_.BarrelThresholdDeg,
+                             b.PositionDeg + trigger_.BarrelThresholdDeg}) {
+                const int y = static_cast<int>(std::lround(AngleToY(v, axis_, angle)));
+                if (y >= angle.top() && y <= angle.bottom())
+                    lines.push_back({angle, y, kBarrelLine, QString(), QRect()});
+            }
+    } else if (trigger_.Method == 1) {
+        const QRect analogue = layout_.Lanes[lnAnalogue];
+        const QFontMetrics metrics(font());
+        const struct
+        {
+            int Value;
+            QColor Colour;
+            QString Text;
+        } values[]
+            = {{trigger_.UpThreshold, kUpLine, QStringLiteral("up %1").arg(trigger_.UpThreshold)},
+               {trigger_.DownThreshold, kDownLine,
+                QStringLiteral("down %1").arg(trigger_.DownThreshold)}};
+        for (const auto &v : values) {
+            const int y = static_cast<int>(std::lround(AnalogueToY(v.Value, analogue)));
+            const bool above = v.Value >= std::max(trigger_.UpThreshold, trigger_.DownThreshold);
+            const int width = metrics.horizontalAdvance(v.Text);
+            const int baseline = above ? y - 3 : y + metrics.ascent() + 1;
+            const QRect box(analogue.right() - width - 4, baseline - metrics.ascent(), width + 1,
+                            metrics.height());
+            lines.push_back({analogue, y, v.Colour, v.Text, box});
+        }
+    }
+    return lines;
+}
+
+void TStripChart::DrawThresholds(QPainter &p, const QRect &dirty) const
+{
+    constexpr int kDash = 4;
+    constexpr int kPeriod = 6;
+    for (const TThresholdLine &l : ThresholdLines()) {
+        // Dashes keep their places on the scrolled picture, so a strip painted later carries on
+        // the pattern of what scrolled.
+        const int left = std::max(l.Lane.left(), dirty.left());
+        const int right = std::min(l.Lane.right(), dirty.right());
+        if (l.Y >= dirty.top() && l.Y <= dirty.bottom() && left <= right) {
+            const auto phase
+                = static_cast<int>(((left + followPixel_) % kPeriod + kPeriod) % kPeriod);
+            for (int x = left - phase; x <= right; x += kPeriod) {
+                const int from = std::max(x, left);
+                const int to = std::min(x + kDash - 1, right);
+                if (from <= to)
+                    p.fillRect(QRect(from, l.Y, to - from + 1, 1), l.Colour);
+            }
+        }
+        if (!l.Text.isEmpty() && l.TextBox.intersects(dirty)) {
+            p.setPen(l.Colour);
+            p.drawText(l.TextBox, Qt::AlignLeft | Qt::AlignTop, l.Text);
+        }
+    }
+}
+
 void TStripChart::paintEvent(QPaintEvent *event)
 {
     if (!backgroundValid_ || background_.size() != size() * devicePixelRatioF())
@@ -413,6 +450,7 @@ void TStripChart::paintEvent(QPaintEvent *event)
                         dirty.size() * background_.devicePixelRatio()));
     if (dirty.intersects(layout_.Plot)) {
         p.setClipRect(dirty.intersected(layout_.Plot));
+        DrawThresholds(p, dirty);
         DrawTraces(p, Scale(), dirty);
     }
     if (cursorX_ >= 0) {

@@ -12,9 +12,10 @@
 // trigger thresholds, and the four status bits as on-bars, against time. It draws whatever sample
 // ring it is given (the live one or an opened log) and owns none of them.
 //
-// The still parts (lane frames, names, value labels, bands, threshold lines and, while following
-// live data, the time labels) are kept in a pixmap. While following, a new sample scrolls what
-// is drawn by the whole pixels the time moved on and paints only the newest strip.
+// The still parts (lane frames, names, value labels, bands and, while following live data, the
+// time labels) are kept in a pixmap; the trigger lines are drawn over it with every paint. While
+// following, a new sample scrolls what is drawn by the whole pixels the time moved on and paints
+// only the newest strip.
 class TStripChart : public QWidget
 {
     Q_OBJECT
@@ -90,6 +91,17 @@ private:
     void DrawTraces(QPainter &painter, const stripchart::TTimeScale &scale,
                     const QRect &dirty) const;
     void DrawCursor(QPainter &painter) const;
+    // A trigger threshold: a dashed line across its lane, and its label when it has one.
+    struct TThresholdLine
+    {
+        QRect Lane;
+        int Y = 0;
+        QColor Colour;
+        QString Text;
+        QRect TextBox;
+    };
+    std::vector<TThresholdLine> ThresholdLines() const;
+    void DrawThresholds(QPainter &painter, const QRect &dirty) const;
     QRect CursorRect(int x) const;
     std::int64_t FollowPixel() const;
 

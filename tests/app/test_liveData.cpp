@@ -466,44 +466,50 @@ TEST(StripChart, StripByStripItShowsWhatAWholeRepaintShows)
     // A following chart scrolls what it drew and paints each new strip; the traces in a strip
     // are stroked only as far as it needs them, so the seams must not show. A strip's time
     // scale ends on a whole millisecond, which may shade an edge of a trace a few steps apart
-    // from a whole repaint; a missing or cut stroke differs by far more.
-    TLiveSamples samples;
-    std::int64_t now = 0;
-    TStripChart chart;
-    chart.NowMs = [&now] { return now; };
-    chart.SetSamples(&samples);
-    chart.SetBands({{1, 70, 95, 80}, {2, 110, 135, 120}, {3, 150, 170, 160}});
-    chart.resize(640, 420);
-    chart.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-    for (int i = 0; i < 240; ++i) {
-        now = 100 * i + 37 * (i % 3); // replies do not come on a regular beat
-        // A saw of a barrel and a load cell that ripples, steep enough to cross each strip; a new
-        // gear every eight replies.
-        const int adc = 220 + (i * 23) % 260;
-        samples.Add({now, static_cast<std::uint16_t>(adc), static_cast<std::uint8_t>(1 + i / 8 % 3),
-                     static_cast<std::uint8_t>(40 + (i * 57) % 180),
-                     static_cast<std::uint8_t>((i / 7) % 2 ? 0x05 : 0x00)});
-        chart.SamplesChanged();
-        QCoreApplication::processEvents();
-    }
-    const QRect plot = chart.Layout().Plot;
-    const QImage shown
-        = chart.screen()
-              ->grabWindow(chart.winId(), plot.x(), plot.y(), plot.width(), plot.height())
-              .toImage()
-              .convertToFormat(QImage::Format_RGB32);
-    const QImage whole = chart.grab(plot).toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shown.size(), whole.size());
-    int differing = 0;
-    for (int y = 0; y < whole.height(); ++y)
-        for (int x = 0; x < whole.width(); ++x) {
-            const QRgb a = shown.pixel(x, y), b = whole.pixel(x, y);
-            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                   std::abs(qBlue(a) - qBlue(b))})
-                > 24;
+    // from a whole repaint; a missing or cut stroke differs by far more. Threshold lines and
+    // their labels stay where they are, whatever scrolls under them.
+    const TStripChart::TTrigger triggers[] = {{0, 0, 0, 0}, {1, 131, 62, 0}, {2, 0, 0, 7.5}};
+    for (const TStripChart::TTrigger &trigger : triggers) {
+        TLiveSamples samples;
+        std::int64_t now = 0;
+        TStripChart chart;
+        chart.NowMs = [&now] { return now; };
+        chart.SetSamples(&samples);
+        chart.SetBands({{1, 70, 95, 80}, {2, 110, 135, 120}, {3, 150, 170, 160}});
+        chart.SetTrigger(trigger);
+        chart.resize(640, 420);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        for (int i = 0; i < 240; ++i) {
+            now = 100 * i + 37 * (i % 3); // replies do not come on a regular beat
+            // A saw of a barrel and a load cell that ripples, steep enough to cross each strip; a
+            // new gear every eight replies.
+            const int adc = 220 + (i * 23) % 260;
+            samples.Add({now, static_cast<std::uint16_t>(adc),
+                         static_cast<std::uint8_t>(1 + i / 8 % 3),
+                         static_cast<std::uint8_t>(40 + (i * 57) % 180),
+                         static_cast<std::uint8_t>((i / 7) % 2 ? 0x05 : 0x00)});
+            chart.SamplesChanged();
+            QCoreApplication::processEvents();
         }
-    EXPECT_EQ(differing, 0);
+        const QRect plot = chart.Layout().Plot;
+        const QImage shown
+            = chart.screen()
+                  ->grabWindow(chart.winId(), plot.x(), plot.y(), plot.width(), plot.height())
+                  .toImage()
+                  .convertToFormat(QImage::Format_RGB32);
+        const QImage whole = chart.grab(plot).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = whole.pixel(x, y);
+                differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                       std::abs(qBlue(a) - qBlue(b))})
+                    > 24;
+            }
+        EXPECT_EQ(differing, 0) << "trigger method " << trigger.Method;
+    }
 }
 
 TEST_F(LiveDataTest, CursorReadsEveryValueAtTheTimeUnderTheMouse)
