@@ -174,11 +174,35 @@ void TStripChart::SamplesChanged()
     // The newest stretch of the traces, with a little room for the pen's width.
     update(QRect(plot.right() - static_cast<int>(dx) - kNewStripMargin, plot.top(),
                  static_cast<int>(dx) + kNewStripMargin + 1, plot.height()));
+    // A gear's letter stands at the first of the replies that settled it, which on a short span
+    // has left the newest strip by the time the last of them comes.
+    if (const QRect letter = SettledLetterRect(); !letter.isEmpty())
+        update(letter);
     if (cursorX_ >= 0) {
         update(CursorRect(cursorX_ - static_cast<int>(dx))); // the line went with the scroll
         update(CursorRect(cursorX_));
         emit CursorMoved(); // the time under it changed
     }
+}
+
+QRect TStripChart::SettledLetterRect() const
+{
+    const std::size_t count = samples_ ? samples_->Count() : 0;
+    if (count < kSettledReplies)
+        return {};
+    const std::size_t first = count - kSettledReplies;
+    const int gear = samples_->At(count - 1).Gear;
+    for (std::size_t i = first; i < count - 1; ++i)
+        if (samples_->At(i).Gear != gear)
+            return {};
+    if (first > 0 && samples_->At(first - 1).Gear == gear)
+        return {}; // settled before: its letter, if any, is already drawn
+    const QRect angle = layout_.Lanes[lnAngle];
+    const int x = std::max(angle.left(),
+                           static_cast<int>(std::floor(TimeToX(Scale(), samples_->At(first).Ms))));
+    // The letter's box and dotted line begin at x; their smoothing reaches a pixel further.
+    return QRect(x - 2, angle.top(), angle.right() - x + 3, angle.height())
+        .intersected(layout_.Plot);
 }
 
 std::int64_t TStripChart::CursorMs() const

@@ -467,9 +467,16 @@ TEST(StripChart, StripByStripItShowsWhatAWholeRepaintShows)
     // are stroked only as far as it needs them, so the seams must not show. A strip's time
     // scale ends on a whole millisecond, which may shade an edge of a trace a few steps apart
     // from a whole repaint; a missing or cut stroke differs by far more. Threshold lines and
-    // their labels stay where they are, whatever scrolls under them.
-    const TStripChart::TTrigger triggers[] = {{0, 0, 0, 0}, {1, 131, 62, 0}, {2, 0, 0, 7.5}};
-    for (const TStripChart::TTrigger &trigger : triggers) {
+    // their labels stay where they are, whatever scrolls under them. On a short span, a gear's
+    // letter lands left of the newest strip by the time its gear has settled.
+    const struct
+    {
+        TStripChart::TTrigger Trigger;
+        std::int64_t SpanMs;
+        int Replies; // all within the span: a whole repaint marks the gear at the start of a span
+    } cases[]
+        = {{{0, 0, 0, 0}, 30000, 240}, {{1, 131, 62, 0}, 30000, 240}, {{2, 0, 0, 7.5}, 10000, 90}};
+    for (const auto &[trigger, span, replies] : cases) {
         TLiveSamples samples;
         std::int64_t now = 0;
         TStripChart chart;
@@ -477,10 +484,11 @@ TEST(StripChart, StripByStripItShowsWhatAWholeRepaintShows)
         chart.SetSamples(&samples);
         chart.SetBands({{1, 70, 95, 80}, {2, 110, 135, 120}, {3, 150, 170, 160}});
         chart.SetTrigger(trigger);
+        chart.SetSpanMs(span);
         chart.resize(640, 420);
         chart.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-        for (int i = 0; i < 240; ++i) {
+        for (int i = 0; i < replies; ++i) {
             now = 100 * i + 37 * (i % 3); // replies do not come on a regular beat
             // A saw of a barrel and a load cell that ripples, steep enough to cross each strip; a
             // new gear every eight replies.
@@ -508,7 +516,7 @@ TEST(StripChart, StripByStripItShowsWhatAWholeRepaintShows)
                                        std::abs(qBlue(a) - qBlue(b))})
                     > 24;
             }
-        EXPECT_EQ(differing, 0) << "trigger method " << trigger.Method;
+        EXPECT_EQ(differing, 0) << "trigger method " << trigger.Method << ", span " << span;
     }
 }
 
