@@ -19,8 +19,6 @@ constexpr std::int64_t kTraceGapMs = 1000; // a longer silence breaks the trace
 constexpr double kWheelZoom = 1.25;
 constexpr int kBandAlpha = 110;
 constexpr int kShadeAlpha = 45;
-// Passing through neutral's gap between two gears is not a gear change worth a letter.
-constexpr int kSettledReplies = 3;
 constexpr int kNewStripMargin = 3;
 constexpr int kStrokeReachPx = 3; // a trace's pen and its smoothing reach less than this
 
@@ -185,21 +183,24 @@ void TStripChart::SamplesChanged()
     }
 }
 
+double TStripChart::LetterX(const TTimeScale &scale, std::int64_t ms) const
+{
+    if (!following_)
+        return std::floor(TimeToX(scale, ms));
+    // On the whole pixels of the following chart's time grid: a strip's scale ends on a whole
+    // millisecond, and a letter drawn half a pixel apart in two strips would not join up.
+    const auto pixel = static_cast<std::int64_t>(
+        std::floor(static_cast<double>(ms) * layout_.Plot.width() / spanMs_));
+    return static_cast<double>(layout_.Plot.right() + 1 - followPixel_ + pixel);
+}
+
 QRect TStripChart::SettledLetterRect() const
 {
-    const std::size_t count = samples_ ? samples_->Count() : 0;
-    if (count < kSettledReplies)
+    const std::optional<std::int64_t> from = samples_ ? SettledByNewest(*samples_) : std::nullopt;
+    if (!from)
         return {};
-    const std::size_t first = count - kSettledReplies;
-    const int gear = samples_->At(count - 1).Gear;
-    for (std::size_t i = first; i < count - 1; ++i)
-        if (samples_->At(i).Gear != gear)
-            return {};
-    if (first > 0 && samples_->At(first - 1).Gear == gear)
-        return {}; // settled before: its letter, if any, is already drawn
     const QRect angle = layout_.Lanes[lnAngle];
-    const int x = std::max(angle.left(),
-                           static_cast<int>(std::floor(TimeToX(Scale(), samples_->At(first).Ms))));
+    const int x = std::max(angle.left(), static_cast<int>(LetterX(Scale(), *from)));
     // The letter's box and dotted line begin at x; their smoothing reaches a pixel further.
     return QRect(x - 2, angle.top(), angle.right() - x + 3, angle.height())
         .intersected(layout_.Plot);
@@ -512,16 +513,6 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
 
     std::vector<std::vector<QPointF>> angleRuns(1);
     std::vector<std::vector<QPointF>> analogueRuns(1);
-    struct TChange
-    {
-        double X;
-        int Gear;
-    };
-    std::vector<TChange> changes;
-    int candidateGear = -1; // a gear is marked once it has been reported kSettledReplies times
-    int candidateCount = 0;
-    double candidateX = 0;
-    int markedGear = -1;
     std::int64_t barFrom[std::size(kBitLanes)] = {-1, -1, -1, -1};
     std::int64_t previousMs = 0;
 
@@ -554,15 +545,6 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
                            kBitLanes[b].Colour);
                 barFrom[b] = -1;
             }
-        }
-        if (s.Gear != candidateGear) {
-            candidateGear = s.Gear;
-            candidateCount = 0;
-            candidateX = std::max(x, static_cast<double>(plot.left()));
-        }
-        if (++candidateCount == kSettledReplies && candidateGear != markedGear) {
-            changes.push_back({candidateX, candidateGear});
-            markedGear = candidateGear;
         }
         previousMs = s.Ms;
     }
@@ -601,22 +583,23 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
     double lastRight = -1e9;
     std::array<int, 256> widths; // of each letter's box, measured once per paint
     widths.fill(-1);
-    for (const TChange &c : changes) {
+    for (const TGearChange &c : GearChanges(*samples_, first, last)) {
+        const double x = std::max(LetterX(scale, c.Ms), static_cast<double>(plot.left()));
         const char letterChar = GearLetterOf(c.Gear);
         const QString letter {QLatin1Char(letterChar)};
         int &boxW = widths[static_cast<unsigned char>(letterChar)];
         if (boxW < 0)
             boxW = metrics.horizontalAdvance(letter) + 8;
         // Letters closer than a box apart would overlap: the later one waits for room.
-        if (c.X < lastRight + 2)
+        if (x < lastRight + 2)
             continue;
-        const QRectF box(c.X, angle.top() + 2, boxW, boxH);
+        const QRectF box(x, angle.top() + 2, boxW, boxH);
         lastRight = box.right();
         // Only the letters on the repainted strip are drawn (the spacing above needs them all).
         if (box.right() + 1 < dirty.left() || box.left() - 1 > dirty.right())
             continue;
         p.setPen(QPen(kAngleTrace, 1, Qt::DotLine));
-        p.drawLine(QPointF(c.X, box.bottom()), QPointF(c.X, angle.bottom()));
+        p.drawLine(QPointF(x, box.bottom()), QPointF(x, angle.bottom()));
         const QColor fill = GearColour(c.Gear);
         p.setPen(fill.darker(160));
         p.setBrush(fill);

@@ -103,6 +103,8 @@ private:
     std::vector<TThresholdLine> ThresholdLines() const;
     void DrawThresholds(QPainter &painter, const QRect &dirty) const;
     QRect CursorRect(int x) const;
+    // The column of a gear letter placed at ms.
+    double LetterX(const stripchart::TTimeScale &scale, std::int64_t ms) const;
     // Where a gear letter placed by the newest reply stands, when that reply settled a gear.
     QRect SettledLetterRect() const;
     std::int64_t FollowPixel() const;

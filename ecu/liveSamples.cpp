@@ -85,3 +85,46 @@ void TLiveSamples::DropOldPeriods()
     while (!down_.empty() && down_.front().To >= 0 && down_.front().To < oldest)
         down_.pop_front();
 }
+
+std::vector<TGearChange> GearChanges(const TLiveSamples &samples, std::size_t first,
+                                     std::size_t last)
+{
+    std::vector<TGearChange> changes;
+    last = std::min(last, samples.Count());
+    int candidate = -1;
+    std::int64_t candidateFrom = 0;
+    int marked = -1;
+    for (std::size_t i = first; i < last; ++i) {
+        const TLogSample s = samples.At(i);
+        if (s.Gear != candidate) {
+            candidate = s.Gear;
+            candidateFrom = s.Ms;
+        }
+        if (candidate != marked && s.Ms - candidateFrom >= kGearSettledMs) {
+            changes.push_back({candidateFrom, candidate});
+            marked = candidate;
+        }
+    }
+    return changes;
+}
+
+std::optional<std::int64_t> SettledByNewest(const TLiveSamples &samples)
+{
+    const std::size_t count = samples.Count();
+    if (count < 2)
+        return std::nullopt;
+    const TLogSample newest = samples.Last();
+    const std::int64_t previousMs = samples.At(count - 2).Ms;
+    // Back to the first reply of the newest gear, stopping as soon as the reply before the newest
+    // had already settled it.
+    std::size_t from = count - 1;
+    while (from > 0 && samples.At(from - 1).Gear == newest.Gear) {
+        --from;
+        if (previousMs - samples.At(from).Ms >= kGearSettledMs)
+            return std::nullopt;
+    }
+    const std::int64_t fromMs = samples.At(from).Ms;
+    if (from == count - 1 || newest.Ms - fromMs < kGearSettledMs)
+        return std::nullopt;
+    return fromMs;
+}

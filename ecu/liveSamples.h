@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 // The samples behind the live chart: a ring of decoded status replies that keeps the newest
@@ -69,3 +70,24 @@ private:
     std::int64_t base_ = 0;
     std::deque<TPeriod> down_;
 };
+
+// Where the engaged gear changes, for the chart's letters. A gear counts once it has been reported
+// for kGearSettledMs from its first reply: a barrel passing through the gap between two gears (the
+// controller reports neutral there) or hanging in it for a moment is no change. A change is
+// placed at that first reply, unless the gear is the one marked before.
+inline constexpr std::int64_t kGearSettledMs = 500;
+
+struct TGearChange
+{
+    std::int64_t Ms = 0;
+    int Gear = 0;
+    bool operator==(const TGearChange &) const = default;
+};
+
+// The changes among samples [first, last), the scan starting afresh at first.
+std::vector<TGearChange> GearChanges(const TLiveSamples &samples, std::size_t first,
+                                     std::size_t last);
+
+// When the newest sample is the one that settled its gear: the time of that gear's first reply,
+// where a change may just have been placed.
+std::optional<std::int64_t> SettledByNewest(const TLiveSamples &samples);

@@ -75,3 +75,49 @@ TEST(LiveSamples, LinkPeriodsOpenCloseAndAgeOutWithTheSamples)
     ring.Add(S(1300)); // the sample at 0 goes; the first period ended before 1000
     EXPECT_EQ(ring.DownPeriods(), (std::deque<TLiveSamples::TPeriod> {{1200, -1}}));
 }
+
+TEST(LiveSamples, AGearIsMarkedWhereItBeganOnceHeldHalfASecond)
+{
+    // Replies every 100 ms; gear indices: 5 fourth, 1 neutral, 6 fifth.
+    const struct
+    {
+        const char *Name;
+        std::vector<std::pair<int, int>> Runs; // gear, replies
+        std::vector<TGearChange> Changes;
+    } cases[] = {
+        {"through the gap", {{5, 10}, {1, 3}, {6, 10}}, {{0, 5}, {1300, 6}}},
+        {"400 ms in neutral", {{5, 10}, {1, 5}, {6, 10}}, {{0, 5}, {1500, 6}}},
+        {"500 ms in neutral", {{5, 10}, {1, 6}, {6, 10}}, {{0, 5}, {1000, 1}, {1600, 6}}},
+        {"back to the same gear", {{5, 10}, {1, 2}, {5, 10}}, {{0, 5}}},
+        {"never held long enough", {{5, 5}, {6, 5}}, {}},
+    };
+    for (const auto &c : cases) {
+        TLiveSamples ring(100);
+        std::size_t changesSoFar = 0;
+        for (const auto &[gear, replies] : c.Runs)
+            for (int i = 0; i < replies; ++i) {
+                ring.Add({static_cast<std::int64_t>(ring.Count()) * 100, 300,
+                          static_cast<std::uint8_t>(gear), 0, 0});
+                // The reply that places a change is the one that reports it settled.
+                const std::vector<TGearChange> now = GearChanges(ring, 0, ring.Count());
+                if (now.size() > changesSoFar) {
+                    EXPECT_EQ(SettledByNewest(ring), now.back().Ms)
+                        << c.Name << " " << ring.Count();
+                }
+                changesSoFar = now.size();
+            }
+        EXPECT_EQ(GearChanges(ring, 0, ring.Count()), c.Changes) << c.Name;
+    }
+
+    // Replies that stop for a while: the time held counts, not the number of replies.
+    TLiveSamples ring(10);
+    ring.Add({0, 300, 4, 0, 0});
+    ring.Add({700, 300, 4, 0, 0});
+    EXPECT_EQ(GearChanges(ring, 0, 2), (std::vector<TGearChange> {{0, 4}}));
+    EXPECT_EQ(SettledByNewest(ring), 0);
+    // A scan from the middle of a run starts the run there.
+    ring.Add({800, 300, 4, 0, 0});
+    ring.Add({1300, 300, 4, 0, 0});
+    EXPECT_EQ(GearChanges(ring, 2, 4), (std::vector<TGearChange> {{800, 4}}));
+    EXPECT_FALSE(SettledByNewest(ring)); // settled long before
+}
