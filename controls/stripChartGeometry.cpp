@@ -11,8 +11,10 @@ constexpr double kBitLaneLines = 1.5;
 constexpr int kAnalogueMax = 255;
 constexpr double kFullTurn = 360.0;
 constexpr std::int64_t kMsPerSecond = 1000;
-constexpr std::int64_t kSteps[] = {1000,   2000,   5000,   10000,  15000,   30000,  60000,
-                                   120000, 300000, 600000, 900000, 1800000, 3600000};
+constexpr std::int64_t kMsPerDay = 24 * 3600 * kMsPerSecond;
+constexpr std::int64_t kSteps[]
+    = {1000,   2000,   5000,    10000,   15000,   30000,    60000,    120000,   300000,
+       600000, 900000, 1800000, 3600000, 7200000, 10800000, 21600000, 43200000, kMsPerDay};
 
 } // namespace
 
@@ -121,7 +123,10 @@ std::int64_t TickStepMs(const TTimeScale &scale, int minGapPx)
     for (std::int64_t step : kSteps)
         if (step * scale.Width / static_cast<double>(scale.SpanMs) >= minGapPx)
             return step;
-    return std::end(kSteps)[-1];
+    // Whole days beyond: however long a log claims to be, the ticks fit the width.
+    const double days = std::ceil(static_cast<double>(minGapPx) * static_cast<double>(scale.SpanMs)
+                                  / std::max(scale.Width, 1) / kMsPerDay);
+    return static_cast<std::int64_t>(std::max(days, 1.0)) * kMsPerDay;
 }
 
 std::vector<std::int64_t> TimeTicks(const TTimeScale &scale, int minGapPx, bool fromEnd)

@@ -77,7 +77,7 @@ QRect PeriodRect(std::int64_t from, std::int64_t to, const TTimeScale &scale, co
 constexpr int kBarInset = 3;
 QRect BarRect(std::int64_t from, std::int64_t to, const TTimeScale &scale, const QRect &lane);
 
-// Time ticks: a step from 1 s to 1 h, the smallest whose ticks lie at least minGapPx apart.
+// Time ticks: a step from 1 s to whole days, the smallest whose ticks lie at least minGapPx apart.
 // Counted back from the window's end when fromEnd (a scrolling live chart keeps its ticks and
 // labels still), else at whole multiples of the step since the start of the run.
 std::int64_t TickStepMs(const TTimeScale &scale, int minGapPx);

@@ -112,8 +112,16 @@ TEST(StripChartGeometry, TicksStayOnTheEndWhileLiveAndOnWholeStepsInALog)
     EXPECT_EQ(whole.back(), 60000);
     EXPECT_EQ(TickLabel(65000, live, false), "1:05");
     EXPECT_EQ(TickLabel(3725000, live, false), "1:02:05");
-    // Two hours on 693 pixels: ticks ten minutes apart.
+    // Two hours on 693 pixels: ticks a quarter of an hour apart; a day, three hours; a damaged
+    // log that claims 35 years, still no more ticks than fit.
     EXPECT_EQ(TickStepMs(TimeScale(Layout(), 7200000, 7200000), 60), 900000);
+    EXPECT_EQ(TickStepMs(TimeScale(Layout(), 86400000, 86400000), 60), 10800000);
+    const std::int64_t years = std::int64_t {1} << 40;
+    const TTimeScale all = TimeScale(Layout(), years, years);
+    EXPECT_EQ(TickStepMs(all, 60) % 86400000, 0);
+    const std::size_t fit = TimeTicks(all, 60, false).size();
+    EXPECT_GE(fit, 5u);
+    EXPECT_LE(fit, 693u / 60u + 1u);
 }
 
 TEST(StripChartGeometry, ThinTraceKeepsEachColumnsExtremesInOrder)
