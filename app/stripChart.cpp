@@ -510,6 +510,13 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
     std::size_t last = samples_->LowerBound(scale.EndMs + 1);
     if (last < samples_->Count())
         ++last;
+    // Traces and bars only as far as the repainted strip reaches, with a sample beyond each side
+    // to come in from: a cursor moving over a day-long log repaints a few columns, not the day.
+    const double reach = kStrokeReachPx + 2;
+    const std::size_t from
+        = std::max(first, samples_->LowerBound(XToTime(scale, dirty.left() - reach)));
+    const std::size_t to
+        = std::min(last, samples_->LowerBound(XToTime(scale, dirty.right() + 1 + reach)) + 1);
 
     std::vector<std::vector<QPointF>> angleRuns(1);
     std::vector<std::vector<QPointF>> analogueRuns(1);
@@ -526,10 +533,10 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
         }
     };
 
-    for (std::size_t i = first; i < last; ++i) {
+    for (std::size_t i = from > first ? from - 1 : from; i < to; ++i) {
         const TLogSample s = samples_->At(i);
         const double x = TimeToX(scale, s.Ms);
-        if (i > first && s.Ms - previousMs > kTraceGapMs) {
+        if (!angleRuns.back().empty() && s.Ms - previousMs > kTraceGapMs) {
             angleRuns.emplace_back();
             analogueRuns.emplace_back();
             closeBars(previousMs);
