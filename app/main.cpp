@@ -529,7 +529,9 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         SetConnected(true);
     // A status reply is recorded when it comes, even when the question below holds up its
     // display: replies received while the question is open are recorded meanwhile, after it.
-    if (message.MsgType == mtStatus)
+    // One that line noise damaged is shown as ever but not recorded: a spike in the log would
+    // pass for a gear that left its range.
+    if (StatusReplyPlausible(Codec.DecodedLine(), message))
         LiveData->StatusReceived(message);
     if (linkCameBack) {
         const bool progressShown = aux_.Progress && aux_.Progress->isVisible();

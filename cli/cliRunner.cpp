@@ -399,6 +399,10 @@ private:
                 if (message.MsgType != mtStatus)
                     return;
                 lastStatusMs = clock.elapsed();
+                // A reply damaged on the line still shows the controller answers; its values
+                // are not printed.
+                if (!StatusReplyPlausible(link_.Codec.DecodedLine(), message))
+                    return;
                 if (!options_.Csv) {
                     out_ << StatusLine(QDateTime::currentDateTime(), message) << Qt::endl;
                     return;

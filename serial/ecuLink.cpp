@@ -51,15 +51,26 @@ bool RequestedSlot(const std::string &line, std::pair<std::uint8_t, std::uint8_t
 
 } // namespace
 
-bool SettingsReplyComplete(std::string_view line)
+bool ReplyComplete(std::string_view line)
 {
     if (line.empty())
         return false;
     const std::size_t type = MessageLetters.find(line.front());
-    if (type == std::string_view::npos || !IsSettingsReply(type))
+    if (type == std::string_view::npos)
         return false;
     return line.size() == FullReplyLength(static_cast<std::uint8_t>(type))
         && std::all_of(line.begin() + 1, line.end(), IsHexDigit);
+}
+
+bool SettingsReplyComplete(std::string_view line)
+{
+    return !line.empty() && IsSettingsReply(MessageLetters.find(line.front()))
+        && ReplyComplete(line);
+}
+
+bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message)
+{
+    return message.MsgType == mtStatus && ReplyComplete(line) && message.Adc <= kAdcMax;
 }
 
 std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec)

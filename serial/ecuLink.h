@@ -24,10 +24,15 @@ void SetControllerLine(TSerialPortDriver &port);
 // state when nothing waits. The main window's status timer and TEcuLink's both send this.
 std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncDec &codec);
 
-// Whether a settings reply's line body (p, f, r or d with its payload) arrived whole: its full
-// length and nothing but hexadecimal digits after the letter. The codec reads a line cut short or
-// a garbled field as zeros, which must not pass for the controller's settings.
+// Whether a reply's line body (its letter and payload) arrived whole: its full length and nothing
+// but hexadecimal digits after the letter. The codec reads a line cut short or a garbled field as
+// zeros, which must not pass for the controller's settings or be recorded as its readings.
+bool ReplyComplete(std::string_view line);
+// The same, and the line is a settings reply (p, f, r or d).
 bool SettingsReplyComplete(std::string_view line);
+// Whether a decoded status reply may be recorded: complete, and a barrel reading the sensor can
+// give. A line without a check sum may still carry a changed digit; these are the ones it shows.
+bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message);
 
 // A link to the controller without a window: the serial driver, the codec, the outgoing queue and
 // the status, link and transfer timers, run on the same rules and at the same pace as the main

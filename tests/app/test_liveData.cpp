@@ -145,9 +145,14 @@ TEST_F(LiveDataTest, LogHasARowPerReplyAndMarkersForLinkTransfersAndProfiles)
 
     nowMs += 250;
     Feed(StatusLine(0x102, 0x4E, 1, 0x05));
+    // Replies that line noise cut short, garbled or pushed past the sensor's range leave no row.
+    Feed("@s0102\r");
+    Feed("@s01024E0x05\r");
+    Feed(StatusLine(1024, 0x4E, 1, 0x05));
     // A row is with the operating system as soon as its reply is decoded; the disk gets it
     // within a second.
     EXPECT_EQ(FileLines(path).size(), 5);
+    EXPECT_EQ(Live().Samples().Count(), 1u);
     EXPECT_TRUE(Live().findChild<QTimer *>("tmrLogSync")->isActive());
     EXPECT_LE(Live().findChild<QTimer *>("tmrLogSync")->interval(), 1000);
 

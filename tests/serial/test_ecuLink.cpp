@@ -82,31 +82,47 @@ TEST(EcuLink, ReadTransferClearsTheRangesAndAsksWithThePositionCountReceived)
 
 // Full bodies are 17 (p), 11 (f), 17 (r) and 5 (d) characters; one fewer or one more, or a
 // character that is no hexadecimal digit, is a damaged reply.
-TEST(EcuLink, SettingsReplyIsCompleteOnlyAtFullLengthWithHexDigits)
+TEST(EcuLink, ReplyIsCompleteOnlyAtFullLengthWithHexDigits)
 {
     const struct
     {
         const char *Line;
-        bool Complete;
+        bool Settings; // a complete settings reply
+        bool Any; // a complete reply of any kind
     } rows[] = {
-        {"p4E0801017D0E457D", true},
-        {"p4E0801017D0E457", false},
-        {"p4E08", false},
-        {"f010400DE11", true},
-        {"f010400DE1", false},
-        {"f0104G0DE11", false},
-        {"r030200C8010400E6", true},
-        {"r030200C8010400E6A", false},
-        {"r030200C8010400E", false},
-        {"d047F", true},
-        {"d047", false},
-        {"d04 F", false},
-        {"d047f", true},
-        {"s03FF80041F", false},
-        {"", false},
+        {"p4E0801017D0E457D", true, true},
+        {"p4E0801017D0E457", false, false},
+        {"p4E08", false, false},
+        {"f010400DE11", true, true},
+        {"f010400DE1", false, false},
+        {"f0104G0DE11", false, false},
+        {"r030200C8010400E6", true, true},
+        {"r030200C8010400E6A", false, false},
+        {"r030200C8010400E", false, false},
+        {"d047F", true, true},
+        {"d047", false, false},
+        {"d04 F", false, false},
+        {"d047f", true, true},
+        {"s03FF80041F", false, true},
+        {"s03FF80041", false, false},
+        {"s03FF8x041F", false, false},
+        {"x03FF80041F", false, false},
+        {"", false, false},
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(SettingsReplyComplete(row.Line), row.Complete) << row.Line;
+    for (const auto &row : rows) {
+        EXPECT_EQ(SettingsReplyComplete(row.Line), row.Settings) << row.Line;
+        EXPECT_EQ(ReplyComplete(row.Line), row.Any) << row.Line;
+    }
+    // A status reply is recorded only when complete and within the sensor's range.
+    TQV3318EncDec codec;
+    TQV3318MessageRec status;
+    codec.OnMessage = [&status](const TQV3318MessageRec &m) { status = m; };
+    for (const auto &[line, plausible] : {std::pair {"@s03FF80041F\r", true},
+                                          {"@s040080041F\r", false},
+                                          {"@s03FF80041\r", false}}) {
+        codec.Receive(line);
+        EXPECT_EQ(StatusReplyPlausible(codec.DecodedLine(), status), plausible) << line;
+    }
 }
 
 TEST(EcuLink, SettingsRepliesAreTakenOnlyWholeAndForASlotAskedByALineThatWentOut)
