@@ -165,7 +165,7 @@ void TStripChart::SamplesChanged()
     if (dx > 0) {
         scroll(static_cast<int>(-dx), 0, plot);
         // A label went with the scroll; it stands where it stood.
-        for (const TThresholdLine &l : ThresholdLines())
+        for (const TThresholdLine &l : thresholds_)
             if (!l.Text.isEmpty())
                 update(l.TextBox.united(l.TextBox.translated(static_cast<int>(-dx), 0)));
     }
@@ -397,6 +397,8 @@ void TStripChart::RenderBackground()
     for (const QRect &lane : layout_.Lanes)
         p.drawRect(lane.adjusted(-1, -1, 0, 0));
 
+    // Drawn over the still parts with each paint, but placed with them.
+    thresholds_ = ThresholdLines();
     backgroundValid_ = true;
     backgroundEnd_ = scale.EndMs;
 }
@@ -442,7 +444,7 @@ void TStripChart::DrawThresholds(QPainter &p, const QRect &dirty) const
 {
     constexpr int kDash = 4;
     constexpr int kPeriod = 6;
-    for (const TThresholdLine &l : ThresholdLines()) {
+    for (const TThresholdLine &l : thresholds_) {
         // Dashes keep their places on the scrolled picture, so a strip painted later carries on
         // the pattern of what scrolled.
         const int left = std::max(l.Lane.left(), dirty.left());

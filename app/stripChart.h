@@ -121,6 +121,7 @@ private:
     int cursorX_ = -1;
     QPixmap background_;
     bool backgroundValid_ = false;
+    std::vector<TThresholdLine> thresholds_; // placed when the still parts were last drawn
     std::int64_t backgroundEnd_ = -1; // the view end the time labels were drawn for
     int backgroundRenders_ = 0;
 };

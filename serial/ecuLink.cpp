@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace {
@@ -22,11 +23,19 @@ bool IsHexDigit(char c)
 
 // The body length of a reply of this type as the controller sends it, taken from the encoder so
 // the two cannot disagree: the letter and every payload field, without the line start and end.
-std::size_t FullReplyLength(std::uint8_t type)
+// Worked out once: every status reply is measured against it.
+std::size_t FullReplyLength(std::size_t type)
 {
-    TQV3318MessageRec message;
-    message.MsgType = type;
-    return TQV3318EncDec::EncodeReply(message).size() - 2;
+    static const std::array<std::size_t, kMessageTypeCount> lengths = [] {
+        std::array<std::size_t, kMessageTypeCount> all {};
+        for (std::size_t t = 0; t < all.size(); ++t) {
+            TQV3318MessageRec message;
+            message.MsgType = static_cast<std::uint8_t>(t);
+            all[t] = TQV3318EncDec::EncodeReply(message).size() - 2;
+        }
+        return all;
+    }();
+    return type < lengths.size() ? lengths[type] : 0;
 }
 
 // The reply type and slot a range or cut duration request line ("@R03\n") asks for.
@@ -58,7 +67,7 @@ bool ReplyComplete(std::string_view line)
     const std::size_t type = MessageLetters.find(line.front());
     if (type == std::string_view::npos)
         return false;
-    return line.size() == FullReplyLength(static_cast<std::uint8_t>(type))
+    return line.size() == FullReplyLength(type)
         && std::all_of(line.begin() + 1, line.end(), IsHexDigit);
 }
 
