@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -72,19 +73,43 @@ void TGearRangeCheck::Add(const TLogSample &sample)
     if (!quiet || gap || sample.Gear != runGear_) {
         runGear_ = sample.Gear;
         runLength_ = quiet ? 1 : 0;
+        kept_ = -1;
+        pending_ = -1;
         return;
     }
     ++runLength_;
-    if (runLength_ > kSettleReadings && sample.Gear < kPositionSlots)
-        readings_[sample.Gear].push_back(sample.Adc);
+    if (runLength_ <= kSettleReadings || sample.Gear >= kPositionSlots)
+        return;
+    ++atRest_[sample.Gear];
+    // Also round the scale: a gear whose range wraps rests across the join. A hand-edited log may
+    // hold readings beyond the scale; those have no way round.
+    const auto agree = [](int a, int b) {
+        const int step = std::abs(a - b);
+        const int around = a <= kAdcMax && b <= kAdcMax ? kAdcMax - step : step;
+        return b >= 0 && std::min(step, around) <= kAgreeCounts;
+    };
+    std::vector<std::uint16_t> &kept = readings_[sample.Gear];
+    if (agree(sample.Adc, pending_)) {
+        kept.push_back(static_cast<std::uint16_t>(pending_));
+    } else if (!agree(sample.Adc, kept_)) {
+        // Held back until a later reading agrees with it; the one held before is left out.
+        pending_ = sample.Adc;
+        return;
+    }
+    kept.push_back(sample.Adc);
+    kept_ = sample.Adc;
+    pending_ = -1;
 }
 
 void TGearRangeCheck::Clear()
 {
     for (auto &r : readings_)
         r.clear();
+    atRest_ = {};
     runGear_ = -1;
     runLength_ = 0;
+    kept_ = -1;
+    pending_ = -1;
     lastMs_ = 0;
 }
 
@@ -100,6 +125,7 @@ std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &rang
         TGearRangeResult r;
         r.Gear = gear;
         r.Readings = static_cast<int>(values.size());
+        r.LeftOut = atRest_[static_cast<std::size_t>(gear)] - r.Readings;
         r.HasRange = !spans.empty();
         // Readings of a gear whose range wraps round the scale are counted on from the top, so
         // that lowest, median and highest follow the range across the join.

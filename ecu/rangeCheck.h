@@ -14,6 +14,7 @@ struct TGearRangeResult
 {
     int Gear = 0; // position index
     int Readings = 0; // at-rest readings while the controller reported this gear
+    int LeftOut = 0; // at-rest readings left out as isolated (see TGearRangeCheck)
     double LowestDeg = 0;
     double MedianDeg = 0;
     double HighestDeg = 0;
@@ -32,10 +33,16 @@ struct TGearRangeResult
 // reported the same gear for more than kSettleReadings readings in a row; the readings right
 // after a shift still carry the barrel's travel. A gap of more than kMaxGapMs between two
 // readings (the link was down) starts the count again.
+//
+// At rest the barrel barely moves, so a reading that lies more than kAgreeCounts from the last
+// kept reading of its run and from the reading after it is left out: the line has no check sum,
+// and one digit of a reply changed by noise on the cable moves a reading by 16 or 256 counts. A
+// drift, or a step to a new resting place that the next reading confirms, is kept.
 class TGearRangeCheck
 {
 public:
     static constexpr int kSettleReadings = 2;
+    static constexpr int kAgreeCounts = 12; // 4.2 degrees
     static constexpr std::int64_t kMaxGapMs = 1000;
     static constexpr std::uint8_t kActiveBits = 0x0F;
 
@@ -48,8 +55,12 @@ public:
 
 private:
     std::array<std::vector<std::uint16_t>, kPositionSlots> readings_ {};
+    std::array<int, kPositionSlots> atRest_ {};
     int runGear_ = -1;
     int runLength_ = 0;
+    // The run's last kept at-rest reading, and a reading that agreed with none so far; -1 for none.
+    int kept_ = -1;
+    int pending_ = -1;
     std::int64_t lastMs_ = 0;
 };
 

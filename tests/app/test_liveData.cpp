@@ -88,8 +88,9 @@ protected:
     {
         const int replies[][4] = {
             {260, 0, 1, 0x00},  {262, 3, 1, 0x00},  {261, 5, 1, 0x00},  {263, 4, 1, 0x00},
+            {519, 4, 1, 0x00},  {262, 4, 1, 0x00}, // one digit changed on the line: 0x107 to 0x207
             {263, 90, 1, 0x01}, {300, 91, 1, 0x05}, {340, 20, 2, 0x04}, {380, 2, 2, 0x00},
-            {381, 2, 2, 0x00},  {382, 2, 2, 0x00},  {396, 2, 2, 0x00},  {380, 2, 2, 0x00},
+            {381, 2, 2, 0x00},  {382, 2, 2, 0x00},  {389, 2, 2, 0x00},  {396, 2, 2, 0x00},
             {460, 2, 3, 0x00},  {461, 2, 3, 0x00},  {460, 2, 3, 0x00},  {462, 2, 3, 0x00},
         };
         for (const auto &r : replies)
@@ -403,14 +404,16 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     live->btnCheckRangesClick();
     QTableWidget *table = live->sgRangeCheck;
     ASSERT_EQ(table->rowCount(), 3);
-    const QStringList neutral = {"N  Neutral", "2", "91.8°", "92.2°", "92.6°", "6.0°", "fits"};
+    const QStringList neutral = {"N  Neutral", "3", "91.8°", "92.2°", "92.6°", "6.0°", "fits"};
     const QStringList first = {
-        "1  First", "3", "133.7°", "134.4°", "139.4°", "-2.1°", "1 reading(s) outside its range"};
+        "1  First", "3", "134.4°", "136.9°", "139.4°", "-2.1°", "1 reading(s) outside its range"};
     const QStringList second = {"2  Second", "2", "161.9°", "162.2°", "162.6°", "6.3°", "fits"};
     const QStringList *rows[] = {&neutral, &first, &second};
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 7; ++column)
             EXPECT_EQ(table->item(row, column)->text(), rows[row]->at(column)) << row << column;
+    EXPECT_TRUE(table->item(0, 1)->toolTip().startsWith("1 more reading(s) left out"));
+    EXPECT_TRUE(table->item(1, 1)->toolTip().isEmpty());
     // A wider margin marks the gear that came close.
     live->edtMargin->setValue(7.5);
     EXPECT_EQ(table->item(2, 6)->text(), "within 7.5° of an edge");
