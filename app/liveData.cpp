@@ -440,9 +440,8 @@ void TfrmLiveData::btnCheckRangesClick()
                 item->setBackground(fill);
             if (column == 1 && r.LeftOut > 0)
                 item->setToolTip(
-                    QStringLiteral("%1 more reading(s) left out: each lay more than %2 from the "
-                                   "readings before and after it, as a reply damaged on the line "
-                                   "does")
+                    QStringLiteral("%1 more reading(s) left out: each lay more than %2\nfrom the "
+                                   "readings around it, as a reply damaged on the line does")
                         .arg(r.LeftOut)
                         .arg(Degrees(TGearRangeCheck::kAgreeCounts * 360.0 / kAdcMax)));
             sgRangeCheck->setItem(row, column, item);
