@@ -130,7 +130,12 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     sgRangeCheck->horizontalHeader()->setStretchLastSection(true);
     sgRangeCheck->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgRangeCheck->setSelectionMode(QAbstractItemView::NoSelection);
+    lblCheckFrom = new QLabel(check);
+    lblCheckFrom->setObjectName(QStringLiteral("lblCheckFrom"));
+    lblCheckFrom->setTextFormat(Qt::PlainText);
+    lblCheckFrom->hide();
     checkLayout->addLayout(checkTools);
+    checkLayout->addWidget(lblCheckFrom);
     checkLayout->addWidget(sgRangeCheck);
 
     auto *split = new QSplitter(Qt::Vertical, this);
@@ -321,6 +326,7 @@ void TfrmLiveData::btnLiveClick()
     showingLog_ = false;
     log_ = TLiveSamples(1);
     logHasRanges_ = false;
+    logRangesFromMs_.reset();
     chtLive->SetSamples(&recorder_.Samples());
     chtLive->SetFollowing(true);
     btnPause->setText(QStringLiteral("Pause"));
@@ -399,7 +405,17 @@ void TfrmLiveData::btnCheckRangesClick()
 {
     TGearRangeCheck check;
     const TLiveSamples &shown = Shown();
-    for (std::size_t i = 0; i < shown.Count(); ++i)
+    // An opened log is checked against its last ranges, with the readings driven with them.
+    const bool fromChange = showingLog_ && logRangesFromMs_;
+    lblCheckFrom->setVisible(fromChange);
+    if (fromChange) {
+        lblCheckFrom->setText(
+            QStringLiteral("Readings from %1 on: the ranges changed there, and the readings "
+                           "before were driven with other ranges.")
+                .arg(stripchart::TickLabel(*logRangesFromMs_, chtLive->Scale(), false)));
+    }
+    for (std::size_t i = fromChange ? shown.LowerBound(*logRangesFromMs_) : 0; i < shown.Count();
+         ++i)
         check.Add(shown.At(i));
     const std::vector<TGearRangeResult> results
         = check.Results(CheckedRanges(), edtMargin->value());
@@ -469,13 +485,20 @@ bool TfrmLiveData::OpenLog(const QString &path)
     for (const TLogSample &s : parsed.Samples)
         log_.Add(s);
     logHasRanges_ = false;
+    logRangesFromMs_.reset();
     for (const TLogMarker &m : parsed.Markers) {
-        if (m.Event == "link down")
+        TGearDataList ranges;
+        if (m.Event == "link down") {
             log_.LinkDown(m.Ms);
-        else if (m.Event == "link up")
+        } else if (m.Event == "link up") {
             log_.LinkUp(m.Ms);
-        else if (ParseRangesEvent(m.Event, logRanges_))
+        } else if (ParseRangesEvent(m.Event, ranges)) {
+            // The same ranges read or written again are no change.
+            if (logHasRanges_ && FormatRangesEvent(ranges) != FormatRangesEvent(logRanges_))
+                logRangesFromMs_ = m.Ms;
+            logRanges_ = ranges;
             logHasRanges_ = true;
+        }
     }
     if (!log_.DownPeriods().empty() && log_.DownPeriods().back().To < 0)
         log_.LinkUp(log_.Last().Ms); // still down when the log ended

@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -58,6 +60,7 @@ public:
     QLabel *lblCursor = nullptr;
     QDoubleSpinBox *edtMargin = nullptr;
     QPushButton *btnCheckRanges = nullptr;
+    QLabel *lblCheckFrom = nullptr;
     QTableWidget *sgRangeCheck = nullptr;
     QTimer *tmrRedraw = nullptr;
 
@@ -81,6 +84,8 @@ private:
     TLiveSamples log_ {1};
     TGearDataList logRanges_;
     bool logHasRanges_ = false;
+    // Where the log's ranges last changed: the readings before were driven with other ranges.
+    std::optional<std::int64_t> logRangesFromMs_;
     std::int64_t logEndMs_ = 0;
     std::string settingsKey_; // what the bands and lines were last drawn from
     int redrawTicks_ = 0;

@@ -151,9 +151,10 @@ void TLiveRecorder::TransferFinished()
         Marker(what + QStringLiteral(" failed (link down)"));
         return;
     }
+    // A read brings the controller's ranges into the model; a write puts the model's into the
+    // controller. Either way they are the ones it runs with from here on.
     Marker(what);
-    if (reading)
-        Marker(RangesEvent());
+    Marker(RangesEvent());
 }
 
 void TLiveRecorder::ProfileOpened(const QString &path)

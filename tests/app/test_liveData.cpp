@@ -267,7 +267,7 @@ TEST_F(LiveDataTest, TransfersAndAnOpenedProfileAreMarkedWithRangesOnlyWhenTheyC
             events << row.section(',', 12).remove('"');
     const QString ranges = "ranges 1:240-280@260 2:360-390@380 3:440-480@460";
     EXPECT_EQ(events,
-              (QStringList {"settings read from ECU", ranges, "settings written to ECU",
+              (QStringList {"settings read from ECU", ranges, "settings written to ECU", ranges,
                             "settings written to ECU failed (link down)", "link down", "link up",
                             "settings read from ECU failed (link down)", "link down",
                             "settings read from ECU failed (link down)",
@@ -377,8 +377,19 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
 {
     Create();
     window->show();
-    SetRanges();
+    std::int64_t nowMs = 0;
+    Live().RunClock = [&nowMs] { return nowMs; };
     const QString path = StartLogging();
+    // Fifth gear, driven with the ranges the model had before new ones were written.
+    for (int i = 0; i < 5; ++i, nowMs += 100)
+        Feed(StatusLine(600 + i, 2, 5, 0));
+    nowMs = 5900;
+    SetRanges();
+    Live().TransferStarted(false);
+    Live().TransferFinished();
+    nowMs = 7100;
+    Live().TransferStarted(true); // the same ranges read back are no change
+    Live().TransferFinished();
     FeedRun();
     LoseLink();
     Live().StopLogging1Click();
@@ -399,9 +410,12 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     EXPECT_EQ(logged.DownPeriods().size(), 1u); // the lost link, closed at the log's end
     EXPECT_TRUE(live->windowTitle().endsWith(QFileInfo(path).fileName()));
 
-    // The log carries its ranges: changing the model's does not change the check.
+    // The log carries its ranges: changing the model's does not change the check, which takes
+    // the readings from the write on.
     window->Ecu.Ranges.Clear();
     live->btnCheckRangesClick();
+    EXPECT_TRUE(live->lblCheckFrom->isVisibleTo(live));
+    EXPECT_TRUE(live->lblCheckFrom->text().startsWith("Readings from 0:05 on"));
     QTableWidget *table = live->sgRangeCheck;
     ASSERT_EQ(table->rowCount(), 3);
     const QStringList neutral = {"N  Neutral", "3", "91.8°", "92.2°", "92.6°", "6.0°", "fits"};
@@ -422,6 +436,7 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     live->btnLiveClick();
     EXPECT_FALSE(live->ShowingLog());
     EXPECT_EQ(&live->Shown(), &Live().Samples());
+    EXPECT_FALSE(live->lblCheckFrom->isVisibleTo(live));
 }
 
 TEST_F(LiveDataTest, AStatusReplyRepaintsTheLanesOnlyAndNotTheStillParts)
