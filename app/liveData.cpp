@@ -181,7 +181,7 @@ const TLiveSamples &TfrmLiveData::Shown() const
 
 const TGearDataList &TfrmLiveData::CheckedRanges() const
 {
-    return showingLog_ && logHasRanges_ ? logRanges_ : recorder_.Main().Ecu.Ranges;
+    return showingLog_ && logRanges_.Known ? logRanges_.Ranges : recorder_.Main().Ecu.Ranges;
 }
 
 void TfrmLiveData::showEvent(QShowEvent *event)
@@ -325,8 +325,7 @@ void TfrmLiveData::btnLiveClick()
 {
     showingLog_ = false;
     log_ = TLiveSamples(1);
-    logHasRanges_ = false;
-    logRangesFromMs_.reset();
+    logRanges_ = {};
     chtLive->SetSamples(&recorder_.Samples());
     chtLive->SetFollowing(true);
     btnPause->setText(QStringLiteral("Pause"));
@@ -405,17 +404,19 @@ void TfrmLiveData::btnCheckRangesClick()
 {
     TGearRangeCheck check;
     const TLiveSamples &shown = Shown();
-    // An opened log is checked against its last ranges, with the readings driven with them.
-    const bool fromChange = showingLog_ && logRangesFromMs_;
-    lblCheckFrom->setVisible(fromChange);
-    if (fromChange) {
+    // Readings driven with other ranges than the controller runs with now do not count.
+    const TRunRanges run = showingLog_ ? logRanges_ : RangesOfRun(recorder_.RangeMarkers());
+    lblCheckFrom->setVisible(run.FromMs.has_value());
+    if (run.FromMs) {
+        // The time of day from the marker's ISO 8601 text, else that text as it stands.
+        const QString time = QString::fromStdString(run.FromTime);
+        const qsizetype t = time.indexOf(QLatin1Char('T'));
         lblCheckFrom->setText(
-            QStringLiteral("Readings from %1 on: the ranges changed there, and the readings "
-                           "before were driven with other ranges.")
-                .arg(stripchart::TickLabel(*logRangesFromMs_, chtLive->Scale(), false)));
+            QStringLiteral("Readings from %1 on: the controller's ranges changed then, and the "
+                           "readings before were driven with other ranges.")
+                .arg(t < 0 ? time : time.mid(t + 1).section(QLatin1Char('.'), 0, 0)));
     }
-    for (std::size_t i = fromChange ? shown.LowerBound(*logRangesFromMs_) : 0; i < shown.Count();
-         ++i)
+    for (std::size_t i = run.FromMs ? shown.LowerBound(*run.FromMs) : 0; i < shown.Count(); ++i)
         check.Add(shown.At(i));
     const std::vector<TGearRangeResult> results
         = check.Results(CheckedRanges(), edtMargin->value());
@@ -484,22 +485,13 @@ bool TfrmLiveData::OpenLog(const QString &path)
     log_ = TLiveSamples(parsed.Samples.size());
     for (const TLogSample &s : parsed.Samples)
         log_.Add(s);
-    logHasRanges_ = false;
-    logRangesFromMs_.reset();
     for (const TLogMarker &m : parsed.Markers) {
-        TGearDataList ranges;
-        if (m.Event == "link down") {
+        if (m.Event == "link down")
             log_.LinkDown(m.Ms);
-        } else if (m.Event == "link up") {
+        else if (m.Event == "link up")
             log_.LinkUp(m.Ms);
-        } else if (ParseRangesEvent(m.Event, ranges)) {
-            // The same ranges read or written again are no change.
-            if (logHasRanges_ && FormatRangesEvent(ranges) != FormatRangesEvent(logRanges_))
-                logRangesFromMs_ = m.Ms;
-            logRanges_ = ranges;
-            logHasRanges_ = true;
-        }
     }
+    logRanges_ = RangesOfRun(parsed.Markers);
     if (!log_.DownPeriods().empty() && log_.DownPeriods().back().To < 0)
         log_.LinkUp(log_.Last().Ms); // still down when the log ended
     showingLog_ = true;

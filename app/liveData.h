@@ -2,11 +2,10 @@
 
 #include "Ecu.h"
 #include "liveSamples.h"
+#include "rangeCheck.h"
 #include "stripChart.h"
 
 #include <QWidget>
-
-#include <optional>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -82,10 +81,7 @@ private:
     bool showingLog_ = false;
     QString logName_;
     TLiveSamples log_ {1};
-    TGearDataList logRanges_;
-    bool logHasRanges_ = false;
-    // Where the log's ranges last changed: the readings before were driven with other ranges.
-    std::optional<std::int64_t> logRangesFromMs_;
+    TRunRanges logRanges_; // what the opened log's markers say about its ranges
     std::int64_t logEndMs_ = 0;
     std::string settingsKey_; // what the bands and lines were last drawn from
     int redrawTicks_ = 0;

@@ -143,8 +143,8 @@ void TLiveRecorder::TransferFinished()
         return;
     const bool reading = transferReading_ == 1;
     transferReading_ = -1;
-    const QString what = reading ? QStringLiteral("settings read from ECU")
-                                 : QStringLiteral("settings written to ECU");
+    const std::string_view event = reading ? kSettingsReadEvent : kSettingsWrittenEvent;
+    const QString what = QString::fromUtf8(event.data(), static_cast<qsizetype>(event.size()));
     // The transfer runs to its end whatever the link does; a broken one must not pass for done,
     // nor leave its emptied or partial ranges as the ones a later reading of the log checks by.
     if (transferBroken_) {
@@ -153,8 +153,14 @@ void TLiveRecorder::TransferFinished()
     }
     // A read brings the controller's ranges into the model; a write puts the model's into the
     // controller. Either way they are the ones it runs with from here on.
+    const QString ranges = RangesEvent();
     Marker(what);
-    Marker(RangesEvent());
+    Marker(ranges);
+    if (rangeMarkers_.size() >= kMaxRangeMarkers)
+        rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + 2);
+    const std::int64_t ms = NowMs();
+    rangeMarkers_.push_back({Now(), ms, std::string(event)});
+    rangeMarkers_.push_back({Now(), ms, ranges.toStdString()});
 }
 
 void TLiveRecorder::ProfileOpened(const QString &path)

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QTimer;
@@ -48,6 +49,8 @@ public:
     QString LogPath() const { return log_.IsOpen() ? log_.Path() : QString(); }
     QString LogsFolder() const;
     const TLiveSamples &Samples() const { return samples_; }
+    // The transfers that came through and their ranges, logging or not, for the range check.
+    const std::vector<TLogMarker> &RangeMarkers() const { return rangeMarkers_; }
     // Milliseconds since the recorder was made.
     std::int64_t NowMs() const { return RunClock(); }
     TfrmMain &Main() const { return main_; }
@@ -71,6 +74,8 @@ public:
     QAction *OpenLog1 = nullptr;
 
     static constexpr int kSyncMs = 1000;
+    // A session holds a few transfers: this keeps a day of them and more.
+    static constexpr std::size_t kMaxRangeMarkers = 512;
 
 signals:
     void SamplesChanged();
@@ -88,6 +93,7 @@ private:
     TfrmMain &main_;
     TPrompts *prompts_;
     TLiveSamples samples_;
+    std::vector<TLogMarker> rangeMarkers_;
     TDataLogFile log_;
     std::int64_t runStartMs_ = 0;
     QTimer *syncTimer_ = nullptr;

@@ -166,6 +166,32 @@ namespace {
 constexpr std::string_view kRangesPrefix = "ranges";
 } // namespace
 
+TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
+{
+    TRunRanges run;
+    std::optional<std::string> controller; // the ranges the controller was last known to run
+    std::string_view before; // the marker before this one
+    for (const TLogMarker &m : markers) {
+        TGearDataList ranges;
+        if (ParseRangesEvent(m.Event, ranges)) {
+            run.Known = true;
+            if (before == kSettingsReadEvent || before == kSettingsWrittenEvent) {
+                const std::string key = FormatRangesEvent(ranges);
+                if (controller && *controller != key) {
+                    run.FromMs = m.Ms;
+                    run.FromTime = m.Time;
+                }
+                controller = key;
+                run.Ranges = ranges;
+            } else if (!controller) {
+                run.Ranges = ranges;
+            }
+        }
+        before = m.Event;
+    }
+    return run;
+}
+
 std::string FormatRangesEvent(const TGearDataList &ranges)
 {
     std::string text(kRangesPrefix);

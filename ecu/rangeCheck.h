@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,3 +70,23 @@ private:
 // driven with. Parse gives false, and leaves ranges alone, for any other text.
 std::string FormatRangesEvent(const TGearDataList &ranges);
 bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);
+
+// The markers of a transfer that came through, each followed by the ranges marker.
+inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";
+inline constexpr std::string_view kSettingsWrittenEvent = "settings written to ECU";
+
+// What a run's markers (in time order) say about the ranges to check its readings against: the
+// ones the controller was last known to run with (else the last ones marked), and from when the
+// readings were driven with them. A read or a write tells
+// the ranges the controller runs with; where they differ from the ones it was last known to run
+// with, the readings before were driven with other ranges (a read finds a change made meanwhile,
+// by a write that failed or by another tool). A profile opened changes only what this program
+// holds.
+struct TRunRanges
+{
+    bool Known = false;
+    TGearDataList Ranges;
+    std::optional<std::int64_t> FromMs;
+    std::string FromTime; // the time column of that write's marker
+};
+TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers);

@@ -196,3 +196,55 @@ TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
         EXPECT_EQ(kept.Count(), 3) << bad;
     }
 }
+
+// Readings count for the last ranges from where the controller was found to run with others.
+TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
+{
+    const std::string a = "ranges 1:100-140@120";
+    const std::string b = "ranges 1:110-150@130";
+    const std::string read(kSettingsReadEvent);
+    const std::string written(kSettingsWrittenEvent);
+    struct TCase
+    {
+        const char *name;
+        std::vector<std::string> events; // one a second
+        std::optional<std::int64_t> fromMs;
+    };
+    const TCase cases[] = {
+        {"nothing known before the write", {"logging started", a, written, b}, std::nullopt},
+        {"read, then other ranges written", {read, a, written, b}, 3000},
+        {"read, then the same ranges written", {read, a, written, a}, std::nullopt},
+        {"a read of what was written is no change",
+         {read, a, written, b, read, b, written, b},
+         3000},
+        {"an opened profile changes nothing in the controller",
+         {read, a, "profile opened: x.ini", b, written, b},
+         5000},
+        {"written back", {read, a, written, b, written, a}, 5000},
+        {"a read finds other ranges", {read, a, read, b}, 3000},
+    };
+    for (const TCase &c : cases) {
+        std::vector<TLogMarker> markers;
+        for (const std::string &e : c.events)
+            markers.push_back({"2026-12-09T10:00:0" + std::to_string(markers.size()) + ".250",
+                               static_cast<std::int64_t>(markers.size()) * 1000, e});
+        const TRunRanges run = RangesOfRun(markers);
+        EXPECT_TRUE(run.Known) << c.name;
+        EXPECT_EQ(FormatRangesEvent(run.Ranges), c.events.back()) << c.name;
+        EXPECT_EQ(run.FromMs, c.fromMs) << c.name;
+        if (c.fromMs) {
+            EXPECT_EQ(run.FromTime, markers[static_cast<std::size_t>(*c.fromMs / 1000)].Time)
+                << c.name;
+        }
+    }
+    // A profile opened after the last transfer is not what the readings were driven with.
+    const TRunRanges opened = RangesOfRun({{"", 0, read},
+                                           {"", 0, a},
+                                           {"", 1000, read},
+                                           {"", 1000, b},
+                                           {"", 2000, "profile opened: y.ini"},
+                                           {"", 2000, a}});
+    EXPECT_EQ(FormatRangesEvent(opened.Ranges), b);
+    EXPECT_EQ(opened.FromMs, 1000);
+    EXPECT_FALSE(RangesOfRun({{"", 0, read}, {"", 0, "link up"}}).Known);
+}
