@@ -29,6 +29,7 @@ constexpr std::int64_t kMinSpanMs = 2000;
 constexpr std::int64_t kCursorReachMs = 1000; // farther from a reply, the cursor shows none
 constexpr int kRedrawMs = 500;
 constexpr int kCheckEveryRedraws = 10; // the live range check refreshes every 5 s
+constexpr std::size_t kMaxTimeText = 32;
 constexpr double kDefaultMarginDeg = 2.0;
 constexpr int kStaleMs = 400;
 
@@ -133,6 +134,7 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     lblCheckFrom = new QLabel(check);
     lblCheckFrom->setObjectName(QStringLiteral("lblCheckFrom"));
     lblCheckFrom->setTextFormat(Qt::PlainText);
+    lblCheckFrom->setWordWrap(true);
     lblCheckFrom->hide();
     checkLayout->addLayout(checkTools);
     checkLayout->addWidget(lblCheckFrom);
@@ -408,8 +410,9 @@ void TfrmLiveData::btnCheckRangesClick()
     const TRunRanges run = showingLog_ ? logRanges_ : RangesOfRun(recorder_.RangeMarkers());
     lblCheckFrom->setVisible(run.FromMs.has_value());
     if (run.FromMs) {
-        // The time of day from the marker's ISO 8601 text, else that text as it stands.
-        const QString time = QString::fromStdString(run.FromTime);
+        // The time of day from the marker's ISO 8601 text, else the start of that text as it
+        // stands: a hand-edited log may hold anything there.
+        const QString time = QString::fromStdString(run.FromTime.substr(0, kMaxTimeText));
         const qsizetype t = time.indexOf(QLatin1Char('T'));
         lblCheckFrom->setText(
             QStringLiteral("Readings from %1 on: the controller's ranges changed then, and the "
