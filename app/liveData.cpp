@@ -458,12 +458,20 @@ void TfrmLiveData::btnCheckRangesClick()
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (fill.isValid())
                 item->setBackground(fill);
-            if (column == 1 && r.LeftOut > 0)
+            if (column == 1 && (r.LeftOut > 0 || r.Unsteady)) {
+                const QString jump = Degrees(TGearRangeCheck::kAgreeCounts * 360.0 / kAdcMax);
                 item->setToolTip(
-                    QStringLiteral("%1 more reading(s) left out: each lay more than %2\nfrom the "
-                                   "readings around it, as a reply damaged on the line does")
-                        .arg(r.LeftOut)
-                        .arg(Degrees(TGearRangeCheck::kAgreeCounts * 360.0 / kAdcMax)));
+                    r.Unsteady
+                        ? QStringLiteral("The readings jump by more than %1 too often to be "
+                                         "replies damaged on the line:\nthe barrel does not "
+                                         "rest, and every reading counts")
+                              .arg(jump)
+                        : QStringLiteral("%1 more reading(s) left out: each lay more than %2\nfrom "
+                                         "the readings around it, as a reply damaged on the line "
+                                         "does")
+                              .arg(r.LeftOut)
+                              .arg(jump));
+            }
             sgRangeCheck->setItem(row, column, item);
         }
     }

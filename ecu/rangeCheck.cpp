@@ -80,7 +80,7 @@ void TGearRangeCheck::Add(const TLogSample &sample)
     ++runLength_;
     if (runLength_ <= kSettleReadings || sample.Gear >= kPositionSlots)
         return;
-    ++atRest_[sample.Gear];
+    atRest_[sample.Gear].push_back(sample.Adc);
     // Also round the scale: a gear whose range wraps rests across the join. A hand-edited log may
     // hold readings beyond the scale; those have no way round.
     const auto agree = [](int a, int b) {
@@ -105,7 +105,8 @@ void TGearRangeCheck::Clear()
 {
     for (auto &r : readings_)
         r.clear();
-    atRest_ = {};
+    for (auto &r : atRest_)
+        r.clear();
     runGear_ = -1;
     runLength_ = 0;
     kept_ = -1;
@@ -119,13 +120,19 @@ std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &rang
     std::vector<TGearRangeResult> results;
     for (int gear = 0; gear < kPositionSlots; ++gear) {
         const std::vector<TSpan> spans = SpansOf(ranges, gear);
-        std::vector<std::uint16_t> values = readings_[static_cast<std::size_t>(gear)];
+        const std::vector<std::uint16_t> &all = atRest_[static_cast<std::size_t>(gear)];
+        const std::vector<std::uint16_t> &kept = readings_[static_cast<std::size_t>(gear)];
+        const int isolated = static_cast<int>(all.size() - kept.size());
+        const bool unsteady = isolated > kMaxIsolated
+            && isolated * 100 > static_cast<int>(all.size()) * kMaxIsolatedPercent;
+        std::vector<std::uint16_t> values = unsteady ? all : kept;
         if (values.empty() && spans.empty())
             continue;
         TGearRangeResult r;
         r.Gear = gear;
         r.Readings = static_cast<int>(values.size());
-        r.LeftOut = atRest_[static_cast<std::size_t>(gear)] - r.Readings;
+        r.LeftOut = unsteady ? 0 : isolated;
+        r.Unsteady = unsteady;
         r.HasRange = !spans.empty();
         // Readings of a gear whose range wraps round the scale are counted on from the top, so
         // that lowest, median and highest follow the range across the join.

@@ -16,6 +16,7 @@ struct TGearRangeResult
     int Gear = 0; // position index
     int Readings = 0; // at-rest readings while the controller reported this gear
     int LeftOut = 0; // at-rest readings left out as isolated (see TGearRangeCheck)
+    bool Unsteady = false; // too many isolated readings to leave out: all of them count
     double LowestDeg = 0;
     double MedianDeg = 0;
     double HighestDeg = 0;
@@ -38,12 +39,16 @@ struct TGearRangeResult
 // At rest the barrel barely moves, so a reading that lies more than kAgreeCounts from the last
 // kept reading of its run and from the reading after it is left out: the line has no check sum,
 // and one digit of a reply changed by noise on the cable moves a reading by 16 or 256 counts. A
-// drift, or a step to a new resting place that the next reading confirms, is kept.
+// drift, or a step to a new resting place that the next reading confirms, is kept. A gear with
+// more than kMaxIsolated of them, and more than kMaxIsolatedPercent of its readings, has a barrel
+// that does not rest, not a noisy line: then every reading counts, so the check does not hide it.
 class TGearRangeCheck
 {
 public:
     static constexpr int kSettleReadings = 2;
     static constexpr int kAgreeCounts = 12; // 4.2 degrees
+    static constexpr int kMaxIsolated = 2;
+    static constexpr int kMaxIsolatedPercent = 10;
     static constexpr std::int64_t kMaxGapMs = 1000;
     static constexpr std::uint8_t kActiveBits = 0x0F;
 
@@ -56,7 +61,7 @@ public:
 
 private:
     std::array<std::vector<std::uint16_t>, kPositionSlots> readings_ {};
-    std::array<int, kPositionSlots> atRest_ {};
+    std::array<std::vector<std::uint16_t>, kPositionSlots> atRest_ {}; // kept or not
     int runGear_ = -1;
     int runLength_ = 0;
     // The run's last kept at-rest reading, and a reading that agreed with none so far; -1 for none.

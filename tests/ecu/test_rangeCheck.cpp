@@ -132,7 +132,8 @@ TEST(GearRangeCheck, ARangeWrappingRoundTheScaleHasNoEdgeAtTheJoin)
 // A reply with one digit changed on the line reads 16 or 256 counts off.
 TEST(GearRangeCheck, AReadingAgreeingWithNeitherItsRunNorTheNextIsLeftOut)
 {
-    const TGearDataList ranges = Ranges({{4, 400, 440}, {0, 1000, 1023}, {0, 0, 20}, {5, 0, 20}});
+    const TGearDataList ranges
+        = Ranges({{4, 400, 440}, {0, 1000, 1023}, {0, 0, 20}, {5, 0, 20}, {6, 500, 540}});
     TScriptedRun run;
     // 676 and 388 stand alone; 422 and 425 after them agree with the readings kept before; 437
     // lies exactly kAgreeCounts above 425; 450, one count further, is the run's last reading.
@@ -140,6 +141,11 @@ TEST(GearRangeCheck, AReadingAgreeingWithNeitherItsRunNorTheNextIsLeftOut)
     // A step to a new resting place counts from its first reading once the next one confirms it.
     run.Hold(4, {0x10}, 0x02);
     run.Hold(4, {300, 300, 300, 302, 410, 412});
+    // Three left out of 30 readings at rest is still a noisy line, not an unsteady barrel.
+    for (int i = 0; i < 18; ++i)
+        run.Hold(4, {415});
+    // A barrel that does not rest: every reading jumps, and all of them count.
+    run.Hold(6, {520, 520, 520, 505, 530, 506, 531, 507, 545});
     // Across the join of a wrapping range: 1018 and 7 are 12 counts apart round the scale.
     run.Hold(0, {1018, 1018, 1018, 7, 20, 1010, 1017});
     // A hand-edited log's reading beyond the scale has no way round to 5.
@@ -148,11 +154,19 @@ TEST(GearRangeCheck, AReadingAgreeingWithNeitherItsRunNorTheNextIsLeftOut)
 
     const TGearRangeResult *fourth = Find(results, 4);
     ASSERT_NE(fourth, nullptr);
-    EXPECT_EQ(fourth->Readings, 9); // 420 421 422 425 437, 300 302 410 412
+    EXPECT_EQ(fourth->Readings, 27); // 420 421 422 425 437, 300 302 410 412, 18 × 415
     EXPECT_EQ(fourth->LeftOut, 3);
     EXPECT_DOUBLE_EQ(fourth->LowestDeg, Deg(300));
     EXPECT_DOUBLE_EQ(fourth->HighestDeg, Deg(437));
     EXPECT_EQ(fourth->Outside, 2); // 300 and 302 before the step, not 676, 388 or 450
+    EXPECT_FALSE(fourth->Unsteady);
+
+    const TGearRangeResult *sixth = Find(results, 6);
+    ASSERT_NE(sixth, nullptr);
+    EXPECT_TRUE(sixth->Unsteady);
+    EXPECT_EQ(sixth->Readings, 7);
+    EXPECT_EQ(sixth->LeftOut, 0);
+    EXPECT_EQ(sixth->Outside, 1); // 545
 
     const TGearRangeResult *reverse = Find(results, 0);
     ASSERT_NE(reverse, nullptr);
