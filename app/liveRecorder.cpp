@@ -158,9 +158,10 @@ void TLiveRecorder::TransferFinished()
     Marker(ranges);
     if (rangeMarkers_.size() >= kMaxRangeMarkers)
         rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + 2);
+    const std::string time = Now();
     const std::int64_t ms = NowMs();
-    rangeMarkers_.push_back({Now(), ms, std::string(event)});
-    rangeMarkers_.push_back({Now(), ms, ranges.toStdString()});
+    rangeMarkers_.push_back({time, ms, std::string(event)});
+    rangeMarkers_.push_back({time, ms, ranges.toStdString()});
 }
 
 void TLiveRecorder::ProfileOpened(const QString &path)

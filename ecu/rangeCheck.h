@@ -82,11 +82,10 @@ inline constexpr std::string_view kSettingsWrittenEvent = "settings written to E
 
 // What a run's markers (in time order) say about the ranges to check its readings against: the
 // ones the controller was last known to run with (else the last ones marked), and from when the
-// readings were driven with them. A read or a write tells
-// the ranges the controller runs with; where they differ from the ones it was last known to run
-// with, the readings before were driven with other ranges (a read finds a change made meanwhile,
-// by a write that failed or by another tool). A profile opened changes only what this program
-// holds.
+// readings were driven with them. A read or a write tells the ranges the controller runs with;
+// where they differ from the ones it was last known to run with, the readings before were driven
+// with other ranges (a read finds a change made meanwhile, by a write that failed or by another
+// tool). A profile opened changes only what this program holds.
 struct TRunRanges
 {
     bool Known = false;
