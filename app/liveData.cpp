@@ -408,18 +408,28 @@ void TfrmLiveData::btnCheckRangesClick()
     const TLiveSamples &shown = Shown();
     // Readings driven with other ranges than the controller runs with now do not count.
     const TRunRanges run = showingLog_ ? logRanges_ : RangesOfRun(recorder_.RangeMarkers());
-    lblCheckFrom->setVisible(run.FromMs.has_value());
-    if (run.FromMs) {
-        // The time of day from the marker's ISO 8601 text, else the start of that text as it
-        // stands: a hand-edited log may hold anything there.
-        const QString time = QString::fromStdString(run.FromTime.substr(0, kMaxTimeText));
+    // The time of day from a marker's ISO 8601 text, else the start of that text as it stands: a
+    // hand-edited log may hold anything there.
+    const auto timeOfDay = [](const std::string &text) {
+        const QString time = QString::fromStdString(text.substr(0, kMaxTimeText));
         const qsizetype t = time.indexOf(QLatin1Char('T'));
-        lblCheckFrom->setText(
-            QStringLiteral("Readings from %1 on: the controller's ranges changed then, and the "
-                           "readings before were driven with other ranges.")
-                .arg(t < 0 ? time : time.mid(t + 1).section(QLatin1Char('.'), 0, 0)));
-    }
-    for (std::size_t i = run.FromMs ? shown.LowerBound(*run.FromMs) : 0; i < shown.Count(); ++i)
+        return t < 0 ? time : time.mid(t + 1).section(QLatin1Char('.'), 0, 0);
+    };
+    QStringList notes;
+    if (run.FromMs)
+        notes << QStringLiteral(
+                     "Readings from %1 on: the controller's ranges changed then, and the "
+                     "readings before were driven with other ranges.")
+                     .arg(timeOfDay(run.FromTime));
+    if (run.UntilMs)
+        notes << QStringLiteral("Readings after %1 do not count: a write to the controller failed "
+                                "then, and the ranges it left are not known until the settings are "
+                                "read.")
+                     .arg(timeOfDay(run.UntilTime));
+    lblCheckFrom->setVisible(!notes.isEmpty());
+    lblCheckFrom->setText(notes.join(QLatin1Char(' ')));
+    const std::size_t end = run.UntilMs ? shown.LowerBound(*run.UntilMs) : shown.Count();
+    for (std::size_t i = run.FromMs ? shown.LowerBound(*run.FromMs) : 0; i < end; ++i)
         check.Add(shown.At(i));
     const std::vector<TGearRangeResult> results
         = check.Results(CheckedRanges(), edtMargin->value());

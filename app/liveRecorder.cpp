@@ -145,10 +145,21 @@ void TLiveRecorder::TransferFinished()
     transferReading_ = -1;
     const std::string_view event = reading ? kSettingsReadEvent : kSettingsWrittenEvent;
     const QString what = QString::fromUtf8(event.data(), static_cast<qsizetype>(event.size()));
+    const std::string time = Now();
+    const std::int64_t ms = NowMs();
+    // Old transfers go first, half at a time; the oldest kept tells less than the newest.
+    if (rangeMarkers_.size() + 2 > kMaxRangeMarkers)
+        rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + kMaxRangeMarkers / 2);
     // The transfer runs to its end whatever the link does; a broken one must not pass for done,
     // nor leave its emptied or partial ranges as the ones a later reading of the log checks by.
     if (transferBroken_) {
-        Marker(what + QStringLiteral(" failed (link down)"));
+        const QString failed = what
+            + QString::fromUtf8(kTransferFailedSuffix.data(),
+                                static_cast<qsizetype>(kTransferFailedSuffix.size()));
+        Marker(failed);
+        // A failed read leaves the controller as it was; a failed write may have changed it.
+        if (!reading)
+            rangeMarkers_.push_back({time, ms, failed.toStdString()});
         return;
     }
     // A read brings the controller's ranges into the model; a write puts the model's into the
@@ -156,10 +167,6 @@ void TLiveRecorder::TransferFinished()
     const QString ranges = RangesEvent();
     Marker(what);
     Marker(ranges);
-    if (rangeMarkers_.size() >= kMaxRangeMarkers)
-        rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + 2);
-    const std::string time = Now();
-    const std::int64_t ms = NowMs();
     rangeMarkers_.push_back({time, ms, std::string(event)});
     rangeMarkers_.push_back({time, ms, ranges.toStdString()});
 }

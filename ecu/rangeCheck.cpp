@@ -178,16 +178,33 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     TRunRanges run;
     std::optional<std::string> controller; // the ranges the controller was last known to run
     std::string_view before; // the marker before this one
+    // The first and the last write that failed since the controller's ranges were last told.
+    const TLogMarker *firstFailed = nullptr;
+    const TLogMarker *lastFailed = nullptr;
+    const auto changedAt = [&run](const TLogMarker &m) {
+        run.FromMs = m.Ms;
+        run.FromTime = m.Time;
+    };
     for (const TLogMarker &m : markers) {
         TGearDataList ranges;
-        if (ParseRangesEvent(m.Event, ranges)) {
+        if (m.Event.size() == kSettingsWrittenEvent.size() + kTransferFailedSuffix.size()
+            && m.Event.starts_with(kSettingsWrittenEvent)
+            && m.Event.ends_with(kTransferFailedSuffix)) {
+            firstFailed = firstFailed ? firstFailed : &m;
+            lastFailed = &m;
+        } else if (ParseRangesEvent(m.Event, ranges)) {
             run.Known = true;
             if (before == kSettingsReadEvent || before == kSettingsWrittenEvent) {
                 const std::string key = FormatRangesEvent(ranges);
-                if (controller && *controller != key) {
-                    run.FromMs = m.Ms;
-                    run.FromTime = m.Time;
+                const bool same = controller && *controller == key;
+                if (lastFailed && before == kSettingsReadEvent) {
+                    // The read finds what the last failed write left, unless nothing changed.
+                    if (!same || firstFailed != lastFailed)
+                        changedAt(*lastFailed);
+                } else if (lastFailed || (controller && !same)) {
+                    changedAt(m);
                 }
+                firstFailed = lastFailed = nullptr;
                 controller = key;
                 run.Ranges = ranges;
             } else if (!controller) {
@@ -195,6 +212,10 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
             }
         }
         before = m.Event;
+    }
+    if (firstFailed) {
+        run.UntilMs = firstFailed->Ms;
+        run.UntilTime = firstFailed->Time;
     }
     return run;
 }

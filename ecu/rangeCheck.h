@@ -76,21 +76,28 @@ private:
 std::string FormatRangesEvent(const TGearDataList &ranges);
 bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);
 
-// The markers of a transfer that came through, each followed by the ranges marker.
+// The markers of a transfer that came through, each followed by the ranges marker; one that did
+// not is marked by its event and the suffix, with no ranges.
 inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";
 inline constexpr std::string_view kSettingsWrittenEvent = "settings written to ECU";
+inline constexpr std::string_view kTransferFailedSuffix = " failed (link down)";
 
 // What a run's markers (in time order) say about the ranges to check its readings against: the
-// ones the controller was last known to run with (else the last ones marked), and from when the
-// readings were driven with them. A read or a write tells the ranges the controller runs with;
-// where they differ from the ones it was last known to run with, the readings before were driven
-// with other ranges (a read finds a change made meanwhile, by a write that failed or by another
-// tool). A profile opened changes only what this program holds.
+// ones the controller was last known to run with (else the last ones marked), and which readings
+// were driven with them. A read or a write tells the ranges the controller runs with; where they
+// differ from the ones it was last known to run with, the readings before were driven with other
+// ranges (a read finds a change made meanwhile, by a write that failed or by another tool). A
+// write that failed may have left any mix of old and new ranges: the readings after it count only
+// from the next read or write, or from the failure when a read finds what it left. A profile
+// opened changes only what this program holds.
 struct TRunRanges
 {
     bool Known = false;
     TGearDataList Ranges;
     std::optional<std::int64_t> FromMs;
-    std::string FromTime; // the time column of that write's marker
+    std::string FromTime; // the time column of that marker
+    // A failed write with no read or write since: the readings from then on do not count.
+    std::optional<std::int64_t> UntilMs;
+    std::string UntilTime;
 };
 TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers);

@@ -451,6 +451,22 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     // Live, the same transfers give the same start.
     EXPECT_TRUE(live->lblCheckFrom->text().startsWith(from));
     EXPECT_EQ(table->rowCount(), 3);
+
+    // A write that fails leaves ranges not known: the readings after it do not count.
+    nowMs = 9000;
+    Live().TransferStarted(false);
+    Live().LineNotSent();
+    Live().TransferFinished();
+    FeedRun();
+    live->btnCheckRangesClick();
+    const QString after = "Readings after "
+        + QDateTime::fromMSecsSinceEpoch(9000).toString("HH:mm:ss")
+        + " do not count: a write to the controller failed then";
+    EXPECT_TRUE(live->lblCheckFrom->text().startsWith(from));
+    EXPECT_TRUE(live->lblCheckFrom->text().contains(after))
+        << live->lblCheckFrom->text().toStdString();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(table->item(row, 1)->text(), rows[row]->at(1)) << row;
 }
 
 TEST_F(LiveDataTest, AStatusReplyRepaintsTheLanesOnlyAndNotTheStillParts)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 TGearDataList Ranges(std::initializer_list<std::array<int, 3>> ranges)
@@ -218,11 +220,14 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
     const std::string b = "ranges 1:110-150@130";
     const std::string read(kSettingsReadEvent);
     const std::string written(kSettingsWrittenEvent);
+    const std::string failed = written + std::string(kTransferFailedSuffix);
+    const std::string readFailed = read + std::string(kTransferFailedSuffix);
     struct TCase
     {
         const char *name;
         std::vector<std::string> events; // one a second
         std::optional<std::int64_t> fromMs;
+        std::optional<std::int64_t> untilMs = std::nullopt;
     };
     const TCase cases[] = {
         {"nothing known before the write", {"logging started", a, written, b}, std::nullopt},
@@ -236,6 +241,17 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
          5000},
         {"written back", {read, a, written, b, written, a}, 5000},
         {"a read finds other ranges", {read, a, read, b}, 3000},
+        // A write that failed may have left any mix of ranges in the controller.
+        {"a failed write, then nothing told", {read, a, failed}, std::nullopt, 2000},
+        {"a read finds what a failed write left", {read, a, failed, read, b}, 2000},
+        {"a read finds a failed write changed nothing", {read, a, failed, read, a}, std::nullopt},
+        {"a read after two failed writes", {read, a, failed, failed, read, a}, 3000},
+        {"a write after a failed one", {read, a, failed, written, a}, 4000},
+        {"a failed read changes nothing", {read, a, readFailed, read, a}, std::nullopt},
+        {"a failed write after a read that ended the last",
+         {read, a, failed, read, b, failed},
+         2000,
+         5000},
     };
     for (const TCase &c : cases) {
         std::vector<TLogMarker> markers;
@@ -243,13 +259,18 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
             markers.push_back({"2026-12-09T10:00:0" + std::to_string(markers.size()) + ".250",
                                static_cast<std::int64_t>(markers.size()) * 1000, e});
         const TRunRanges run = RangesOfRun(markers);
+        const auto at = [&markers](std::int64_t ms) {
+            return markers[static_cast<std::size_t>(ms / 1000)].Time;
+        };
         EXPECT_TRUE(run.Known) << c.name;
-        EXPECT_EQ(FormatRangesEvent(run.Ranges), c.events.back()) << c.name;
+        const auto last
+            = std::find_if(c.events.rbegin(), c.events.rend(),
+                           [](const std::string &e) { return e.starts_with("ranges"); });
+        EXPECT_EQ(FormatRangesEvent(run.Ranges), *last) << c.name;
         EXPECT_EQ(run.FromMs, c.fromMs) << c.name;
-        if (c.fromMs) {
-            EXPECT_EQ(run.FromTime, markers[static_cast<std::size_t>(*c.fromMs / 1000)].Time)
-                << c.name;
-        }
+        EXPECT_EQ(run.FromTime, c.fromMs ? at(*c.fromMs) : "") << c.name;
+        EXPECT_EQ(run.UntilMs, c.untilMs) << c.name;
+        EXPECT_EQ(run.UntilTime, c.untilMs ? at(*c.untilMs) : "") << c.name;
     }
     // A profile opened after the last transfer is not what the readings were driven with.
     const TRunRanges opened = RangesOfRun({{"", 0, read},
