@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,8 +20,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <array>
 #include <cmath>
-#include <sstream>
+#include <istream>
+#include <streambuf>
 
 namespace {
 
@@ -36,6 +39,28 @@ constexpr int kStaleMs = 400;
 const QString kTitle = QStringLiteral("Live Data");
 const QString kLogFilter = QStringLiteral("Data Logs (*.csv)");
 const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
+
+// A file read a block at a time as a standard stream, so the parser never holds a large log, or a
+// large file that is no log, whole in memory.
+class TDeviceStreamBuf : public std::streambuf
+{
+public:
+    explicit TDeviceStreamBuf(QIODevice &device) : device_(device) { }
+
+protected:
+    int_type underflow() override
+    {
+        const qint64 read = device_.read(block_.data(), static_cast<qint64>(block_.size()));
+        if (read <= 0)
+            return traits_type::eof();
+        setg(block_.data(), block_.data(), block_.data() + read);
+        return traits_type::to_int_type(block_[0]);
+    }
+
+private:
+    QIODevice &device_;
+    std::array<char, 1 << 16> block_ {};
+};
 
 QString Degrees(double value)
 {
@@ -496,8 +521,11 @@ bool TfrmLiveData::OpenLog(const QString &path)
                                  QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
         return false;
     }
-    std::istringstream text(file.readAll().toStdString());
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    TDeviceStreamBuf block(file);
+    std::istream text(&block);
     const TParsedLog parsed = ParseLog(text);
+    QGuiApplication::restoreOverrideCursor();
     if (parsed.Samples.empty()) {
         recorder_.Prompts()->Ask(this, TPrompts::Information,
                                  QStringLiteral("No data rows in %1").arg(path), TPrompts::Ok);

@@ -91,6 +91,27 @@ char LogSeparator(std::string_view line)
     return count(';') > count(',') ? ';' : ',';
 }
 
+// One line, without its line end, into line; false at the end of the stream. The characters of
+// a line past kMaxLogLine are dropped and tooLong set.
+bool ReadLogLine(std::istream &in, std::string &line, bool &tooLong)
+{
+    line.clear();
+    tooLong = false;
+    std::streambuf *buffer = in.rdbuf();
+    if (buffer == nullptr)
+        return false;
+    bool any = false;
+    for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+        any = true;
+        if (c == '\n')
+            return true;
+        if (line.size() < kMaxLogLine)
+            line.push_back(static_cast<char>(c));
+        else
+            tooLong = true;
+    }
+    return any;
+}
 } // namespace
 
 std::int64_t LogClockMs()
@@ -222,7 +243,12 @@ TParsedLog ParseLog(std::istream &in)
     bool first = true;
     char separator = 0;
     std::vector<std::string> fields;
-    while (std::getline(in, line)) {
+    bool tooLong = false;
+    while (ReadLogLine(in, line, tooLong)) {
+        if (tooLong) {
+            ++log.SkippedLines;
+            continue;
+        }
         std::string_view body = TrimLineEnd(line);
         if (separator == 0 && body.starts_with(kUtf8Bom))
             body.remove_prefix(kUtf8Bom.size());

@@ -66,8 +66,12 @@ struct TParsedLog
     std::vector<TLogSample> Samples;
     std::vector<TLogMarker> Markers;
     std::string FirstTime;
-    int SkippedLines = 0;
+    std::int64_t SkippedLines = 0;
 };
+
+// No row is longer; a longer line is skipped without being held whole, as a file that is no log
+// may hold no line end at all.
+inline constexpr std::size_t kMaxLogLine = 4096;
 
 // Milliseconds from an arbitrary start, for the ms column. The clock goes on while the computer
 // sleeps, so a laptop closed between two sessions leaves that time in the log instead of joining

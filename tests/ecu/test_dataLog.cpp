@@ -170,6 +170,22 @@ TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
     EXPECT_EQ(row.Sample.Ms, std::int64_t {1} << 40);
 }
 
+// A file that is no log may hold no line end at all: no line is held longer than any row.
+TEST(DataLog, ALineLongerThanAnyRowIsSkippedAndTheRowsAfterItRead)
+{
+    const std::string marker = "T,5,,,,,,,,,,,";
+    const std::string longest = marker + std::string(kMaxLogLine - marker.size(), 'x');
+    const std::string over = marker + std::string(kMaxLogLine + 1 - marker.size(), 'y');
+    std::istringstream in(longest + "\n" + over + "\nT,100,1023,x,1,N,255,0b,,,,\n"
+                          + std::string(3 * kMaxLogLine, 'z'));
+    const TParsedLog log = ParseLog(in);
+    ASSERT_EQ(log.Markers.size(), 1u);
+    EXPECT_EQ(log.Markers[0].Event, longest.substr(marker.size()));
+    ASSERT_EQ(log.Samples.size(), 1u);
+    EXPECT_EQ(log.Samples[0].Adc, 1023);
+    EXPECT_EQ(log.SkippedLines, 2);
+}
+
 TEST(DataLog, TimeIsLocalIso8601WithMilliseconds)
 {
     std::tm local {};
