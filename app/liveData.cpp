@@ -35,6 +35,7 @@ constexpr int kCheckEveryRedraws = 10; // the live range check refreshes every 5
 constexpr std::size_t kMaxTimeText = 32;
 constexpr double kDefaultMarginDeg = 2.0;
 constexpr int kStaleMs = 400;
+constexpr int kResultColumn = 6; // of the range check
 
 const QString kTitle = QStringLiteral("Live Data");
 const QString kLogFilter = QStringLiteral("Data Logs (*.csv)");
@@ -153,7 +154,7 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
                                              QStringLiteral("Result")});
     sgRangeCheck->verticalHeader()->hide();
     sgRangeCheck->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    sgRangeCheck->horizontalHeader()->setStretchLastSection(true);
+    sgRangeCheck->horizontalHeader()->setSectionResizeMode(kResultColumn, QHeaderView::Stretch);
     sgRangeCheck->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgRangeCheck->setSelectionMode(QAbstractItemView::NoSelection);
     lblCheckFrom = new QLabel(check);
@@ -489,7 +490,7 @@ void TfrmLiveData::btnCheckRangesClick()
                                            : QColor(0xFF, 0xE8, 0xA8);
         for (int column = 0; column < 7; ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
-            if (column > 0 && column < 6)
+            if (column > 0 && column < kResultColumn)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (fill.isValid())
                 item->setBackground(fill);
@@ -510,7 +511,9 @@ void TfrmLiveData::btnCheckRangesClick()
             sgRangeCheck->setItem(row, column, item);
         }
     }
-    sgRangeCheck->resizeColumnsToContents();
+    // The figures take what they need; the result stretches over the rest.
+    for (int column = 0; column < kResultColumn; ++column)
+        sgRangeCheck->resizeColumnToContents(column);
 }
 
 bool TfrmLiveData::OpenLog(const QString &path)
