@@ -35,6 +35,8 @@ bool TDataLogFile::Open(const QString &path)
 
 void TDataLogFile::Close()
 {
+    if (running_.valid())
+        running_.get();
     if (!file_.isOpen())
         return;
     Sync();
@@ -69,12 +71,51 @@ bool TDataLogFile::Sync()
     if (!file_.isOpen())
         return false;
     unsynced_ = false;
+    return file_.flush() && SyncDescriptor(file_.handle());
+}
+
+bool TDataLogFile::StartSync()
+{
+    if (!file_.isOpen() || running_.valid())
+        return false;
+    unsynced_ = false;
     if (!file_.flush())
         return false;
+        // The worker's own descriptor stays valid whatever happens to the file meanwhile.
 #ifdef _WIN32
-    return _commit(file_.handle()) == 0;
+    const int copy = _dup(file_.handle());
 #else
-    return ::fsync(file_.handle()) == 0;
+    const int copy = ::dup(file_.handle());
+#endif
+    if (copy < 0)
+        return false;
+    running_ = std::async(std::launch::async, [sync = SyncDescriptor, copy] {
+        const bool done = sync(copy);
+#ifdef _WIN32
+        _close(copy);
+#else
+        ::close(copy);
+#endif
+        return done;
+    });
+    return true;
+}
+
+TDataLogFile::TSync TDataLogFile::PollSync()
+{
+    if (!running_.valid())
+        return TSync::Idle;
+    if (running_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return TSync::Running;
+    return running_.get() ? TSync::Done : TSync::Failed;
+}
+
+bool TDataLogFile::SyncToDisk(int descriptor)
+{
+#ifdef _WIN32
+    return _commit(descriptor) == 0;
+#else
+    return ::fsync(descriptor) == 0;
 #endif
 }
 

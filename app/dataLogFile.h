@@ -5,14 +5,19 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+#include <future>
+
 class QDateTime;
 
 // One data log file being written. Every row goes to the operating system at once (a crash of
-// the program loses nothing); Sync() pushes it through to the disk, which the owner does at most
+// the program loses nothing); a sync pushes it through to the disk, which the owner does at most
 // a second after a row, so a pulled power cord loses at most that second.
 class TDataLogFile
 {
 public:
+    // How a sync of the rows handed over so far stands.
+    enum class TSync { Idle, Running, Done, Failed };
     ~TDataLogFile();
 
     // Creates the file (never overwriting one) and writes the header. False when it cannot.
@@ -27,9 +32,21 @@ public:
     // False once a write failed; the file stays open until the owner closes it.
     bool WriteSample(std::string_view time, const TLogSample &sample);
     bool WriteMarker(std::string_view time, std::int64_t ms, std::string_view event);
+    // Pushes every row through to the disk and waits for it (at the start and the close).
     bool Sync();
-    // Rows written since the last Sync().
+    // Rows written since the last sync began.
     bool Unsynced() const { return unsynced_; }
+    // The same without waiting: the disk's wait (long on a slow stick, or while another program
+    // writes much) runs on a worker of its own with a copy of the file's descriptor, so the
+    // window goes on. False when it cannot begin; the file is then as broken as by a failed
+    // write. PollSync() tells Running until the worker is done, then Done or Failed once, then
+    // Idle. Close() waits for a sync still running.
+    bool StartSync();
+    TSync PollSync();
+
+    // The disk's wait on a descriptor of the file, true when it came through; tests set their own.
+    std::function<bool(int descriptor)> SyncDescriptor = SyncToDisk;
+    static bool SyncToDisk(int descriptor);
 
     // The log's name in its folder: date, time and profile name, characters that no file system
     // takes replaced and a long profile name shortened ("2026-12-09 14-03-07 Kart 7.csv"); a
@@ -43,4 +60,5 @@ private:
 
     QFile file_;
     bool unsynced_ = false;
+    std::future<bool> running_;
 };

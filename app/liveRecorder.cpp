@@ -194,8 +194,27 @@ void TLiveRecorder::Marker(const QString &event)
 
 void TLiveRecorder::SyncNow()
 {
-    if (log_.IsOpen() && log_.Unsynced() && !log_.Sync())
+    if (!log_.IsOpen())
+        return;
+    switch (log_.PollSync()) {
+    case TDataLogFile::TSync::Failed:
         WriteFailed();
+        return;
+    case TDataLogFile::TSync::Running: // a slow disk: the rows since wait their turn
+        syncTimer_->start();
+        return;
+    case TDataLogFile::TSync::Idle:
+    case TDataLogFile::TSync::Done:
+        break;
+    }
+    if (!log_.Unsynced())
+        return;
+    if (!log_.StartSync()) {
+        WriteFailed();
+        return;
+    }
+    // Back within the second for how it went.
+    syncTimer_->start();
 }
 
 void TLiveRecorder::WriteFailed()
@@ -218,6 +237,7 @@ void TLiveRecorder::StartLogging1Click()
     if (log_.IsOpen())
         return;
     const QString folder = LogsFolder();
+    log_.SyncDescriptor = SyncDescriptor;
     if (!QDir().mkpath(folder)
         || !log_.OpenNew(folder, QDateTime::currentDateTime(), ProfileName())) {
         prompts_->Ask(&main_, TPrompts::Error,

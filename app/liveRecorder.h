@@ -64,6 +64,8 @@ public:
 
     // The clock of the ms column and the chart (LogClockMs from its making); tests set their own.
     std::function<std::int64_t()> RunClock;
+    // The disk's wait on the log file's descriptor (see TDataLogFile); tests set their own.
+    std::function<bool(int descriptor)> SyncDescriptor = TDataLogFile::SyncToDisk;
     // The wall clock of the log's time column; tests set their own.
     std::function<std::chrono::system_clock::time_point()> WallClock
         = [] { return std::chrono::system_clock::now(); };

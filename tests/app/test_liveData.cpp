@@ -29,7 +29,10 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <atomic>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -371,6 +374,83 @@ TEST_F(LiveDataTest, AWriteFailureStopsLoggingWithOneMessageOutsideTheReceivePat
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + path);
     EXPECT_EQ(Live().Samples().Count(), 2u); // the chart goes on
+}
+
+// The disk's wait runs on a worker: replies go on being logged while it lasts, and a sync that
+// fails stops logging as a failed write does.
+TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLogging)
+{
+    Create();
+    window->show();
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> entered = false;
+    std::atomic<int> worked = 0;
+    // The header is synced at the start, and the last rows at the stop, while the window waits.
+    const std::thread::id windows = std::this_thread::get_id();
+    Live().SyncDescriptor = [&, released, windows](int descriptor) {
+        if (std::this_thread::get_id() != windows) {
+            entered = true;
+            released.wait();
+            ++worked;
+        }
+        return TDataLogFile::SyncToDisk(descriptor);
+    };
+    const QString path = StartLogging();
+    prompts.Questions.clear();
+    QTimer *timer = Live().findChild<QTimer *>("tmrLogSync");
+    timer->setInterval(10); // the second's wait, shortened
+    Feed(StatusLine(300, 1, 2, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return entered.load(); }, 5000));
+    const qsizetype before = FileLines(path).size();
+    Feed(StatusLine(301, 1, 2, 0));
+    EXPECT_EQ(FileLines(path).size(), before + 1);
+    QTest::qWait(50); // the disk stays slow for a few ticks, and no reply comes meanwhile
+    release.set_value();
+    // The worker's result is taken and the row that came meanwhile synced in its turn.
+    ASSERT_TRUE(QTest::qWaitFor([timer] { return !timer->isActive(); }, 5000));
+    EXPECT_EQ(worked.load(), 2);
+    EXPECT_TRUE(Live().Logging());
+    EXPECT_TRUE(prompts.Questions.empty());
+
+    Live().StopLogging1Click();
+    Live().SyncDescriptor = [windows](int descriptor) {
+        return std::this_thread::get_id() == windows && TDataLogFile::SyncToDisk(descriptor);
+    };
+    const QString second = StartLogging();
+    prompts.Questions.clear();
+    Feed(StatusLine(302, 1, 2, 0));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Live().Logging(); }, 5000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + second);
+}
+
+TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
+{
+    QTemporaryDir dir;
+    TDataLogFile log;
+    ASSERT_TRUE(log.Open(dir.path() + "/a.csv"));
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    log.SyncDescriptor = [released](int) {
+        released.wait();
+        return false;
+    };
+    ASSERT_TRUE(log.WriteSample("T", {100, 300, 2, 7, 0}));
+    ASSERT_TRUE(log.StartSync());
+    EXPECT_FALSE(log.Unsynced());
+    EXPECT_EQ(log.PollSync(), TDataLogFile::TSync::Running);
+    EXPECT_FALSE(log.StartSync());
+    release.set_value();
+    // Closed before its result was taken: a new file starts with none.
+    log.Close();
+    log.SyncDescriptor = TDataLogFile::SyncToDisk;
+    ASSERT_TRUE(log.Open(dir.path() + "/b.csv"));
+    EXPECT_EQ(log.PollSync(), TDataLogFile::TSync::Idle);
+    ASSERT_TRUE(log.StartSync());
+    while (log.PollSync() == TDataLogFile::TSync::Running)
+        std::this_thread::yield();
 }
 
 TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
