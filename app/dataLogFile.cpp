@@ -81,7 +81,6 @@ bool TDataLogFile::StartSync()
     unsynced_ = false;
     if (!file_.flush())
         return false;
-        // The worker's own descriptor stays valid whatever happens to the file meanwhile.
 #ifdef _WIN32
     const int copy = _dup(file_.handle());
 #else
@@ -89,6 +88,7 @@ bool TDataLogFile::StartSync()
 #endif
     if (copy < 0)
         return false;
+    // The worker's own descriptor stays valid whatever happens to the file meanwhile.
     running_ = std::async(std::launch::async, [sync = SyncDescriptor, copy] {
         const bool done = sync(copy);
 #ifdef _WIN32

@@ -181,15 +181,15 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     // The first and the last write that failed since the controller's ranges were last told.
     const TLogMarker *firstFailed = nullptr;
     const TLogMarker *lastFailed = nullptr;
+    const std::string writeFailed
+        = std::string(kSettingsWrittenEvent).append(kTransferFailedSuffix);
     const auto changedAt = [&run](const TLogMarker &m) {
         run.FromMs = m.Ms;
         run.FromTime = m.Time;
     };
     for (const TLogMarker &m : markers) {
         TGearDataList ranges;
-        if (m.Event.size() == kSettingsWrittenEvent.size() + kTransferFailedSuffix.size()
-            && m.Event.starts_with(kSettingsWrittenEvent)
-            && m.Event.ends_with(kTransferFailedSuffix)) {
+        if (m.Event == writeFailed) {
             firstFailed = firstFailed ? firstFailed : &m;
             lastFailed = &m;
         } else if (ParseRangesEvent(m.Event, ranges)) {
