@@ -399,8 +399,10 @@ TDiskRead ReadPath(const fs::path &path, std::string &text)
     do {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         content.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-    } while (in);
-    if (in.bad()) {
+    } while (in && content.size() <= kMaxDiskFileBytes);
+    // A file this large is no profile (a log or an image picked by mistake); reading on would
+    // only fill the memory.
+    if (in.bad() || content.size() > kMaxDiskFileBytes) {
         return TDiskRead::Failed;
     }
     text = std::move(content);

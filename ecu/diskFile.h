@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -7,12 +8,16 @@
 
 enum class TDiskRead { Missing, Loaded, Failed };
 
-// Reads the whole file. Missing: nothing at that path; Failed: it exists but is no regular file or
-// cannot be read.
+// The largest file read whole; real profiles are a few kilobytes.
+inline constexpr std::size_t kMaxDiskFileBytes = std::size_t {16} << 20;
+
+// Reads the whole file. Missing: nothing at that path; Failed: it exists but is no regular file,
+// cannot be read, or is larger than kMaxDiskFileBytes.
 TDiskRead ReadDiskFile(const std::string &fileName, std::string &text);
 
 // Makes text the whole content of the file, creating it when missing. False when the file cannot
-// be written; the old content is then what the file holds.
+// be written; the old content is then what the file holds. A file larger than kMaxDiskFileBytes is
+// not written over: it is no profile.
 //
 // - A file marked read-only (no write permission bit, the read-only attribute on Windows) is
 //   refused, whoever runs the program.

@@ -179,6 +179,28 @@ TEST_F(DiskFile, AWritableFileInAClosedFolderIsSavedInPlace)
     EXPECT_EQ(Names(dir_), (std::vector<std::string> {"car.ini"}));
 }
 
+// Both sides of the size limit; a file past it is neither read nor replaced.
+TEST_F(DiskFile, AFileLargerThanAnyProfileIsNeitherReadNorSavedOver)
+{
+    const fs::path file = dir_ / "big.ini";
+    {
+        std::ofstream(file) << "x";
+    }
+    fs::resize_file(file, kMaxDiskFileBytes);
+    std::string text = "kept";
+    ASSERT_EQ(ReadDiskFile(file.string(), text), TDiskRead::Loaded);
+    EXPECT_EQ(text.size(), kMaxDiskFileBytes);
+    EXPECT_EQ(text.front(), 'x');
+
+    fs::resize_file(file, kMaxDiskFileBytes + 1);
+    text = "kept";
+    EXPECT_EQ(ReadDiskFile(file.string(), text), TDiskRead::Failed);
+    EXPECT_EQ(text, "kept");
+    EXPECT_FALSE(SaveDiskFile(file.string(), "[vehicle]\n"));
+    EXPECT_EQ(fs::file_size(file), kMaxDiskFileBytes + 1);
+    EXPECT_EQ(Names(dir_), (std::vector<std::string> {"big.ini"}));
+}
+
 #ifdef __linux__
 // A file that is there but fails to read: the kernel answers EIO at the start of this one.
 TEST_F(DiskFile, AReadErrorFailsTheReadAndTheSaveOverIt)
