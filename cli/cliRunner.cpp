@@ -286,10 +286,11 @@ private:
     int LoadProfile(TEcu &model)
     {
         const QFileInfo info(options_.File);
-        if (!info.isFile() || !info.isReadable())
-            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
         LoadDefaults(model);
-        ReadProfile(options_.File.toStdString(), model);
+        // A file that fails part-way must not leave the defaults to be written to the controller.
+        if (!info.isFile() || !info.isReadable()
+            || ReadProfile(options_.File.toStdString(), model) != TDiskRead::Loaded)
+            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
         return kCliOk;
     }
 

@@ -1,6 +1,7 @@
 // orbanel-cli against ecu-sim on a pseudo-terminal, both as the programs a user runs.
 
 #include "cliRunner.h"
+#include "diskFile.h"
 #include "profile.h"
 #include "settingsCompare.h"
 #include "simPtyServer.h"
@@ -277,6 +278,21 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     EXPECT_TRUE(refused.Err.contains(QStringLiteral("versions do not match")))
         << refused.Err.toStdString();
     EXPECT_FALSE(QFile::exists(file)) << "nothing read, nothing saved";
+
+    // A profile that cannot be read whole is refused before the port is touched: the port here
+    // does not exist, and would fail with another code.
+    const QString big = dir.filePath(QStringLiteral("big.ini"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(static_cast<qint64>(kMaxDiskFileBytes) + 1));
+    }
+    const TCliResult tooBig
+        = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                         QStringLiteral("write"), big});
+    EXPECT_EQ(tooBig.ExitCode, 2);
+    EXPECT_TRUE(tooBig.Err.contains(QStringLiteral("cannot read the profile")))
+        << tooBig.Err.toStdString();
 
     const TCliResult usage = RunCliProcess({QStringLiteral("read")});
     EXPECT_EQ(usage.ExitCode, 2);
