@@ -20,7 +20,8 @@ TDataLogFile::~TDataLogFile()
 
 bool TDataLogFile::Open(const QString &path)
 {
-    Close();
+    // The owner closed (and heard about) any log before; this only ends a file left open.
+    static_cast<void>(Close());
     file_.setFileName(path);
     // NewOnly: an existing file is never written over.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
@@ -33,14 +34,14 @@ bool TDataLogFile::Open(const QString &path)
     return true;
 }
 
-void TDataLogFile::Close()
+bool TDataLogFile::Close()
 {
-    if (running_.valid())
-        running_.get();
+    bool synced = !running_.valid() || running_.get();
     if (!file_.isOpen())
-        return;
-    Sync();
+        return synced;
+    synced = Sync() && synced;
     file_.close();
+    return synced;
 }
 
 bool TDataLogFile::WriteSample(std::string_view time, const TLogSample &sample)

@@ -21,19 +21,22 @@ public:
     ~TDataLogFile();
 
     // Creates the file (never overwriting one) and writes the header. False when it cannot.
-    bool Open(const QString &path);
+    [[nodiscard]] bool Open(const QString &path);
     // Opens a new log in folder under FileName(); when that name is taken (two runs started in
     // the same second) the next free copy number is added. False when the folder takes no file.
-    bool OpenNew(const QString &folder, const QDateTime &when, const QString &profileName);
-    void Close();
+    [[nodiscard]] bool OpenNew(const QString &folder, const QDateTime &when,
+                               const QString &profileName);
+    // False when the rows did not all come through to the disk: a sync still running, or the
+    // last one, failed.
+    bool Close();
     bool IsOpen() const { return file_.isOpen(); }
     QString Path() const { return file_.fileName(); }
 
     // False once a write failed; the file stays open until the owner closes it.
-    bool WriteSample(std::string_view time, const TLogSample &sample);
-    bool WriteMarker(std::string_view time, std::int64_t ms, std::string_view event);
+    [[nodiscard]] bool WriteSample(std::string_view time, const TLogSample &sample);
+    [[nodiscard]] bool WriteMarker(std::string_view time, std::int64_t ms, std::string_view event);
     // Pushes every row through to the disk and waits for it (at the start and the close).
-    bool Sync();
+    [[nodiscard]] bool Sync();
     // Rows written since the last sync began.
     bool Unsynced() const { return unsynced_; }
     // The same without waiting: the disk's wait (long on a slow stick, or while another program
@@ -41,7 +44,7 @@ public:
     // window goes on. False when it cannot begin; the file is then as broken as by a failed
     // write. PollSync() tells Running until the worker is done, then Done or Failed once, then
     // Idle. Close() waits for a sync still running.
-    bool StartSync();
+    [[nodiscard]] bool StartSync();
     TSync PollSync();
 
     // The disk's wait on a descriptor of the file, true when it came through; tests set their own.
@@ -56,7 +59,7 @@ public:
     static constexpr int kMaxCopies = 99;
 
 private:
-    bool WriteLine(const std::string &line);
+    [[nodiscard]] bool WriteLine(const std::string &line);
 
     QFile file_;
     bool unsynced_ = false;

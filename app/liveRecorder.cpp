@@ -44,8 +44,9 @@ TLiveRecorder::~TLiveRecorder()
     // The main window is being destroyed: only what this object owns may be touched.
     delete window_.data();
     if (log_.IsOpen()) {
-        log_.WriteMarker(Now(), NowMs() - runStartMs_, "logging stopped");
-        log_.Close();
+        // Nobody is left to tell of a failure here.
+        static_cast<void>(log_.WriteMarker(Now(), NowMs() - runStartMs_, "logging stopped"));
+        static_cast<void>(log_.Close());
     }
 }
 
@@ -220,7 +221,7 @@ void TLiveRecorder::SyncNow()
 void TLiveRecorder::WriteFailed()
 {
     const QString path = log_.Path();
-    log_.Close();
+    static_cast<void>(log_.Close()); // reported below, whatever the close gives
     syncTimer_->stop();
     ShowLogging();
     emit LoggingChanged();
@@ -260,10 +261,18 @@ void TLiveRecorder::StopLogging1Click()
     if (!log_.IsOpen())
         return;
     Marker(QStringLiteral("logging stopped"));
-    log_.Close();
+    if (!log_.IsOpen()) // the marker's write failed, and was reported
+        return;
+    const QString path = log_.Path();
+    const bool synced = log_.Close();
     syncTimer_->stop();
     ShowLogging();
     emit LoggingChanged();
+    // The last rows may not be on the disk: the user must not take the log for whole.
+    if (!synced)
+        prompts_->Ask(&main_, TPrompts::Error,
+                      QStringLiteral("Logging stopped: unable to write to %1").arg(path),
+                      TPrompts::Ok);
 }
 
 void TLiveRecorder::ShowLogging()

@@ -424,6 +424,20 @@ TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLoggin
     QCoreApplication::processEvents();
     ASSERT_EQ(prompts.Questions.size(), 1u);
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + second);
+
+    // The last rows, synced at the stop, do not come through: the stop says so.
+    std::atomic<bool> failing = false;
+    Live().SyncDescriptor
+        = [&failing](int descriptor) { return !failing && TDataLogFile::SyncToDisk(descriptor); };
+    const QString third = StartLogging();
+    prompts.Questions.clear();
+    failing = true;
+    Feed(StatusLine(303, 1, 2, 0));
+    Live().StopLogging1Click();
+    EXPECT_FALSE(Live().Logging());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + third);
 }
 
 TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
@@ -443,14 +457,15 @@ TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
     EXPECT_EQ(log.PollSync(), TDataLogFile::TSync::Running);
     EXPECT_FALSE(log.StartSync());
     release.set_value();
-    // Closed before its result was taken: a new file starts with none.
-    log.Close();
+    // Closed before its result was taken: the close tells it, and a new file starts with none.
+    EXPECT_FALSE(log.Close());
     log.SyncDescriptor = TDataLogFile::SyncToDisk;
     ASSERT_TRUE(log.Open(dir.path() + "/b.csv"));
     EXPECT_EQ(log.PollSync(), TDataLogFile::TSync::Idle);
     ASSERT_TRUE(log.StartSync());
     while (log.PollSync() == TDataLogFile::TSync::Running)
         std::this_thread::yield();
+    EXPECT_TRUE(log.Close());
 }
 
 TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
