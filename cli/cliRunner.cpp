@@ -327,8 +327,9 @@ private:
         // What the controller does not report keeps the file's value, or the default.
         TEcu model;
         LoadDefaults(model);
-        if (QFileInfo::exists(options_.File))
-            ReadProfile(options_.File.toStdString(), model);
+        // A file that is there but cannot be read would only fail at the save, after the read.
+        if (ReadProfile(options_.File.toStdString(), model) == TDiskRead::Failed)
+            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
         int result = ConnectChecked();
         if (result == kCliOk)
             result = ReadSettings(model);

@@ -13,7 +13,7 @@ inline constexpr std::size_t kMaxDiskFileBytes = std::size_t {16} << 20;
 
 // Reads the whole file. Missing: nothing at that path; Failed: it exists but is no regular file,
 // cannot be read, or is larger than kMaxDiskFileBytes.
-TDiskRead ReadDiskFile(const std::string &fileName, std::string &text);
+[[nodiscard]] TDiskRead ReadDiskFile(const std::string &fileName, std::string &text);
 
 // Makes text the whole content of the file, creating it when missing. False when the file cannot
 // be written; the old content is then what the file holds. A file larger than kMaxDiskFileBytes is
@@ -28,4 +28,4 @@ TDiskRead ReadDiskFile(const std::string &fileName, std::string &text);
 // - A file with more than one hard link, a file whose owner a new file could not keep, and a file
 //   in a folder where no new file can be made are written in place instead, with the guarantee
 //   stated at SaveInPlace in the source.
-bool SaveDiskFile(const std::string &fileName, std::string_view text);
+[[nodiscard]] bool SaveDiskFile(const std::string &fileName, std::string_view text);

@@ -22,4 +22,4 @@ void ReadProfileText(const std::string &text, TEcu &ecu);
 // other sections and keys, duplicates and line ends stay as they are (iniFile.h). The file is
 // saved as SaveDiskFile does (diskFile.h): a read-only file is refused, links are followed, and a
 // failed save leaves the old content. False when it cannot be written.
-bool WriteProfile(const std::string &fileName, const TEcu &ecu);
+[[nodiscard]] bool WriteProfile(const std::string &fileName, const TEcu &ecu);

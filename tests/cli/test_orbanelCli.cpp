@@ -287,12 +287,14 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         ASSERT_TRUE(f.resize(static_cast<qint64>(kMaxDiskFileBytes) + 1));
     }
-    const TCliResult tooBig
-        = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
-                         QStringLiteral("write"), big});
-    EXPECT_EQ(tooBig.ExitCode, 2);
-    EXPECT_TRUE(tooBig.Err.contains(QStringLiteral("cannot read the profile")))
-        << tooBig.Err.toStdString();
+    for (const char *command : {"write", "read"}) {
+        const TCliResult tooBig
+            = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                             QString::fromLatin1(command), big});
+        EXPECT_EQ(tooBig.ExitCode, 2) << command;
+        EXPECT_TRUE(tooBig.Err.contains(QStringLiteral("cannot read the profile")))
+            << tooBig.Err.toStdString();
+    }
 
     const TCliResult usage = RunCliProcess({QStringLiteral("read")});
     EXPECT_EQ(usage.ExitCode, 2);
