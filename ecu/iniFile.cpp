@@ -3,6 +3,9 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::string_view kCrLf = "\r\n";
 #ifdef _WIN32
 constexpr std::string_view kNativeLineEnd = "\r\n";
@@ -45,6 +48,94 @@ void Trim(std::string_view text, std::size_t &begin, std::size_t &end)
     }
 }
 
+void AppendUtf8(std::string &out, char32_t c)
+{
+    const auto byte = [&out](char32_t b) { out += static_cast<char>(b); };
+    if (c < 0x80) {
+        byte(c);
+    } else if (c < 0x800) {
+        byte(0xC0 | (c >> 6));
+        byte(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        byte(0xE0 | (c >> 12));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    } else {
+        byte(0xF0 | (c >> 18));
+        byte(0x80 | ((c >> 12) & 0x3F));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 code units to UTF-8. A surrogate without its pair is written as the three bytes of its
+// own value, so that the way back gives the same unit: a file is kept as it was, whatever it holds.
+std::string FromUtf16(std::string_view bytes, bool bigEndian)
+{
+    const auto unit = [&](std::size_t i) {
+        const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        return static_cast<char32_t>(hi << 8 | lo);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t end = bytes.size() & ~std::size_t {1};
+    for (std::size_t i = 0; i < end; i += 2) {
+        const char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 2 < end) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// The way back from FromUtf16; a byte that starts no sequence becomes U+FFFD.
+std::string ToUtf16(std::string_view text, bool bigEndian)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto unit = [&](char32_t u) {
+        const auto hi = static_cast<char>(u >> 8);
+        const auto lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1
+            : (lead & 0xE0) == 0xC0            ? 2
+            : (lead & 0xF0) == 0xE0            ? 3
+            : (lead & 0xF8) == 0xF0            ? 4
+                                               : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3F);
+        }
+        if (!valid || c > 0x10FFFF) {
+            unit(kReplacement);
+            ++i;
+            continue;
+        }
+        i += length;
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string_view TIniFile::TLine::Name() const
@@ -59,7 +150,19 @@ std::string_view TIniFile::TLine::ValueText() const
 
 TIniFile::TIniFile(std::string_view text) : newLine_(kNativeLineEnd)
 {
-    if (text.starts_with(kByteOrderMark)) {
+    // A file saved as UTF-16 (as Windows editors offer) is read as its text and written back as
+    // it came.
+    std::string decoded;
+    if (text.starts_with(kUtf16LeMark) || text.starts_with(kUtf16BeMark)) {
+        bom_ = text.substr(0, kUtf16LeMark.size());
+        text.remove_prefix(kUtf16LeMark.size());
+        utf16BigEndian_ = bom_ == kUtf16BeMark;
+        if (text.size() % 2 != 0) {
+            oddByte_ = text.back();
+        }
+        decoded = FromUtf16(text, *utf16BigEndian_);
+        text = decoded;
+    } else if (text.starts_with(kByteOrderMark)) {
         bom_ = kByteOrderMark;
         text.remove_prefix(kByteOrderMark.size());
     }
@@ -271,12 +374,15 @@ void TIniFile::RemoveKey(std::string_view section, std::string_view key)
 
 std::string TIniFile::Text() const
 {
-    std::string text = bom_;
+    std::string text;
     for (const TLine &line : lines_) {
         if (!line.Removed) {
             text += line.Body;
             text += line.End;
         }
     }
-    return text;
+    if (utf16BigEndian_) {
+        return bom_ + ToUtf16(text, *utf16BigEndian_) + oddByte_;
+    }
+    return bom_ + text;
 }

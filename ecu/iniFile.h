@@ -20,6 +20,8 @@
 //   written; later duplicates are kept as they are.
 // - LF and CR LF line ends and a UTF-8 byte order mark are kept; a last line without a line end
 //   keeps lacking it unless something is added after it.
+// - A text that starts with a UTF-16 byte order mark (little- or big-endian) is read as UTF-16
+//   and written back in it, with the same mark; its names and values are UTF-8 like any other.
 class TIniFile
 {
 public:
@@ -80,6 +82,8 @@ private:
     void Insert(std::size_t at, std::string body);
 
     std::string bom_;
+    std::optional<bool> utf16BigEndian_; // set for a UTF-16 text
+    std::string oddByte_; // a UTF-16 text's last byte when it has an odd count
     std::vector<TLine> lines_;
     std::string newLine_ = "\n";
 };

@@ -1,3 +1,4 @@
+#include "iniFile.h"
 #include "profile.h"
 #include "textFile.h"
 
@@ -415,6 +416,64 @@ TEST_F(Profile, UnchangedValuesLeaveTheirLinesByteForByte)
     EXPECT_EQ(saved.substr(0, text.size()), text);
     // New lines take the first line's line end.
     EXPECT_EQ(saved.substr(text.size(), 22), "gearthresholdupper=0\r\n");
+}
+
+// UTF-16 text as its bytes, in either order.
+std::string Utf16Bytes(const std::u16string &text, bool bigEndian)
+{
+    std::string bytes;
+    for (const char16_t unit : text) {
+        const char hi = static_cast<char>(unit >> 8);
+        const char lo = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? hi : lo;
+        bytes += bigEndian ? lo : hi;
+    }
+    return bytes;
+}
+
+TEST_F(Profile, AUtf16ProfileIsReadAndSavedInUtf16)
+{
+    const std::u16string head = u"\uFEFF; K\u00e4rt 7 \U0001F3C1\r\n[vehicle]\r\nfwdgears=2\r\n";
+    for (const bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+        WriteText(File(), Utf16Bytes(head + u"Debounce = 12\r\n", bigEndian));
+        TEcu ecu;
+        LoadDefaults(ecu);
+        ASSERT_EQ(ReadProfile(File().string(), ecu), TDiskRead::Loaded);
+        EXPECT_EQ(ecu.Debounce, 12);
+        ecu.Debounce = 9;
+        ASSERT_TRUE(WriteProfile(File(), ecu));
+        const std::string saved = ReadText(File());
+        EXPECT_TRUE(
+            saved.starts_with(Utf16Bytes(head + u"Debounce = 9\r\nranges=0\r\n", bigEndian)));
+        TEcu back;
+        ASSERT_EQ(ReadProfile(File().string(), back), TDiskRead::Loaded);
+        EXPECT_EQ(back.Debounce, 9);
+        EXPECT_EQ(back.GearThresholdUpper, ecu.GearThresholdUpper);
+    }
+
+    // Whatever a UTF-16 file holds comes back byte for byte: a surrogate without its pair, one
+    // before an ordinary character, a last odd byte.
+    for (const std::string &bytes : {
+             std::string("\xFF\xFE"
+                         "a\0"
+                         "\x00\xD8",
+                         6),
+             std::string("\xFF\xFE"
+                         "\x3D\xD8"
+                         "a\0"
+                         "\x00\xDC"
+                         "=\0",
+                         10),
+             std::string("\xFE\xFF"
+                         "\0["
+                         "\0a"
+                         "\0]"
+                         "\n",
+                         9),
+         }) {
+        EXPECT_EQ(TIniFile(bytes).Text(), bytes);
+    }
 }
 
 TEST_F(Profile, SavingKeepsTheFilesPermissions)

@@ -30,6 +30,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr int kOwnedRangeSections = 10;
 constexpr int kMaxSparkCutTimeout = 1000;
 
@@ -262,8 +264,46 @@ bool IsToolLine(const TLine &line)
             || kFeedbackKeys.contains(line.Name) || kRangeKeys.contains(line.Name));
 }
 
+void ExpectForeignLinesKeptIn(std::string_view before, std::string_view after, int rangeCount);
+
+// A UTF-16 text in a form the line rules above read as the tool reads it: a code unit below 0x80
+// as that character, any other as 0x80 and its four hex digits, which no other unit gives.
+std::string Narrowed(std::string_view bytes, bool bigEndian)
+{
+    std::string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        const unsigned unit = hi << 8 | lo;
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "%04x", unit);
+            out += '\x80';
+            out += hex;
+        }
+    }
+    return out;
+}
+
 void ExpectForeignLinesKept(std::string_view before, std::string_view after, int rangeCount)
 {
+    // A text with a UTF-16 mark stays UTF-16 in the same byte order, its odd last byte kept.
+    for (const std::string_view mark : {kUtf16LeMark, kUtf16BeMark}) {
+        if (!before.starts_with(mark)) {
+            continue;
+        }
+        if (!after.starts_with(mark) || after.size() % 2 != before.size() % 2
+            || (before.size() % 2 == 1 && after.back() != before.back())) {
+            Fail("UTF-16 mark or last byte");
+        }
+        const bool bigEndian = mark == kUtf16BeMark;
+        const std::string old = Narrowed(before.substr(mark.size()), bigEndian);
+        const std::string now = Narrowed(after.substr(mark.size()), bigEndian);
+        ExpectForeignLinesKeptIn(old, now, rangeCount);
+        return;
+    }
     const bool bom = before.starts_with(kByteOrderMark);
     if (after.starts_with(kByteOrderMark) != bom) {
         Fail("byte order mark");
@@ -272,6 +312,11 @@ void ExpectForeignLinesKept(std::string_view before, std::string_view after, int
         before.remove_prefix(kByteOrderMark.size());
         after.remove_prefix(kByteOrderMark.size());
     }
+    ExpectForeignLinesKeptIn(before, after, rangeCount);
+}
+
+void ExpectForeignLinesKeptIn(std::string_view before, std::string_view after, int rangeCount)
+{
     const auto old = Lines(before);
     const auto now = Lines(after);
     const auto owned = Owned(old, rangeCount);
