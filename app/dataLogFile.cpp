@@ -11,6 +11,24 @@
 
 namespace {
 const QString kUntitled = QStringLiteral("untitled");
+
+int DuplicateDescriptor(int descriptor)
+{
+#ifdef _WIN32
+    return _dup(descriptor);
+#else
+    return ::dup(descriptor);
+#endif
+}
+
+void CloseDescriptor(int descriptor)
+{
+#ifdef _WIN32
+    _close(descriptor);
+#else
+    ::close(descriptor);
+#endif
+}
 } // namespace
 
 TDataLogFile::~TDataLogFile()
@@ -42,6 +60,31 @@ bool TDataLogFile::Close()
     synced = Sync() && synced;
     file_.close();
     return synced;
+}
+
+std::future<bool> TDataLogFile::CloseInBackground()
+{
+    std::future<bool> previous = std::move(running_);
+    if (!file_.isOpen()) {
+        const bool synced = !previous.valid() || previous.get();
+        std::promise<bool> done;
+        done.set_value(synced);
+        return done.get_future();
+    }
+    const bool flushed = file_.flush();
+    const int copy = DuplicateDescriptor(file_.handle());
+    file_.close();
+    unsynced_ = false;
+    return std::async(
+        std::launch::async,
+        [previous = std::move(previous), sync = SyncDescriptor, copy, flushed]() mutable {
+            bool synced = flushed && (!previous.valid() || previous.get());
+            if (copy < 0)
+                return false;
+            synced = sync(copy) && synced;
+            CloseDescriptor(copy);
+            return synced;
+        });
 }
 
 bool TDataLogFile::WriteSample(std::string_view time, const TLogSample &sample)
@@ -82,21 +125,13 @@ bool TDataLogFile::StartSync()
     unsynced_ = false;
     if (!file_.flush())
         return false;
-#ifdef _WIN32
-    const int copy = _dup(file_.handle());
-#else
-    const int copy = ::dup(file_.handle());
-#endif
+    const int copy = DuplicateDescriptor(file_.handle());
     if (copy < 0)
         return false;
     // The worker's own descriptor stays valid whatever happens to the file meanwhile.
     running_ = std::async(std::launch::async, [sync = SyncDescriptor, copy] {
         const bool done = sync(copy);
-#ifdef _WIN32
-        _close(copy);
-#else
-        ::close(copy);
-#endif
+        CloseDescriptor(copy);
         return done;
     });
     return true;

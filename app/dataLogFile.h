@@ -29,6 +29,10 @@ public:
     // False when the rows did not all come through to the disk: a sync still running, or the
     // last one, failed.
     bool Close();
+    // The same without waiting for the disk: the rows go to the system and the file is closed at
+    // once, and a worker with a descriptor of its own waits for the disk after a sync still
+    // running. The future tells what Close() would have.
+    [[nodiscard]] std::future<bool> CloseInBackground();
     bool IsOpen() const { return file_.isOpen(); }
     QString Path() const { return file_.fileName(); }
 

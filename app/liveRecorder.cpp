@@ -15,6 +15,8 @@
 
 namespace {
 constexpr int kLoggingPanelWidth = 330;
+// How often a closed log's wait for the disk is looked at, while one goes on.
+constexpr int kCloseCheckMs = 100;
 } // namespace
 
 TLiveRecorder::TLiveRecorder(TfrmMain &main, TPrompts *prompts)
@@ -30,6 +32,11 @@ TLiveRecorder::TLiveRecorder(TfrmMain &main, TPrompts *prompts)
     syncTimer_->setSingleShot(true);
     syncTimer_->setInterval(kSyncMs);
     connect(syncTimer_, &QTimer::timeout, this, &TLiveRecorder::SyncNow);
+    closeTimer_ = new QTimer(this);
+    closeTimer_->setObjectName(QStringLiteral("tmrLogClose"));
+    closeTimer_->setSingleShot(true);
+    closeTimer_->setInterval(kCloseCheckMs);
+    connect(closeTimer_, &QTimer::timeout, this, &TLiveRecorder::CheckClosedLogs);
 
     BuildMenu();
     if (main_.pnlStatusBar) {
@@ -218,10 +225,40 @@ void TLiveRecorder::SyncNow()
     syncTimer_->start();
 }
 
+void TLiveRecorder::CloseLog(bool report)
+{
+    const QString path = log_.Path();
+    closing_.push_back({path, log_.CloseInBackground(), report});
+    closeTimer_->start();
+}
+
+void TLiveRecorder::CheckClosedLogs()
+{
+    // Taken out before any question: its nested loop may come back here.
+    std::vector<TClosingLog> done;
+    for (auto it = closing_.begin(); it != closing_.end();) {
+        if (it->Synced.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            done.push_back(std::move(*it));
+            it = closing_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!closing_.empty())
+        closeTimer_->start();
+    for (TClosingLog &log : done) {
+        // The last rows may not be on the disk: the user must not take the log for whole.
+        if (!log.Synced.get() && log.Report)
+            prompts_->Ask(&main_, TPrompts::Error,
+                          QStringLiteral("Logging stopped: unable to write to %1").arg(log.Path),
+                          TPrompts::Ok);
+    }
+}
+
 void TLiveRecorder::WriteFailed()
 {
     const QString path = log_.Path();
-    static_cast<void>(log_.Close()); // reported below, whatever the close gives
+    CloseLog(false); // reported below, whatever the disk gives
     syncTimer_->stop();
     ShowLogging();
     emit LoggingChanged();
@@ -263,16 +300,10 @@ void TLiveRecorder::StopLogging1Click()
     Marker(QStringLiteral("logging stopped"));
     if (!log_.IsOpen()) // the marker's write failed, and was reported
         return;
-    const QString path = log_.Path();
-    const bool synced = log_.Close();
+    CloseLog(true);
     syncTimer_->stop();
     ShowLogging();
     emit LoggingChanged();
-    // The last rows may not be on the disk: the user must not take the log for whole.
-    if (!synced)
-        prompts_->Ask(&main_, TPrompts::Error,
-                      QStringLiteral("Logging stopped: unable to write to %1").arg(path),
-                      TPrompts::Ok);
 }
 
 void TLiveRecorder::ShowLogging()

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <vector>
 
 class QAction;
@@ -88,6 +89,9 @@ private:
     void ShowLogging();
     void WriteFailed();
     void SyncNow();
+    // Hands the log to a worker that waits for the disk; report: a failure is to be told.
+    void CloseLog(bool report);
+    void CheckClosedLogs();
     std::string Now() const;
     QString ProfileName() const;
     QString RangesEvent() const;
@@ -99,6 +103,15 @@ private:
     TDataLogFile log_;
     std::int64_t runStartMs_ = 0;
     QTimer *syncTimer_ = nullptr;
+    // Logs closed while the disk's wait for their last rows goes on.
+    struct TClosingLog
+    {
+        QString Path;
+        std::future<bool> Synced;
+        bool Report = false;
+    };
+    std::vector<TClosingLog> closing_;
+    QTimer *closeTimer_ = nullptr;
     bool connected_ = false;
     int transferReading_ = -1; // 1 read, 0 write, -1 none running
     bool transferBroken_ = false; // the link was down, or a line was lost, during the transfer

@@ -386,7 +386,7 @@ TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLoggin
     const std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> entered = false;
     std::atomic<int> worked = 0;
-    // The header is synced at the start, and the last rows at the stop, while the window waits.
+    // The header is synced at the start while the window waits.
     const std::thread::id windows = std::this_thread::get_id();
     Live().SyncDescriptor = [&, released, windows](int descriptor) {
         if (std::this_thread::get_id() != windows) {
@@ -425,19 +425,40 @@ TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLoggin
     ASSERT_EQ(prompts.Questions.size(), 1u);
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + second);
 
-    // The last rows, synced at the stop, do not come through: the stop says so.
-    std::atomic<bool> failing = false;
-    Live().SyncDescriptor
-        = [&failing](int descriptor) { return !failing && TDataLogFile::SyncToDisk(descriptor); };
+    // The last rows are synced at the stop by a worker too: the stop returns at once, a new log
+    // may start meanwhile, and a failure is told when the disk has answered, with the old name.
+    std::promise<void> slowRelease;
+    const std::shared_future<void> slow = slowRelease.get_future().share();
+    std::atomic<int> waits = 0;
+    Live().SyncDescriptor = [&waits, slow, windows](int descriptor) {
+        if (std::this_thread::get_id() == windows)
+            return TDataLogFile::SyncToDisk(descriptor);
+        const int wait = ++waits;
+        slow.wait();
+        return wait != 1 && TDataLogFile::SyncToDisk(descriptor);
+    };
     const QString third = StartLogging();
     prompts.Questions.clear();
-    failing = true;
     Feed(StatusLine(303, 1, 2, 0));
     Live().StopLogging1Click();
     EXPECT_FALSE(Live().Logging());
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&waits] { return waits.load() == 1; }, 5000));
+    const QString fourth = StartLogging();
+    EXPECT_NE(fourth, third);
+    QTest::qWait(50);
+    EXPECT_TRUE(prompts.Questions.empty());
+    slowRelease.set_value();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !prompts.Questions.empty(); }, 5000));
+    QTest::qWait(50);
     ASSERT_EQ(prompts.Questions.size(), 1u);
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + third);
+    EXPECT_TRUE(Live().Logging());
+    EXPECT_TRUE(FileLines(third).back().endsWith("logging stopped"));
+    // No worker outlives what its hook refers to.
+    Live().StopLogging1Click();
+    QTimer *closer = Live().findChild<QTimer *>("tmrLogClose");
+    ASSERT_TRUE(QTest::qWaitFor([closer] { return !closer->isActive(); }, 5000));
+    EXPECT_EQ(prompts.Questions.size(), 1u);
 }
 
 TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
