@@ -285,11 +285,10 @@ private:
     // The profile FILE as the window opens it: the factory defaults, then the file.
     int LoadProfile(TEcu &model)
     {
-        const QFileInfo info(options_.File);
         LoadDefaults(model);
-        // A file that fails part-way must not leave the defaults to be written to the controller.
-        if (!info.isFile() || !info.isReadable()
-            || ReadProfile(options_.File.toStdString(), model) != TDiskRead::Loaded)
+        // A missing file, no regular file, or one that fails part-way: the defaults left must not
+        // be written to the controller.
+        if (ReadProfile(options_.File.toStdString(), model) != TDiskRead::Loaded)
             return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
         return kCliOk;
     }
