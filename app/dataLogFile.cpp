@@ -44,7 +44,9 @@ bool TDataLogFile::Open(const QString &path)
     // NewOnly: an existing file is never written over.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
-    if (!WriteLine(std::string(kDataLogHeader)) || !Sync()) {
+    // The header goes to the disk on a worker too: a slow stick holds up no click. How that
+    // went is taken with the next rows' sync, like theirs.
+    if (!WriteLine(std::string(kDataLogHeader)) || !StartSync()) {
         file_.close();
         QFile::remove(path);
         return false;

@@ -20,7 +20,8 @@ public:
     enum class TSync { Idle, Running, Done, Failed };
     ~TDataLogFile();
 
-    // Creates the file (never overwriting one) and writes the header. False when it cannot.
+    // Creates the file (never overwriting one), writes the header and starts its sync (see
+    // StartSync). False when it cannot.
     [[nodiscard]] bool Open(const QString &path);
     // Opens a new log in folder under FileName(); when that name is taken (two runs started in
     // the same second) the next free copy number is added. False when the folder takes no file.
@@ -39,7 +40,7 @@ public:
     // False once a write failed; the file stays open until the owner closes it.
     [[nodiscard]] bool WriteSample(std::string_view time, const TLogSample &sample);
     [[nodiscard]] bool WriteMarker(std::string_view time, std::int64_t ms, std::string_view event);
-    // Pushes every row through to the disk and waits for it (at the start and the close).
+    // Pushes every row through to the disk and waits for it (at a close).
     [[nodiscard]] bool Sync();
     // Rows written since the last sync began.
     bool Unsynced() const { return unsynced_; }

@@ -386,16 +386,19 @@ TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLoggin
     const std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> entered = false;
     std::atomic<int> worked = 0;
-    // The header is synced at the start while the window waits.
+    std::atomic<int> waited = 0; // on the window's thread
     const std::thread::id windows = std::this_thread::get_id();
     Live().SyncDescriptor = [&, released, windows](int descriptor) {
-        if (std::this_thread::get_id() != windows) {
+        if (std::this_thread::get_id() == windows) {
+            ++waited;
+        } else {
             entered = true;
             released.wait();
             ++worked;
         }
         return TDataLogFile::SyncToDisk(descriptor);
     };
+    // Even the header's sync leaves the start at once.
     const QString path = StartLogging();
     prompts.Questions.clear();
     QTimer *timer = Live().findChild<QTimer *>("tmrLogSync");
@@ -410,6 +413,7 @@ TEST_F(LiveDataTest, TheDisksWaitRunsOffTheWindowsThreadAndItsFailureStopsLoggin
     // The worker's result is taken and the row that came meanwhile synced in its turn.
     ASSERT_TRUE(QTest::qWaitFor([timer] { return !timer->isActive(); }, 5000));
     EXPECT_EQ(worked.load(), 2);
+    EXPECT_EQ(waited.load(), 0);
     EXPECT_TRUE(Live().Logging());
     EXPECT_TRUE(prompts.Questions.empty());
 
@@ -465,7 +469,14 @@ TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
 {
     QTemporaryDir dir;
     TDataLogFile log;
+    const auto settled = [&log] {
+        TDataLogFile::TSync sync;
+        while ((sync = log.PollSync()) == TDataLogFile::TSync::Running)
+            std::this_thread::yield();
+        return sync;
+    };
     ASSERT_TRUE(log.Open(dir.path() + "/a.csv"));
+    EXPECT_EQ(settled(), TDataLogFile::TSync::Done); // the header's own
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
     log.SyncDescriptor = [released](int) {
@@ -482,10 +493,11 @@ TEST(DataLogFile, OneSyncRunsAtATimeAndACloseEndsIt)
     EXPECT_FALSE(log.Close());
     log.SyncDescriptor = TDataLogFile::SyncToDisk;
     ASSERT_TRUE(log.Open(dir.path() + "/b.csv"));
+    EXPECT_EQ(settled(), TDataLogFile::TSync::Done);
     EXPECT_EQ(log.PollSync(), TDataLogFile::TSync::Idle);
+    ASSERT_TRUE(log.WriteSample("T", {100, 300, 2, 7, 0}));
     ASSERT_TRUE(log.StartSync());
-    while (log.PollSync() == TDataLogFile::TSync::Running)
-        std::this_thread::yield();
+    EXPECT_EQ(settled(), TDataLogFile::TSync::Done);
     EXPECT_TRUE(log.Close());
 }
 
