@@ -292,8 +292,8 @@ void TfrmMain::RecentProfiles1Show()
     }
     for (int i = 0; i < list.size(); ++i) {
         const QString path = list[i];
-        QAction *action = RecentProfiles1->addAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        QAction *action = RecentProfiles1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QLatin1String("&&"))));
         action->setObjectName(QStringLiteral("RecentProfile%1").arg(i + 1));
         connect(action, &QAction::triggered, this, [this, path] { OpenRecentProfile(path); });
     }

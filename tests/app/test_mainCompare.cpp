@@ -347,7 +347,10 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     window->show();
     QStringList saved;
     for (int i = 0; i < 9; ++i) {
-        const QString path = folder.path() + QStringLiteral("/profiles/car%1.ini").arg(i);
+        // An ampersand in a name is shown as such, not taken for a menu shortcut.
+        const QString path = folder.path()
+            + QString::fromLatin1(i == 3 ? "/profiles/R&D car%1.ini" : "/profiles/car%1.ini")
+                  .arg(i);
         window->SettingsChanged = true;
         window->SaveProfile(path);
         saved.prepend(path);
@@ -366,7 +369,7 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     const QList<QAction *> entries = window->RecentProfiles1->actions();
     ASSERT_EQ(entries.size(), kRecentProfilesMax - 1);
     EXPECT_FALSE(recentProfiles.contains(saved[1]));
-    EXPECT_TRUE(entries[0]->text().endsWith("car3.ini"));
+    EXPECT_TRUE(entries[0]->iconText().endsWith("/R&D car3.ini"));
 
     // Choosing one asks the save question first; Cancel loads nothing.
     window->Ecu.Debounce = 9;
