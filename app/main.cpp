@@ -29,6 +29,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int kClientWidth = 1018;
@@ -487,6 +489,7 @@ void TfrmMain::tmrStatusTimer()
     // A queued line leaves the queue whether or not it was sent.
     const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
     const bool sent = transmit && CommPort->SendText(line);
+    LinkDemand = WithLineTaken(LinkDemand, line, sent);
     if (!idle && !sent)
         LiveData->LineNotSent();
     if (idle && tmrStatus->interval() != kStatusPollMs)
@@ -616,7 +619,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 
 void TfrmMain::tmrLinkTimer()
 {
-    if (LinkTick(LinkMissedTicks)) {
+    if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine))) {
         SetConnected(false);
         btnCapture->setEnabled(false);
     }

@@ -2,6 +2,7 @@
 
 #include "Ecu.h"
 #include "encdec.h"
+#include "linkRules.h"
 #include "prompts.h"
 #include "settingsCompare.h"
 
@@ -183,6 +184,7 @@ public:
     std::int32_t EcuVersionMinor = 0;
     std::array<QSlider *, 8> SparkBars {};
     int LinkMissedTicks = 0; // the link timer's tag
+    TLinkDemand LinkDemand = TLinkDemand::NoLine; // what was asked since the last link tick
     int UpDownStep = 0; // the transfer timer's tag
     int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it
     bool DiagnosticMode = false;

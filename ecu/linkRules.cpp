@@ -12,8 +12,20 @@ TMessageType PollType(bool connected)
     return connected ? mtStatusRequest : mtVersion;
 }
 
-bool LinkTick(int &missedTicks)
+TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent)
 {
+    // "@", the type's letter, the payload, LF.
+    const bool quiet = sent && line.size() >= 2
+        && std::string_view("pfrdX").find(line[1]) != std::string_view::npos;
+    if (!quiet || sofar == TLinkDemand::Answer)
+        return TLinkDemand::Answer;
+    return TLinkDemand::QuietOnly;
+}
+
+bool LinkTick(int &missedTicks, TLinkDemand sinceLastTick)
+{
+    if (sinceLastTick == TLinkDemand::QuietOnly)
+        return false;
     ++missedTicks;
     return missedTicks >= kLinkLostAfterTicks;
 }

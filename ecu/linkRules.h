@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The pace and supervision of the serial link, and the stepping of the bulk transfers, as plain
 // rules. The main window and the command-line program both run their timers on these, so the two
@@ -31,8 +32,20 @@ inline constexpr int kTransferProgressSteps = 4;
 // (the controller's first answer also tells its version), a status request while it is up.
 TMessageType PollType(bool connected);
 
-// One link tick: counts the miss and says whether the link is now lost.
-bool LinkTick(int &missedTicks);
+// What the lines the status timer took since the last link tick asked of the controller.
+enum class TLinkDemand {
+    NoLine,
+    QuietOnly, // settings written or the reset, all sent: the controller takes them in silence
+    Answer, // a poll or a read request, or a line that did not go out
+};
+// The demand once one more line was taken. A line that did not go out counts as asking: the link
+// is in trouble, and the watchdog must go on counting.
+TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent);
+
+// One link tick: counts the miss and says whether the link is now lost. A tick after nothing but
+// quiet lines counts nothing: a full write sends no poll for two seconds and more, and the
+// controller's silence then is no sign of a lost link.
+bool LinkTick(int &missedTicks, TLinkDemand sinceLastTick);
 
 // True when the controller runs the program's major and minor version. A controller that has not
 // told its version counts as 0.0.

@@ -178,6 +178,7 @@ void TEcuLink::tmrStatusTimer()
     const bool idle = TxQueue.isEmpty();
     const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
     const bool written = CommPort->SendText(line);
+    LinkDemand = WithLineTaken(LinkDemand, line, written);
     if (std::pair<std::uint8_t, std::uint8_t> slot; written && RequestedSlot(line, slot))
         RequestedSlots.push_back(slot);
     if (idle) {
@@ -192,7 +193,7 @@ void TEcuLink::tmrStatusTimer()
 void TEcuLink::tmrLinkTimer()
 {
     // Every further tick while down repeats the verdict, as the window's status panel does.
-    if (LinkTick(LinkMissedTicks)) {
+    if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine))) {
         Connected = false;
         Q_EMIT LinkLost();
     }

@@ -2,6 +2,7 @@
 
 #include "Ecu.h"
 #include "encdec.h"
+#include "linkRules.h"
 
 #include <QObject>
 #include <QString>
@@ -72,6 +73,7 @@ public:
     QStringList TxQueue;
     bool Connected = false;
     int LinkMissedTicks = 0;
+    TLinkDemand LinkDemand = TLinkDemand::NoLine; // what was asked since the last link tick
     int UpDownStep = 0;
     bool VersionKnown = false;
     std::int32_t EcuVersionMajor = 0;

@@ -28,11 +28,13 @@ protected:
         prompts.Questions.clear();
     }
 
-    // Ticks both timers by hand until the sequence has finished and the queue is empty; returns
-    // every line sent and records each progress title seen.
+    // Ticks the timers by hand until the sequence has finished and the queue is empty; returns
+    // every line sent and records each progress title seen. With linkTickEvery, the link timer
+    // ticks after the first line and then after every linkTickEvery lines, as its pace gives.
     QStringList Run()
     {
         std::string sent;
+        int lines = 0;
         for (int guard = 0; guard < 200; ++guard) {
             if (!window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty())
                 break;
@@ -43,6 +45,10 @@ protected:
             }
             if (!window->TxQueue.isEmpty()) {
                 window->tmrStatusTimer();
+                if (linkTickEvery > 0 && lines++ % linkTickEvery == 0) {
+                    window->tmrLinkTimer();
+                    linkLost = linkLost || !window->Connected;
+                }
                 const std::string line = pty.Read(64, std::chrono::milliseconds(20));
                 if (line == "@P\n" && !paramsReply.empty())
                     Feed(paramsReply);
@@ -55,6 +61,8 @@ protected:
 
     QStringList titles;
     std::string paramsReply; // fed when the parameter request has left
+    int linkTickEvery = 0;
+    bool linkLost = false;
 };
 
 // The cut durations asked for are those of the rows the gear grid shows once the parameters
@@ -114,6 +122,7 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     prompts.Answers = {TPrompts::Yes};
     window->DownloadAllSettingsToECU1Click();
     ASSERT_EQ(prompts.Questions.size(), 1u);
+    linkTickEvery = kLinkTickMs / kStatusPollMs;
     EXPECT_EQ(prompts.Questions[0].text,
               "This will overwrite all existing settings in the ECU\rDo you wish to continue?");
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Warning);
@@ -133,6 +142,17 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     EXPECT_EQ(lines, expected);
     EXPECT_FALSE(window->SettingsChanged);
     EXPECT_FALSE(progress->isVisible());
+
+    // The controller took it all in silence over two link ticks, and owed no answer: the link
+    // stayed up, and no question came. Unanswered polls after it lose the link as ever.
+    EXPECT_FALSE(linkLost);
+    EXPECT_EQ(prompts.Questions.size(), 1u);
+    window->tmrStatusTimer();
+    window->tmrLinkTimer();
+    EXPECT_TRUE(window->Connected);
+    window->tmrStatusTimer();
+    window->tmrLinkTimer();
+    EXPECT_FALSE(window->Connected);
 }
 
 TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)

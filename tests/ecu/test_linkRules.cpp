@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,12 +30,49 @@ TEST(LinkRules, PollAsksForTheVersionWhileDownAndTheStatusWhileUp)
 TEST(LinkRules, LinkIsLostAtTheSecondTickWithoutAMessage)
 {
     int missed = 0;
-    EXPECT_FALSE(LinkTick(missed));
+    EXPECT_FALSE(LinkTick(missed, TLinkDemand::Answer));
     EXPECT_EQ(missed, 1);
-    EXPECT_TRUE(LinkTick(missed));
-    EXPECT_TRUE(LinkTick(missed)) << "every further tick while down repeats the verdict";
+    EXPECT_TRUE(LinkTick(missed, TLinkDemand::NoLine));
+    EXPECT_TRUE(LinkTick(missed, TLinkDemand::Answer))
+        << "every further tick while down repeats the verdict";
     missed = 0; // a decoded message
-    EXPECT_FALSE(LinkTick(missed));
+    EXPECT_FALSE(LinkTick(missed, TLinkDemand::Answer));
+    // Silence after nothing but writes is not counted, before or after a miss.
+    EXPECT_FALSE(LinkTick(missed, TLinkDemand::QuietOnly));
+    EXPECT_EQ(missed, 1);
+    EXPECT_TRUE(LinkTick(missed, TLinkDemand::Answer));
+}
+
+// Only settings written and the reset, all of them sent, are taken in silence.
+TEST(LinkRules, ALinkTickAsksForAnAnswerUnlessOnlyQuietLinesLeft)
+{
+    struct Row
+    {
+        std::vector<std::pair<const char *, bool>> lines; // line, sent
+        TLinkDemand demand;
+    };
+    const std::vector<Row> rows {
+        {{}, TLinkDemand::NoLine},
+        {{{"@p4E08010A0A05202F\n", true}, {"@r0002006700890078\n", true}}, TLinkDemand::QuietOnly},
+        {{{"@f0114000A32\n", true}, {"@d020A\n", true}, {"@X\n", true}}, TLinkDemand::QuietOnly},
+        {{{"@d020A\n", true}, {"@S\n", true}}, TLinkDemand::Answer},
+        {{{"@V\n", true}, {"@r0002006700890078\n", true}}, TLinkDemand::Answer},
+        {{{"@R00\n", true}}, TLinkDemand::Answer},
+        {{{"@P\n", true}}, TLinkDemand::Answer},
+        {{{"@F\n", true}}, TLinkDemand::Answer},
+        {{{"@D02\n", true}}, TLinkDemand::Answer},
+        {{{"@d020A\n", true}, {"@d030A\n", false}}, TLinkDemand::Answer}, // not sent
+        {{{"@\n", true}}, TLinkDemand::Answer},
+    };
+    for (const Row &row : rows) {
+        TLinkDemand demand = TLinkDemand::NoLine;
+        std::string trace;
+        for (const auto &[line, sent] : row.lines) {
+            demand = WithLineTaken(demand, line, sent);
+            trace += line;
+        }
+        EXPECT_EQ(demand, row.demand) << trace;
+    }
 }
 
 TEST(LinkRules, VersionsMatchOnMajorAndMinorOnly)
