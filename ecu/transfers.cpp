@@ -1,6 +1,9 @@
 #include "transfers.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -13,6 +16,16 @@ TQV3318MessageRec Message(TMessageType type, int index = 0)
 }
 
 constexpr int kFirstGearIndex = 2;
+
+// A model value as its field on the line carries it. Only a hand-edited profile holds a value
+// that does not fit; it goes as the nearest one that does, never as its low bits (a debounce of
+// 300 would reach the controller as 44).
+template<typename Field>
+Field Fitted(std::int64_t value)
+{
+    return static_cast<Field>(std::clamp<std::int64_t>(value, std::numeric_limits<Field>::min(),
+                                                       std::numeric_limits<Field>::max()));
+}
 
 } // namespace
 
@@ -40,14 +53,14 @@ TMessageList SparksReadStep(int gridRowCount)
 TMessageList ParamsWriteStep(const TEcu &ecu)
 {
     TQV3318MessageRec m = Message(mtParams);
-    m.GearThresholdUpper = static_cast<std::uint8_t>(ecu.GearThresholdUpper);
-    m.GearThresholdLower = static_cast<std::uint8_t>(ecu.GearThresholdLower);
-    m.GearShiftType = static_cast<std::uint8_t>(ecu.GearShiftType);
-    m.PositionCount = static_cast<std::uint8_t>(ecu.PositionCount);
-    m.Debounce = static_cast<std::uint8_t>(ecu.Debounce);
-    m.Ignore = static_cast<std::uint8_t>(ecu.Ignore);
-    m.BarrelThreshold = static_cast<std::uint8_t>(ecu.BarrelThreshold);
-    m.BlipTimeout = static_cast<std::uint8_t>(ecu.BlipTimeout);
+    m.GearThresholdUpper = Fitted<std::uint8_t>(ecu.GearThresholdUpper);
+    m.GearThresholdLower = Fitted<std::uint8_t>(ecu.GearThresholdLower);
+    m.GearShiftType = Fitted<std::uint8_t>(ecu.GearShiftType);
+    m.PositionCount = Fitted<std::uint8_t>(ecu.PositionCount);
+    m.Debounce = Fitted<std::uint8_t>(ecu.Debounce);
+    m.Ignore = Fitted<std::uint8_t>(ecu.Ignore);
+    m.BarrelThreshold = Fitted<std::uint8_t>(ecu.BarrelThreshold);
+    m.BlipTimeout = Fitted<std::uint8_t>(ecu.BlipTimeout);
     return {m};
 }
 
@@ -57,9 +70,9 @@ TMessageList GearsWriteStep(const TEcu &ecu)
     feedback.FeedbackFlags
         = static_cast<std::uint8_t>((ecu.UseFeedback ? kFeedbackUseFeedback : 0)
                                     | (ecu.UseCutAfterBlip ? kFeedbackUseCutAfterBlip : 0));
-    feedback.FeedbackWindow = static_cast<std::uint8_t>(ecu.FeedbackWindow);
-    feedback.SparkCutTimeout = static_cast<std::uint16_t>(ecu.SparkCutTimeout);
-    feedback.CutAfterBlip = static_cast<std::uint8_t>(ecu.CutAfterBlip);
+    feedback.FeedbackWindow = Fitted<std::uint8_t>(ecu.FeedbackWindow);
+    feedback.SparkCutTimeout = Fitted<std::uint16_t>(ecu.SparkCutTimeout);
+    feedback.CutAfterBlip = Fitted<std::uint8_t>(ecu.CutAfterBlip);
     TMessageList lines {feedback};
 
     const int count = ecu.Ranges.Count();
@@ -67,8 +80,8 @@ TMessageList GearsWriteStep(const TEcu &ecu)
         const TGearData &range = ecu.Ranges.Items(i);
         TQV3318MessageRec m = Message(mtRange, i);
         m.Gear = range.Gear;
-        m.Lower = static_cast<std::uint16_t>(range.Lower);
-        m.Upper = static_cast<std::uint16_t>(range.Upper);
+        m.Lower = Fitted<std::uint16_t>(range.Lower);
+        m.Upper = Fitted<std::uint16_t>(range.Upper);
         m.Adc = range.Adc;
         lines.push_back(m);
     }
@@ -87,7 +100,7 @@ TMessageList SparksWriteStep(const TEcu &ecu)
     // position count says.
     for (int i = kFirstGearIndex; i <= ecu.PositionCount && i < kPositionSlots; ++i) {
         TQV3318MessageRec m = Message(mtSparkDelay, i);
-        m.Value = static_cast<std::uint8_t>(ecu.SparkDelays[static_cast<std::size_t>(i)]);
+        m.Value = Fitted<std::uint8_t>(ecu.SparkDelays[static_cast<std::size_t>(i)]);
         lines.push_back(m);
     }
     return lines;

@@ -41,33 +41,46 @@ TEST(Transfers, ReadStepsAskForEveryCutDurationBelowTheTopGear)
     EXPECT_EQ(Encoded(SparksReadStep(10)).size(), 7u);
 }
 
-TEST(Transfers, WriteStepsSendTheLowBitsAndFillEmptySlots)
+// A value that does not fit its field (a hand-edited profile) goes as the nearest one that does,
+// on both sides, never as its low bits.
+TEST(Transfers, WriteStepsSendWhatFitsAndFillEmptySlots)
 {
     TEcu ecu;
     ecu.SetPositionCount(6);
-    ecu.GearThresholdUpper = 0x1FF; // only the low byte travels
+    ecu.GearThresholdUpper = 0x1FF;
+    ecu.Debounce = 256;
+    ecu.Ignore = 255;
+    ecu.BarrelThreshold = -1;
     ecu.UseFeedback = true;
     ecu.UseCutAfterBlip = true;
     ecu.SparkCutTimeout = 0x10064;
+    ecu.SparkDelays[5] = -3;
     ecu.SparkDelays[6] = 300;
     TGearData &r = ecu.Ranges.Add();
     r.Gear = 1;
     r.Lower = 1009;
     r.Upper = 12;
     r.Adc = 1023;
+    TGearData &beyond = ecu.Ranges.Add();
+    beyond.Gear = 2;
+    beyond.Lower = -5;
+    beyond.Upper = 0x10000;
+    beyond.Adc = 5;
 
-    EXPECT_EQ(Encoded(ParamsWriteStep(ecu)).front(), "@pFF06000000000000\n");
+    EXPECT_EQ(Encoded(ParamsWriteStep(ecu)).front(), "@pFF0600FFFF000000\n");
     const auto gears = Encoded(GearsWriteStep(ecu));
     ASSERT_EQ(gears.size(), 11u);
-    EXPECT_EQ(gears[0], "@f0300006400\n");
+    EXPECT_EQ(gears[0], "@f0300FFFF00\n");
     EXPECT_EQ(gears[1], "@r000103F1000C03FF\n");
+    EXPECT_EQ(gears[2], "@r01020000FFFF0005\n");
     EXPECT_EQ(gears[10], "@r09FF000000000000\n");
     const auto sparks = Encoded(SparksWriteStep(ecu));
     ASSERT_EQ(sparks.size(), 5u); // indices 2..6
-    EXPECT_EQ(sparks.back(), "@d062C\n");
+    EXPECT_EQ(sparks[3], "@d0500\n");
+    EXPECT_EQ(sparks.back(), "@d06FF\n");
 
     // More than ten ranges all go out, with no empty slots after them.
-    for (int i = 0; i < 11; ++i)
+    for (int i = 0; i < 10; ++i)
         ecu.Ranges.Add();
     EXPECT_EQ(GearsWriteStep(ecu).size(), 13u);
     // A position count beyond the table stops at its last index.
