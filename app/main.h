@@ -134,6 +134,10 @@ public:
     void rbUseFeedbackClick();
     void chkCutAfterBlipClick();
     void btnClearSparksClick();
+    // Takes what was typed into the settings box that still has the focus, as leaving the box
+    // would: a write, a save, a comparison or the save question must not miss a value the box
+    // shows. Nothing happens when nothing was typed there.
+    void TakeTypedSetting();
 
     // Calibration.
     void btnCaptureClick();
@@ -299,6 +303,9 @@ protected:
 
 private:
     void FormCreate();
+    // The handler that leaving this settings box runs; null for any other object.
+    using TExitHandler = void (TfrmMain::*)();
+    TExitHandler ExitHandlerOf(const QObject *edit) const;
     void BuildMenu();
     void BuildSettingsArea(QWidget *area);
     void BuildDashboard(QWidget *dash);

@@ -56,6 +56,7 @@ void TfrmMain::BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfe
 
 void TfrmMain::CompareWithECU1Click()
 {
+    TakeTypedSetting();
     if (tmrUpDownAll->isActive()) {
         Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
         return;
@@ -237,6 +238,7 @@ void TfrmMain::WriteFromComparison()
 
 void TfrmMain::CompareWithProfile1Click()
 {
+    TakeTypedSetting();
     // A comparison read is filling the other side; the profile would be mixed into it.
     const auto busy = [this] {
         if (!Compare.Reading)

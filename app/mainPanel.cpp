@@ -117,28 +117,43 @@ QLineEdit *TfrmMain::MakeEdit(QWidget *parent, const char *name, const QRect &ge
     return edit;
 }
 
+TfrmMain::TExitHandler TfrmMain::ExitHandlerOf(const QObject *edit) const
+{
+    const std::pair<const QObject *, TExitHandler> exits[] = {
+        {edtLoadCellThreshold, &TfrmMain::edtLoadCellThresholdExit},
+        {edtDownshiftThreshold, &TfrmMain::edtLoadCellThresholdExit},
+        {edtBarrelThreshold, &TfrmMain::edtBarrelThresholdExit},
+        {edtDebounce, &TfrmMain::edtDebounceExit},
+        {edtIgnore, &TfrmMain::edtIgnoreExit},
+        {edtDownshiftBlipTimeout, &TfrmMain::edtIgnoreExit},
+        {edtCutAfterBlip, &TfrmMain::edtCutAfterBlipExit},
+        {EdtSparkCutTimeout, &TfrmMain::EdtSparkCutTimeoutExit},
+        {edtFeedbackWindow, &TfrmMain::edtFeedbackWindowExit},
+    };
+    for (const auto &[box, handler] : exits)
+        if (box == edit)
+            return handler;
+    return nullptr;
+}
+
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut && IsExit(static_cast<QFocusEvent *>(event))) {
-        const std::pair<QObject *, void (TfrmMain::*)()> exits[] = {
-            {edtLoadCellThreshold, &TfrmMain::edtLoadCellThresholdExit},
-            {edtDownshiftThreshold, &TfrmMain::edtLoadCellThresholdExit},
-            {edtBarrelThreshold, &TfrmMain::edtBarrelThresholdExit},
-            {edtDebounce, &TfrmMain::edtDebounceExit},
-            {edtIgnore, &TfrmMain::edtIgnoreExit},
-            {edtDownshiftBlipTimeout, &TfrmMain::edtIgnoreExit},
-            {edtCutAfterBlip, &TfrmMain::edtCutAfterBlipExit},
-            {EdtSparkCutTimeout, &TfrmMain::EdtSparkCutTimeoutExit},
-            {edtFeedbackWindow, &TfrmMain::edtFeedbackWindowExit},
-        };
-        for (const auto &[edit, handler] : exits) {
-            if (watched == edit) {
-                (this->*handler)();
-                break;
-            }
-        }
-    }
+    if (event->type() == QEvent::FocusOut && IsExit(static_cast<QFocusEvent *>(event)))
+        if (const auto handler = ExitHandlerOf(watched))
+            (this->*handler)();
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::TakeTypedSetting()
+{
+    // The window's focus child even while a menu or another window has the keyboard.
+    auto *edit = qobject_cast<QLineEdit *>(focusWidget());
+    if (!edit || !edit->isModified())
+        return;
+    if (const auto handler = ExitHandlerOf(edit)) {
+        edit->setModified(false);
+        (this->*handler)();
+    }
 }
 
 void TfrmMain::BuildSettingsArea(QWidget *area)

@@ -53,6 +53,7 @@ bool TfrmMain::TransferBusy()
 
 bool TfrmMain::SavePrompt()
 {
+    TakeTypedSetting();
     if (!SettingsChanged)
         return true;
     switch (Ask(TPrompts::Confirmation,
@@ -119,6 +120,7 @@ void TfrmMain::LoadProfile(const QString &path)
 
 void TfrmMain::Save1Click()
 {
+    TakeTypedSetting();
     if (!SettingsChanged)
         return;
     if (ProfileFileName.isEmpty())
@@ -129,6 +131,7 @@ void TfrmMain::Save1Click()
 
 void TfrmMain::SaveAs1Click()
 {
+    TakeTypedSetting();
     const QString path
         = env_.Prompts->SaveFileName(this, ProfilesFolder, kProfileFilter, kProfileSuffix);
     if (path.isEmpty())

@@ -45,6 +45,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
 
 void TfrmMain::DownloadAllSettingsToECU1Click()
 {
+    TakeTypedSetting();
     if (!VersionCheck())
         return;
     if (tmrUpDownAll->isActive()) {

@@ -2,6 +2,7 @@
 
 #include "mainFixture.h"
 #include "modalPrompts.h"
+#include "textFile.h"
 
 #include "compassRange.h"
 #include "ledLamp.h"
@@ -447,4 +448,51 @@ TEST_F(MainWindowTest, OnlyMovingToAnotherControlLeavesAnEditBox)
         }
     }
     EXPECT_EQ(modal.Asked.size(), 1);
+}
+
+// A shortcut or the menu leaves the focus in the box typed into: a command that uses the settings
+// takes the typing first, so the file, the save question and the controller get the value the box
+// shows. A box that only has the focus keeps a value outside its limits as it is.
+TEST_F(MainWindowTest, CommandsTakeWhatWasTypedIntoTheFocusedBox)
+{
+    CreateOnPty();
+    Connect();
+    QLineEdit *debounce = window->edtDebounce;
+    const auto show = [&](int value) {
+        window->Ecu.Debounce = value;
+        window->RefreshSettings();
+        window->SettingsChanged = false;
+        debounce->setFocus();
+    };
+    const auto type = [&](const QString &text) {
+        show(1);
+        debounce->selectAll();
+        QTest::keyClicks(debounce, text);
+    };
+    const QString path = folder.path() + "/typed.ini";
+    const auto saved = [&path] { return ReadText(path.toStdString()); };
+    window->ProfileFileName = path;
+
+    type("20");
+    window->Save1Click();
+    EXPECT_NE(saved().find("debounce=20\n"), std::string::npos) << saved();
+
+    show(300);
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_NE(saved().find("debounce=300\n"), std::string::npos) << saved();
+
+    type("7");
+    prompts.Questions.clear();
+    prompts.Answers = {TPrompts::No};
+    window->New1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+
+    type("18");
+    prompts.Answers = {TPrompts::Yes};
+    window->DownloadAllSettingsToECU1Click();
+    window->tmrUpDownAllTimer();
+    ASSERT_FALSE(window->TxQueue.isEmpty());
+    EXPECT_EQ(window->TxQueue.constFirst().mid(8, 2), "12"); // the debounce byte
+    EXPECT_EQ(debounce->text(), "18");
 }
