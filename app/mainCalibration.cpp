@@ -44,7 +44,12 @@ void TfrmMain::btnCaptureClick()
         // the upload) changes the gear count and positions this run has sampled: ranges built now
         // would mix the two.
         if (UploadsStarted != uploads) {
-            TransferBusy();
+            // The user pressed OK and is owed a word on why no further gear is asked for.
+            if (!TransferBusy())
+                Ask(TPrompts::Information,
+                    QStringLiteral("Sampling stopped: settings were read from the ECU - sample the "
+                                   "gear positions again"),
+                    TPrompts::Ok);
             aborted = true;
             break;
         }

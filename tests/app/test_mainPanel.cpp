@@ -309,25 +309,37 @@ TEST_F(CalibrationTest, AnAbortedRunKeepsTheSamplesButBuildsNothing)
     EXPECT_FALSE(window->SettingsChanged);
 }
 
+// The run ends with a word either way: "Busy" while the read runs, or why it stopped once done.
 TEST_F(CalibrationTest, AnUploadTakenUnderAQuestionEndsTheRunWithoutBuildingRanges)
 {
     const TGearDataList before = window->Ecu.Ranges;
-    int asked = 0;
-    prompts.WhileOpen = [&](const QString &) {
-        Feed(StatusLine(100 + 111 * asked));
-        // The link came back under the third question and the user took the upload.
-        if (++asked == 3)
-            window->UploadAllSettingsToEcu1Click();
-    };
-    prompts.Answers = {TPrompts::Ok, TPrompts::Ok, TPrompts::Ok, TPrompts::Ok};
-    window->btnCaptureClick();
-    EXPECT_EQ(asked, 4); // three gears and the "Busy" that ends the run
-    EXPECT_EQ(prompts.Questions.back().text, "Busy");
-    EXPECT_EQ(window->Ecu.Positions[1].Adc, 211);
-    EXPECT_NE(window->Ecu.Positions[2].Adc, 322) << "the third answer came after the upload";
-    EXPECT_EQ(window->Ecu.Ranges.Count(), before.Count());
-    EXPECT_FALSE(window->SettingsChanged);
-    window->tmrUpDownAll->stop();
+    for (const bool readDone : {false, true}) {
+        SCOPED_TRACE(readDone ? "the read has ended" : "the read runs");
+        int asked = 0;
+        prompts.Questions.clear();
+        prompts.WhileOpen = [&](const QString &) {
+            Feed(StatusLine(100 + 111 * asked));
+            // The link came back under the third question and the user took the upload.
+            if (++asked == 3) {
+                window->UploadAllSettingsToEcu1Click();
+                if (readDone)
+                    window->tmrUpDownAll->stop();
+            }
+        };
+        prompts.Answers = {TPrompts::Ok, TPrompts::Ok, TPrompts::Ok, TPrompts::Ok};
+        window->btnCaptureClick();
+        EXPECT_EQ(asked, 4); // three gears and the word that ends the run
+        EXPECT_EQ(prompts.Questions.back().text,
+                  readDone ? "Sampling stopped: settings were read from the ECU - sample the gear "
+                             "positions again"
+                           : "Busy");
+        EXPECT_EQ(window->Ecu.Positions[1].Adc, 211);
+        EXPECT_NE(window->Ecu.Positions[2].Adc, 322) << "the third answer came after the upload";
+        EXPECT_EQ(window->Ecu.Ranges.Count(), before.Count());
+        EXPECT_FALSE(window->SettingsChanged);
+        window->tmrUpDownAll->stop();
+        window->TxQueue.clear();
+    }
 }
 
 TEST_F(CalibrationTest, FewerGearsDeleteTheirRangesForGood)
