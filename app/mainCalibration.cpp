@@ -53,6 +53,16 @@ void TfrmMain::btnCaptureClick()
             aborted = true;
             break;
         }
+        // A dial that no longer follows the barrel shows an earlier gear's angle: the same gear
+        // is asked for again, and the run goes on once the controller answers.
+        if (!Connected) {
+            Ask(TPrompts::Warning,
+                QStringLiteral("ECU Disconnected - the gear position cannot be sampled until the "
+                               "ECU answers."),
+                TPrompts::Ok);
+            --i;
+            continue;
+        }
         // The angle the dial shows now: status replies keep moving it while the prompt is open.
         const float p = BarrelGauge->Position();
         SetCell(1, i + 1, QString::number(RoundHalfEven(p)));

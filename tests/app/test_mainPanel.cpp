@@ -309,6 +309,46 @@ TEST_F(CalibrationTest, AnAbortedRunKeepsTheSamplesButBuildsNothing)
     EXPECT_FALSE(window->SettingsChanged);
 }
 
+// A gear answered while the link is down is not given the angle the dial kept from an earlier
+// gear: it is asked for again, and sampled once the controller answers.
+TEST_F(CalibrationTest, AGearIsNotSampledWhileTheLinkIsDown)
+{
+    int selects = 0;
+    prompts.WhileOpen = [&](const QString &text) {
+        if (!text.startsWith("Select"))
+            return;
+        switch (selects++) {
+        case 0:
+            Feed(StatusLine(100));
+            break;
+        case 1: // the barrel moves on, but the controller has gone silent
+            for (int i = 0; i < kLinkLostAfterTicks; ++i)
+                window->tmrLinkTimer();
+            break;
+        case 2: // back under the same gear's question; the user keeps the settings
+            prompts.Answers.push_front(TPrompts::No);
+            Feed(StatusLine(230));
+            break;
+        default:
+            Feed(StatusLine(100 + 120 * selects));
+        }
+    };
+    prompts.Answers.assign(8, TPrompts::Ok);
+    window->btnCaptureClick();
+    const QStringList texts = prompts.Texts();
+    ASSERT_EQ(texts.size(), 9);
+    EXPECT_EQ(
+        texts.mid(1, 4),
+        (QStringList {"Select Neutral and press OK",
+                      "ECU Disconnected - the gear position cannot be sampled until the "
+                      "ECU answers.",
+                      "Select Neutral and press OK", "ECU Connected - upload values from ECU?"}));
+    EXPECT_EQ(window->Ecu.Positions[0].Adc, 100);
+    EXPECT_EQ(window->Ecu.Positions[1].Adc, 230);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), 6);
+    EXPECT_TRUE(window->SettingsChanged);
+}
+
 // The run ends with a word either way: "Busy" while the read runs, or why it stopped once done.
 TEST_F(CalibrationTest, AnUploadTakenUnderAQuestionEndsTheRunWithoutBuildingRanges)
 {
