@@ -145,10 +145,10 @@ void TLiveRecorder::LineNotSent()
         transferBroken_ = true;
 }
 
-void TLiveRecorder::TransferFinished()
+bool TLiveRecorder::TransferFinished()
 {
     if (transferReading_ < 0)
-        return;
+        return true;
     const bool reading = transferReading_ == 1;
     transferReading_ = -1;
     const std::string_view event = reading ? kSettingsReadEvent : kSettingsWrittenEvent;
@@ -168,7 +168,7 @@ void TLiveRecorder::TransferFinished()
         // A failed read leaves the controller as it was; a failed write may have changed it.
         if (!reading)
             rangeMarkers_.push_back({time, ms, failed.toStdString()});
-        return;
+        return false;
     }
     // A read brings the controller's ranges into the model; a write puts the model's into the
     // controller. Either way they are the ones it runs with from here on.
@@ -177,6 +177,7 @@ void TLiveRecorder::TransferFinished()
     Marker(ranges);
     rangeMarkers_.push_back({time, ms, std::string(event)});
     rangeMarkers_.push_back({time, ms, ranges.toStdString()});
+    return true;
 }
 
 void TLiveRecorder::ProfileOpened(const QString &path)

@@ -36,7 +36,8 @@ public:
     void TransferStarted(bool reading);
     // A queued line left the queue without reaching the port.
     void LineNotSent();
-    void TransferFinished();
+    // False when a transfer ran and the link was down, or a line was lost, meanwhile.
+    bool TransferFinished();
     void ProfileOpened(const QString &path);
     void ProfileSaved(const QString &path);
 

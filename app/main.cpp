@@ -492,6 +492,8 @@ void TfrmMain::tmrStatusTimer()
     LinkDemand = WithLineTaken(LinkDemand, line, sent);
     if (!idle && !sent)
         LiveData->LineNotSent();
+    if (!idle && TransferLinesLeft > 0 && --TransferLinesLeft == 0)
+        EndTransfer();
     if (idle && tmrStatus->interval() != kStatusPollMs)
         tmrStatus->setInterval(kStatusPollMs);
     if (transmit && line.size() >= 2) {

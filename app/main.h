@@ -113,6 +113,11 @@ public:
     void btnDownloadGearsClick();
     void btnDownloadSparksClick();
     void ResetECU1Click();
+    // A transfer begins: one still ending is ended first, as its lines' fate no longer tells.
+    void TransferBegins(bool reading);
+    // The last line of a transfer has left: the data log and, when the controller did not get
+    // all of it, the user are told.
+    void EndTransfer();
 
     // Settings panel.
     void RefreshSettings();
@@ -191,6 +196,9 @@ public:
     TLinkDemand LinkDemand = TLinkDemand::NoLine; // what was asked since the last link tick
     int UpDownStep = 0; // the transfer timer's tag
     int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it
+    // A finished transfer's lines still queued: it came through, or not, once the last has left.
+    int TransferLinesLeft = -1; // -1: no transfer is ending
+    bool TransferReading = false;
     bool DiagnosticMode = false;
     QString ProfilesFolder;
     QString HelpFile;

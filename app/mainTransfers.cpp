@@ -40,7 +40,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
     UpDownStep = kReadFirstStep;
     ++UploadsStarted;
     tmrUpDownAll->start();
-    LiveData->TransferStarted(true);
+    TransferBegins(true);
 }
 
 void TfrmMain::DownloadAllSettingsToECU1Click()
@@ -70,7 +70,7 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     }
     UpDownStep = kWriteFirstStep;
     tmrUpDownAll->start();
-    LiveData->TransferStarted(false);
+    TransferBegins(false);
 }
 
 void TfrmMain::tmrUpDownAllTimer()
@@ -86,7 +86,10 @@ void TfrmMain::tmrUpDownAllTimer()
         // Refreshes made during the sequence left the panel's edit guard set; without a reply
         // after the end nothing would clear it, and the panel would ignore the user.
         RefreshSettings();
-        LiveData->TransferFinished();
+        // The last step's lines are still queued.
+        TransferLinesLeft = static_cast<int>(TxQueue.size());
+        if (TransferLinesLeft == 0)
+            EndTransfer();
         return;
     }
     if (!TransferStepReady(static_cast<std::size_t>(TxQueue.size())))
@@ -116,6 +119,30 @@ void TfrmMain::tmrUpDownAllTimer()
         break;
     }
     UpDownStep = NextTransferStep(UpDownStep);
+}
+
+void TfrmMain::TransferBegins(bool reading)
+{
+    if (TransferLinesLeft >= 0)
+        EndTransfer();
+    TransferReading = reading;
+    LiveData->TransferStarted(reading);
+}
+
+void TfrmMain::EndTransfer()
+{
+    TransferLinesLeft = -1;
+    if (LiveData->TransferFinished())
+        return;
+    // The progress window has closed as if all went through; the user must not drive on the
+    // settings the controller did not get, nor keep a half read as the controller's.
+    const QString text = TransferReading
+        ? QStringLiteral("Upload from ECU incomplete - the ECU was disconnected. Upload again "
+                         "once it is connected.")
+        : QStringLiteral("Download to ECU incomplete - the ECU was disconnected. Download again "
+                         "once it is connected.");
+    // Said after the status tick that found it: the polls go on under the message.
+    QTimer::singleShot(0, this, [this, text] { Ask(TPrompts::Warning, text, TPrompts::Ok); });
 }
 
 void TfrmMain::WaitForQueue()

@@ -2,7 +2,9 @@
 
 #include "mainFixture.h"
 #include "modalPrompts.h"
+#include "serialDriver.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
 namespace {
@@ -34,7 +36,7 @@ protected:
     QStringList Run()
     {
         std::string sent;
-        int lines = 0;
+        int sentLines = 0;
         for (int guard = 0; guard < 200; ++guard) {
             if (!window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty())
                 break;
@@ -44,11 +46,16 @@ protected:
                     titles << progress->windowTitle();
             }
             if (!window->TxQueue.isEmpty()) {
+                if (sentLines == hangUpAfter) { // the cable is pulled
+                    pty.HangUp();
+                    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->CommPort->IsOpen(); }));
+                }
                 window->tmrStatusTimer();
-                if (linkTickEvery > 0 && lines++ % linkTickEvery == 0) {
+                if (linkTickEvery > 0 && sentLines % linkTickEvery == 0) {
                     window->tmrLinkTimer();
                     linkLost = linkLost || !window->Connected;
                 }
+                ++sentLines;
                 const std::string line = pty.Read(64, std::chrono::milliseconds(20));
                 if (line == "@P\n" && !paramsReply.empty())
                     Feed(paramsReply);
@@ -63,6 +70,7 @@ protected:
     std::string paramsReply; // fed when the parameter request has left
     int linkTickEvery = 0;
     bool linkLost = false;
+    int hangUpAfter = -1; // lines sent before the cable is pulled
 };
 
 // The cut durations asked for are those of the rows the gear grid shows once the parameters
@@ -146,6 +154,7 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     // The controller took it all in silence over two link ticks, and owed no answer: the link
     // stayed up, and no question came. Unanswered polls after it lose the link as ever.
     EXPECT_FALSE(linkLost);
+    QCoreApplication::processEvents();
     EXPECT_EQ(prompts.Questions.size(), 1u);
     window->tmrStatusTimer();
     window->tmrLinkTimer();
@@ -153,6 +162,34 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     window->tmrStatusTimer();
     window->tmrLinkTimer();
     EXPECT_FALSE(window->Connected);
+}
+
+// A transfer runs to its end and its progress window closes whatever the link does. One that the
+// controller did not get all of says so, once its last line has left: a write cut short by a
+// pulled cable after its window closed, or a read begun with the link down.
+TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHasLeft)
+{
+    prompts.Answers = {TPrompts::Yes};
+    window->DownloadAllSettingsToECU1Click();
+    hangUpAfter = 15; // within the cut durations, queued after the window closed
+    EXPECT_EQ(Run().size(), 15);
+    EXPECT_FALSE(progress->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts().mid(1),
+              QStringList {"Download to ECU incomplete - the ECU was "
+                           "disconnected. Download again once it is "
+                           "connected."});
+
+    window->tmrLinkTimer();
+    window->tmrLinkTimer();
+    ASSERT_FALSE(window->Connected);
+    prompts.Questions.clear();
+    window->UploadAllSettingsToEcu1Click();
+    Run();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts(),
+              QStringList {"Upload from ECU incomplete - the ECU was "
+                           "disconnected. Upload again once it is connected."});
 }
 
 TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
