@@ -7,6 +7,7 @@
 #include "compassRange.h"
 #include "debug.h"
 #include "panelRules.h"
+#include "profile.h"
 #include "transfers.h"
 
 #include <QComboBox>
@@ -117,8 +118,7 @@ void TfrmMain::RedrawRanges()
 void TfrmMain::btnClearClick()
 {
     SettingsChanged = true;
-    for (int i = 0; i < std::min<int>(Ecu.PositionCount, kPositionSlots); ++i)
-        Ecu.Positions[static_cast<std::size_t>(i)].Adc = 0;
+    ClearPositionsInUse(Ecu);
     BarrelGauge->SetRangeCount(0);
     BarrelGauge->SetMarkerCount(0);
     BarrelGauge->SetPosition(0);

@@ -5,6 +5,7 @@
 
 #include "ledLamp.h"
 #include "panelRules.h"
+#include "profile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -637,7 +638,6 @@ void TfrmMain::chkCutAfterBlipClick()
 void TfrmMain::btnClearSparksClick()
 {
     SettingsChanged = true;
-    for (int i = 0; i < std::min<int>(Ecu.PositionCount, kPositionSlots); ++i)
-        Ecu.SparkDelays[static_cast<std::size_t>(i)] = 0;
+    ClearCutDurationsInUse(Ecu);
     RefreshSettings();
 }

@@ -98,10 +98,10 @@ void TfrmMain::Open1Click()
 
 void TfrmMain::LoadProfile(const QString &path)
 {
-    // Read first: a file that cannot be read must not replace the settings with defaults. A file
-    // that is not there reads as an empty profile.
+    // Read first: a file that cannot be read, or is no profile at all, must not replace the
+    // settings with defaults. A file that is not there reads as an empty profile.
     std::string text;
-    if (ReadDiskFile(path.toStdString(), text) == TDiskRead::Failed) {
+    if (ReadDiskFile(path.toStdString(), text) == TDiskRead::Failed || IsForeignText(text)) {
         Ask(TPrompts::Error, QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
         return;
     }

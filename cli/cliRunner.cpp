@@ -282,10 +282,13 @@ private:
                         .arg(kReadAttempts));
     }
 
-    // The profile FILE as the window opens it: the factory defaults, then the file.
+    // The profile FILE as the window opens it after its start: the factory defaults, the positions
+    // and cut durations in use cleared, then the file.
     int LoadProfile(TEcu &model)
     {
         LoadDefaults(model);
+        ClearPositionsInUse(model);
+        ClearCutDurationsInUse(model);
         // A missing file, no regular file, or one that fails part-way: the defaults left must not
         // be written to the controller.
         if (ReadProfile(options_.File.toStdString(), model) != TDiskRead::Loaded)

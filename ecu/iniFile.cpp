@@ -1,5 +1,7 @@
 #include "iniFile.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -259,6 +261,18 @@ std::size_t TIniFile::NextLiveHeader(std::size_t i) const
         }
     }
     return i;
+}
+
+bool TIniFile::HasSection(std::string_view section) const
+{
+    return FirstLiveSection(section).has_value();
+}
+
+bool TIniFile::OnlyBlanksAndComments() const
+{
+    return std::all_of(lines_.begin(), lines_.end(), [](const TLine &line) {
+        return line.Removed || line.Kind == TKind::Blank || line.Kind == TKind::Comment;
+    });
 }
 
 std::optional<std::size_t> TIniFile::FirstLiveSection(std::string_view section) const

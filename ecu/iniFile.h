@@ -48,6 +48,11 @@ public:
 
     std::string Text() const;
 
+    // Whether a section of that name is there.
+    bool HasSection(std::string_view section) const;
+    // True when the text holds nothing but blank lines and comments.
+    bool OnlyBlanksAndComments() const;
+
 private:
     enum class TKind { Blank, Comment, Section, Key, Other };
 

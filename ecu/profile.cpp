@@ -170,10 +170,36 @@ TDiskRead ReadProfile(const std::string &fileName, TEcu &ecu)
 {
     std::string text;
     const TDiskRead read = ReadDiskFile(fileName, text);
-    if (read != TDiskRead::Failed) {
-        ReadProfileText(text, ecu);
+    if (read == TDiskRead::Failed || IsForeignText(text)) {
+        return TDiskRead::Failed;
     }
+    ReadProfileText(text, ecu);
     return read;
+}
+
+bool IsForeignText(const std::string &text)
+{
+    const TIniFile ini(text);
+    for (const char *section : {kVehicle, kFeedback, kSparkDelays}) {
+        if (ini.HasSection(section)) {
+            return false;
+        }
+    }
+    return !ini.HasSection(RangeSection(0)) && !ini.OnlyBlanksAndComments();
+}
+
+void ClearPositionsInUse(TEcu &ecu)
+{
+    for (int i = 0; i < std::min<int>(ecu.PositionCount, kPositionSlots); ++i) {
+        ecu.Positions[static_cast<std::size_t>(i)].Adc = 0;
+    }
+}
+
+void ClearCutDurationsInUse(TEcu &ecu)
+{
+    for (int i = 0; i < std::min<int>(ecu.PositionCount, kPositionSlots); ++i) {
+        ecu.SparkDelays[static_cast<std::size_t>(i)] = 0;
+    }
 }
 
 void ReadProfileText(const std::string &text, TEcu &ecu)

@@ -10,9 +10,21 @@ void LoadDefaults(TEcu &ecu);
 
 // Reads a vehicle profile into the model. A missing file reads as an empty profile, so every value
 // takes the reader's default. Positions and cut durations are not cleared here: the caller does
-// that first with the position count from before loading. Failed: the path is no regular file or
-// cannot be read, and the model is left as it was.
+// that first with the position count from before loading (ClearPositionsInUse and
+// ClearCutDurationsInUse). Failed: the path is no regular file, cannot be read, or holds a foreign
+// text (IsForeignText), and the model is left as it was.
 TDiskRead ReadProfile(const std::string &fileName, TEcu &ecu);
+
+// True when a text cannot be a profile: it names none of the profile's sections and holds more
+// than blank lines and comments (a data log or a picture picked by mistake). Read as a profile it
+// would give the factory defaults under that file's name, ready to be written into the car.
+bool IsForeignText(const std::string &text);
+
+// What opening a profile forgets first, and the window's two Clear buttons: the sampled position,
+// or the cut duration, of every position in use. A profile without one then leaves it empty, not
+// the previous vehicle's or the factory's.
+void ClearPositionsInUse(TEcu &ecu);
+void ClearCutDurationsInUse(TEcu &ecu);
 
 // Reads the text of a profile file into the model, as ReadProfile does once it has the text; for
 // a caller that must know the file is readable before it changes anything.

@@ -3,6 +3,7 @@
 #include "mainFixture.h"
 
 #include "profile.h"
+#include "textFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -161,15 +162,18 @@ TEST_F(ProfileTest, NewAndOpenOfferToSaveFirst)
 
 TEST_F(ProfileTest, AnUnreadableProfileIsReportedAndChangesNothing)
 {
-    // Root-safe unreadable files: a folder, and a file the kernel answers with an I/O error.
+    // Root-safe unreadable files: a folder, and a file the kernel answers with an I/O error. And
+    // a data log picked by mistake: no profile at all, it would open as the factory defaults.
     const QString folderPath = folder.path() + "/profiles/folder.ini";
     ASSERT_TRUE(QDir().mkpath(folderPath));
+    const QString logPath = folder.path() + "/profiles/run.csv";
+    WriteText(logPath.toStdString(), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
     struct TCase
     {
         QString Path;
         bool Recent;
     };
-    std::vector<TCase> cases {{folderPath, false}};
+    std::vector<TCase> cases {{folderPath, false}, {logPath, true}};
 #ifdef __linux__
     cases.push_back({QStringLiteral("/proc/self/mem"), true});
 #endif

@@ -5,6 +5,7 @@
 #include "profile.h"
 #include "settingsCompare.h"
 #include "simPtyServer.h"
+#include "textFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -195,6 +196,17 @@ TEST(OrbanelCli, WriteThenReadGivesTheSameSettingsAndCompareTellsDifferences)
     EXPECT_EQ(differs.Out,
               QStringLiteral("Trigger Debounce: file 10 ms, ECU 9 ms\n"
                              "Cut Duration (Second): file 99 ms, ECU 137 ms\n"));
+
+    // A hand-edited profile without a gear's cut duration reads as the window opens it: none,
+    // not the factory's 100 ms, so a write from here puts the same into the car as one from there.
+    std::string text = ReadText(known.toStdString());
+    const std::size_t third = text.find("\n3=136");
+    ASSERT_NE(third, std::string::npos) << text;
+    text.erase(third, 6);
+    WriteText(known.toStdString(), text);
+    const TCliResult handEdited
+        = RunCliProcess({QStringLiteral("--port"), sim.Link(), QStringLiteral("compare"), known});
+    EXPECT_EQ(handEdited.Out, QStringLiteral("Cut Duration (Third): file 0 ms, ECU 136 ms\n"));
 }
 
 // Without --port the program uses the port the main program stores.
@@ -279,22 +291,27 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
         << refused.Err.toStdString();
     EXPECT_FALSE(QFile::exists(file)) << "nothing read, nothing saved";
 
-    // A profile that cannot be read whole is refused before the port is touched: the port here
-    // does not exist, and would fail with another code.
+    // A profile that cannot be read whole, or a file that is no profile at all (a data log), is
+    // refused before the port is touched: the port here does not exist, and would fail with
+    // another code. Written, the log would have put factory defaults into the car.
     const QString big = dir.filePath(QStringLiteral("big.ini"));
     {
         QFile f(big);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         ASSERT_TRUE(f.resize(static_cast<qint64>(kMaxDiskFileBytes) + 1));
     }
-    for (const char *command : {"write", "read"}) {
-        const TCliResult tooBig
-            = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
-                             QString::fromLatin1(command), big});
-        EXPECT_EQ(tooBig.ExitCode, 2) << command;
-        EXPECT_TRUE(tooBig.Err.contains(QStringLiteral("cannot read the profile")))
-            << tooBig.Err.toStdString();
-    }
+    const QString log = dir.filePath(QStringLiteral("run.csv"));
+    WriteText(log.toStdString(), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
+    for (const QString &bad : {big, log})
+        for (const char *command : {"write", "read", "compare"}) {
+            const TCliResult refusedFile
+                = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                                 QString::fromLatin1(command), bad});
+            EXPECT_EQ(refusedFile.ExitCode, 2) << command << " " << bad.toStdString();
+            EXPECT_TRUE(refusedFile.Err.contains(QStringLiteral("cannot read the profile")))
+                << refusedFile.Err.toStdString();
+        }
+    EXPECT_EQ(ReadText(log.toStdString()), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
 
     const TCliResult usage = RunCliProcess({QStringLiteral("read")});
     EXPECT_EQ(usage.ExitCode, 2);

@@ -722,6 +722,34 @@ TEST_F(Profile, UnreadableOrUnreplaceableTargetFailsAndChangesNothing)
     EXPECT_EQ(read.BarrelThreshold, 5);
 }
 
+// A data log or a picture picked by mistake is no profile: read as one it would give the factory
+// defaults under its name, ready for the controller. A file of only comments, or with any one of
+// the profile's sections, still is one.
+TEST_F(Profile, AFileWithoutAnyProfileSectionIsNotReadAsOne)
+{
+    const std::pair<std::string, bool> rows[] = {
+        {"time,ms,adc,angle_deg\n2026-12-09T01:46:47.976,0,,\n", true},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), true},
+        {"[notes]\nowner=Kestrova\n", true},
+        {"fwdgears=5\n", true}, // a key outside any section
+        {"", false},
+        {"; kart 7\n\n# to be filled in\n", false},
+        {"  [SparkDelays]  \nR=5\n", false},
+        {"[range0]\ngear=1\n", false},
+        {"[feedback]\n", false},
+    };
+    for (const auto &[text, foreign] : rows) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(IsForeignText(text), foreign);
+        WriteText(File(), text);
+        TEcu read;
+        read.SetPositionCount(9);
+        read.BarrelThreshold = 21;
+        EXPECT_EQ(ReadProfile(File().string(), read) == TDiskRead::Failed, foreign);
+        EXPECT_EQ(read.BarrelThreshold == 21, foreign) << "the model is left as it was";
+    }
+}
+
 TEST_F(Profile, ASecondSaveReplacesTheFirstWhole)
 {
     TEcu ecu;

@@ -356,7 +356,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     WriteText(file, input);
 
     TEcu read;
-    ReadProfile(file.string(), read);
+    // A foreign text is refused; its save still keeps every line, so read it as its text.
+    if (ReadProfile(file.string(), read) == TDiskRead::Failed) {
+        ReadProfileText(std::string(input), read);
+    }
     if (!WriteProfile(file.string(), read)) {
         Fail("a writable file was not saved");
     }
