@@ -91,8 +91,12 @@ TfrmCompare::TfrmCompare(QWidget *parent) : QDialog(parent)
 }
 
 void TfrmCompare::SetComparison(const QString &otherHeading, const std::vector<TCompareRow> &rows,
-                                bool canWrite)
+                                bool canWrite, bool keepChoices)
 {
+    std::vector<std::string> chosen;
+    if (keepChoices)
+        for (const TCompareRow &row : ChosenRows())
+            chosen.push_back(row.Setting);
     otherHeading_ = otherHeading;
     setWindowTitle(QStringLiteral("Compare With %1").arg(otherHeading));
     btnTake->setText(QStringLiteral("Take Chosen Rows From %1").arg(otherHeading));
@@ -127,7 +131,10 @@ void TfrmCompare::SetComparison(const QString &otherHeading, const std::vector<T
                               ? Qt::ItemIsEnabled
                               : Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         if (!unknown)
-            setting->setCheckState(Qt::Unchecked);
+            setting->setCheckState(std::find(chosen.begin(), chosen.end(), row.Setting)
+                                           != chosen.end()
+                                       ? Qt::Checked
+                                       : Qt::Unchecked);
         auto *tool = new QTableWidgetItem(FromUtf8(CellText(row.Left, row.Unit)));
         auto *other = new QTableWidgetItem(FromUtf8(CellText(row.Right, row.Unit)));
         for (QTableWidgetItem *item : {setting, tool, other}) {

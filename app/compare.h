@@ -24,9 +24,10 @@ public:
     explicit TfrmCompare(QWidget *parent = nullptr);
 
     // Shows rows (in CompareSettings order) under the heading of the other side; the write button
-    // is offered only where writing means something.
+    // is offered only where writing means something. keepChoices: the same comparison with new
+    // values, whose rows chosen so far stay chosen.
     void SetComparison(const QString &otherHeading, const std::vector<TCompareRow> &rows,
-                       bool canWrite);
+                       bool canWrite, bool keepChoices = false);
 
     // The rows whose check box is set, in CompareSettings order.
     std::vector<TCompareRow> ChosenRows() const;

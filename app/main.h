@@ -337,6 +337,9 @@ private:
     bool CaptureCompareReply(const TQV3318MessageRec &message, const QString &line);
     void FinishCompareRead();
     void ShowComparison();
+    // An open comparison follows the tool's settings: its Tool column shows what a write or a
+    // save would use, and the rows chosen stay chosen.
+    void UpdateComparison();
     void LoadProfile(const QString &path);
     bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);

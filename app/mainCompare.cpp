@@ -205,6 +205,13 @@ void TfrmMain::ShowComparison()
     frmCompare->activateWindow();
 }
 
+void TfrmMain::UpdateComparison()
+{
+    if (frmCompare && frmCompare->isVisible())
+        frmCompare->SetComparison(Compare.Heading, CompareSettings(Ecu, Compare.Ecu, Compare.Known),
+                                  Compare.CanWrite, true);
+}
+
 void TfrmMain::TakeChosenRows()
 {
     // While a transfer runs the panel takes no edits either, and a comparison read is refilling

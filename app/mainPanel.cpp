@@ -465,6 +465,7 @@ void TfrmMain::RefreshSettings()
     trkSpark[5]->setVisible(Ecu.PositionCount > 8);
 
     Refreshing = tmrUpDownAll->isActive();
+    UpdateComparison();
 }
 
 void TfrmMain::trkLoadCellThresholdChange()

@@ -162,6 +162,18 @@ TEST_F(CompareTest, OnlyTheDifferingRowsAreMarkedAndNothingChangesUntilRowsAreTa
     EXPECT_EQ(MarkedRows(form->sgCompare),
               (QStringList {"Gear Position Tolerance", "Cut Duration (Third)"}));
 
+    // The open window follows a change made in the panel meanwhile, and keeps the row chosen.
+    ASSERT_TRUE(form->ChooseRow("Cut Duration (Third)"));
+    window->trkDebounce->setValue(6);
+    EXPECT_EQ(
+        MarkedRows(form->sgCompare),
+        (QStringList {"Trigger Debounce", "Gear Position Tolerance", "Cut Duration (Third)"}));
+    EXPECT_EQ(form->sgCompare->item(0, 1)->text(), "6 ms");
+    EXPECT_EQ(form->lblDifferences->text(), "3 differences");
+    const std::vector<TCompareRow> chosen = form->ChosenRows();
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].Setting, "Cut Duration (Third)");
+
     // Writing the tool's settings is the write of all settings, questions and all.
     prompts.Answers = {TPrompts::Yes};
     form->btnWrite->click();
@@ -175,7 +187,7 @@ TEST_F(CompareTest, OnlyTheDifferingRowsAreMarkedAndNothingChangesUntilRowsAreTa
         },
         kTransferMs));
     EXPECT_EQ(sim->Simulator().Settings().Feedback.Window, before.FeedbackWindow);
-    EXPECT_EQ(sim->Simulator().Settings().Params.Debounce, 4);
+    EXPECT_EQ(sim->Simulator().Settings().Params.Debounce, 6);
 }
 
 TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
