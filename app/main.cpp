@@ -429,7 +429,9 @@ void TfrmMain::Exit1Click()
 
 bool TfrmMain::FormCloseQuery()
 {
-    return SavePrompt();
+    // Quitting would cut a transfer short: a write would leave the controller with part of the
+    // settings. The save question's nested loop may start one (a Yes to the link's question).
+    return !TransferBusy() && SavePrompt() && !TransferBusy();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

@@ -43,9 +43,11 @@ void TfrmMain::SaveProfile(const QString &fileName)
 
 // A whole transfer runs on its timer under the non-modal progress window and under every dialog:
 // an upload empties the ranges before it refills them, so the model is only half there meanwhile.
+// Its last lines are still queued when the window closes: until they have left, a read's answers
+// still come in and a write is not complete.
 bool TfrmMain::TransferBusy()
 {
-    if (!tmrUpDownAll->isActive())
+    if (!tmrUpDownAll->isActive() && TransferLinesLeft <= 0)
         return false;
     Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
     return true;

@@ -192,6 +192,26 @@ TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHa
                            "disconnected. Upload again once it is connected."});
 }
 
+// Closing the window under a write, or while its last lines wait after its progress window has
+// gone, would leave the controller half written: it says "Busy" and stays until they have left.
+TEST_F(TransferTest, TheWindowDoesNotCloseUnderAWrite)
+{
+    window->SettingsChanged = false;
+    prompts.Answers = {TPrompts::Yes};
+    window->DownloadAllSettingsToECU1Click();
+    window->tmrUpDownAllTimer();
+    EXPECT_FALSE(window->close());
+    while (window->tmrUpDownAll->isActive()) {
+        window->tmrUpDownAllTimer();
+        window->tmrStatusTimer();
+    }
+    ASSERT_FALSE(window->TxQueue.isEmpty());
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(prompts.Texts().mid(1), (QStringList {"Busy", "Busy"}));
+    Run();
+    EXPECT_TRUE(window->close());
+}
+
 TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
 {
     prompts.Answers = {TPrompts::No};
