@@ -292,8 +292,9 @@ void TfrmMain::RecentProfiles1Show()
     if (env_.ReadRecentProfiles) {
         const QStringList stored = env_.ReadRecentProfiles();
         list = ExistingProfiles(stored, IsProfileFile);
-        if (list != stored && env_.WriteRecentProfiles)
-            env_.WriteRecentProfiles(list);
+        const QStringList kept = KeptProfiles(stored, IsProfileFile);
+        if (kept != stored && env_.WriteRecentProfiles)
+            env_.WriteRecentProfiles(kept);
     }
     if (list.isEmpty()) {
         RecentProfiles1->addAction(QStringLiteral("(none)"))->setEnabled(false);
@@ -316,7 +317,7 @@ void TfrmMain::OpenRecentProfile(const QString &fileName)
     if (!IsProfileFile(fileName)) {
         Ask(TPrompts::Warning, QStringLiteral("Profile not found: %1").arg(fileName), TPrompts::Ok);
         if (env_.ReadRecentProfiles && env_.WriteRecentProfiles)
-            env_.WriteRecentProfiles(ExistingProfiles(env_.ReadRecentProfiles(), IsProfileFile));
+            env_.WriteRecentProfiles(KeptProfiles(env_.ReadRecentProfiles(), IsProfileFile));
         return;
     }
     LoadProfile(fileName);

@@ -48,6 +48,16 @@ QStringList ExistingProfiles(const QStringList &list,
     return result;
 }
 
+QStringList KeptProfiles(const QStringList &list,
+                         const std::function<bool(const QString &)> &exists)
+{
+    QStringList result;
+    for (const QString &path : list)
+        if (!path.isEmpty() && (exists(path) || !QFileInfo(path).absoluteDir().exists()))
+            result << path;
+    return result;
+}
+
 QStringList ReadRecentProfiles()
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,

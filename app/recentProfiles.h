@@ -14,6 +14,11 @@ QStringList WithRecentProfile(const QStringList &list, const QString &path);
 // The entries whose file still exists (and that are files, not folders), order kept.
 QStringList ExistingProfiles(const QStringList &list,
                              const std::function<bool(const QString &)> &exists);
+// The entries worth keeping in the store: those whose file exists, and those whose folder is away
+// (a USB stick pulled, a share not mounted), which come back with it. A file gone from a folder
+// that is there was deleted or moved.
+QStringList KeptProfiles(const QStringList &list,
+                         const std::function<bool(const QString &)> &exists);
 
 QStringList ReadRecentProfiles();
 // True when the list reached the store.

@@ -9,6 +9,7 @@
 #include "recentProfiles.h"
 #include "simPtyServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -413,6 +414,17 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     ASSERT_EQ(prompts.Texts().size(), 2);
     EXPECT_TRUE(prompts.Texts()[1].startsWith("Profile not found: "));
     EXPECT_FALSE(recentProfiles.contains(saved[3]));
+
+    // A folder that is away (a USB stick pulled) hides its profiles but keeps them for its return.
+    const QStringList kept = recentProfiles;
+    ASSERT_TRUE(QDir().rename(folder.path() + "/profiles", folder.path() + "/away"));
+    window->RecentProfiles1Show();
+    ASSERT_EQ(window->RecentProfiles1->actions().size(), 1);
+    EXPECT_EQ(window->RecentProfiles1->actions()[0]->text(), "(none)");
+    EXPECT_EQ(recentProfiles, kept);
+    ASSERT_TRUE(QDir().rename(folder.path() + "/away", folder.path() + "/profiles"));
+    window->RecentProfiles1Show();
+    EXPECT_EQ(window->RecentProfiles1->actions().size(), kept.size());
 }
 
 TEST(RecentProfiles, NewestFirstWithoutDuplicatesAtMostEight)
