@@ -1,7 +1,9 @@
 #include "Ecu.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <system_error>
 
 namespace {
 
@@ -63,6 +65,14 @@ int RoundHalfEven(double value)
 double CountsToDegrees(int counts)
 {
     return counts * kDegreesPerTurn / kPositionSteps;
+}
+
+std::string CountsToDegreesText(int counts)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, CountsToDegrees(counts),
+                                            std::chars_format::fixed, 1);
+    return error == std::errc() ? std::string(text, end) : std::string();
 }
 
 int DegreesToCounts(double degrees)

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Gear position index 0..10: R, N, 1st .. 7th, x, and one spare index.
@@ -28,6 +29,9 @@ std::uint32_t GearColourOf(int index);
 int RoundHalfEven(double value);
 // Position and range angles: degrees = counts x 360 / 1023.
 double CountsToDegrees(int counts);
+// The same with one decimal and a point whatever the user's locale: logs, comparisons and the
+// command line are read by other programs (a comma would also split a CSV field).
+std::string CountsToDegreesText(int counts);
 int DegreesToCounts(double degrees); // round(degrees x 1023 / 360)
 // Threshold and tolerance widths: counts = round(degrees x 1024 / 360).
 int WidthDegreesToCounts(int degrees);

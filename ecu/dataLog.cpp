@@ -147,9 +147,7 @@ std::string FormatLogTime(std::chrono::system_clock::time_point when)
 
 std::string FormatLogAngle(std::uint16_t adc)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f", CountsToDegrees(adc));
-    return text;
+    return CountsToDegreesText(adc);
 }
 
 std::string FormatSampleRow(std::string_view time, const TLogSample &sample)

@@ -3,7 +3,6 @@
 #include "panelRules.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 #include <tuple>
 
@@ -26,13 +25,6 @@ const char *const kNoRange = "none";
 std::string Number(long long value)
 {
     return std::to_string(value);
-}
-
-std::string Degrees(int counts)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", CountsToDegrees(counts));
-    return text;
 }
 
 std::string TriggerMethod(int type)
@@ -112,7 +104,8 @@ std::string RangesText(const std::vector<TRangeKey> &ranges)
     for (const auto &[lower, upper, adc] : ranges) {
         if (!text.empty())
             text += "; ";
-        text += Degrees(lower) + " to " + Degrees(upper) + ", sampled " + Degrees(adc);
+        text += CountsToDegreesText(lower) + " to " + CountsToDegreesText(upper) + ", sampled "
+            + CountsToDegreesText(adc);
     }
     return text;
 }

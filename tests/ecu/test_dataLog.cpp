@@ -2,12 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <ctime>
 #include <sstream>
+#include <string>
 
 namespace {
 
 constexpr std::string_view kTime = "2026-03-04T05:06:07.089";
+
+// The C library's number format for a scope, as a program that takes the user's locale has it.
+class TNumericLocale
+{
+public:
+    explicit TNumericLocale(const char *name) : saved_(std::setlocale(LC_NUMERIC, nullptr))
+    {
+        active_ = std::setlocale(LC_NUMERIC, name) != nullptr;
+    }
+    ~TNumericLocale() { std::setlocale(LC_NUMERIC, saved_.c_str()); }
+    TNumericLocale(const TNumericLocale &) = delete;
+    TNumericLocale &operator=(const TNumericLocale &) = delete;
+    bool Active() const { return active_; }
+
+private:
+    std::string saved_;
+    bool active_ = false;
+};
 
 } // namespace
 
@@ -34,8 +54,14 @@ TEST(DataLog, SampleRowsCarryRawAndDerivedValues)
         {{7, 300, 9, 1, 0x04}, "T,7,300,105.6,9,x,1,04,0,0,1,0"},
         {{8, 65535, 10, 2, 0x08}, "T,8,65535,23062.2,10,?,2,08,0,0,0,1"},
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(FormatSampleRow("T", row.Sample), row.Row);
+    // A decimal comma of the user's locale would split the angle into two fields.
+    for (const char *locale : {"C", "de_DE.UTF-8"}) {
+        const TNumericLocale numbers(locale);
+        if (!numbers.Active())
+            GTEST_SKIP() << "no " << locale << " locale here (scripts/install-deps makes one)";
+        for (const auto &row : rows)
+            EXPECT_EQ(FormatSampleRow("T", row.Sample), row.Row) << locale;
+    }
 }
 
 TEST(DataLog, MarkerRowsPutTheirTextInTheThirteenthColumn)
