@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
@@ -84,7 +85,12 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     : QWidget(parent, Qt::Window), recorder_(recorder)
 {
     setObjectName(QStringLiteral("frmLiveData"));
-    resize(1100, 860);
+    // Within the screen: on a small laptop the range check and the buttons below the chart would
+    // otherwise lie beyond its edge.
+    QSize size(1100, 860);
+    if (const QScreen *screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 
     auto *tools = new QHBoxLayout;
     cmbSpan = new QComboBox(this);
