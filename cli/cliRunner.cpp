@@ -329,9 +329,15 @@ private:
         // What the controller does not report keeps the file's value, or the default.
         TEcu model;
         LoadDefaults(model);
-        // A file that is there but cannot be read would only fail at the save, after the read.
+        // A file that is there but cannot be read, or a folder that is not, would only fail at the
+        // save, after the whole read.
         if (ReadProfile(options_.File.toStdString(), model) == TDiskRead::Failed)
             return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
+        if (const QString folder = QFileInfo(options_.File).absolutePath();
+            !QFileInfo(folder).isDir())
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: there is no folder %2")
+                            .arg(options_.File, folder));
         int result = ConnectChecked();
         if (result == kCliOk)
             result = ReadSettings(model);

@@ -312,6 +312,12 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
                 << refusedFile.Err.toStdString();
         }
     EXPECT_EQ(ReadText(log.toStdString()), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
+    const TCliResult noFolder
+        = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                         QStringLiteral("read"), dir.filePath(QStringLiteral("gone/car.ini"))});
+    EXPECT_EQ(noFolder.ExitCode, 2);
+    EXPECT_TRUE(noFolder.Err.contains(QStringLiteral("there is no folder")))
+        << noFolder.Err.toStdString();
 
     const TCliResult usage = RunCliProcess({QStringLiteral("read")});
     EXPECT_EQ(usage.ExitCode, 2);
