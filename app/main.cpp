@@ -372,8 +372,7 @@ void TfrmMain::RestartLink()
     SetLinkControlsEnabled(false);
     CommPort->SetPortName(CommPortName);
     CommPort->OpenPort();
-    if (env_.WriteStoredPort)
-        env_.WriteStoredPort(CommPortName);
+    PortStored = !env_.WriteStoredPort || env_.WriteStoredPort(CommPortName);
     ShowPortProblem();
     tmrReopen->start();
 }
@@ -405,6 +404,14 @@ void TfrmMain::Communications1Click()
     if (aux_.Comms->SelectedPort != CommPortName) {
         CommPortName = aux_.Comms->SelectedPort;
         RestartLink();
+        // A settings store that cannot be written (a read-only home, a locked file) would bring
+        // the old port back at the next start without a word.
+        if (!PortStored)
+            Ask(TPrompts::Warning,
+                QStringLiteral(
+                    "Unable to save the port setting: %1 is used until Orbanel is closed")
+                    .arg(CommPortName),
+                TPrompts::Ok);
     } else if (!CommPort->IsOpen()) {
         RestartLink();
     }

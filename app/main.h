@@ -194,6 +194,7 @@ public:
     std::array<QSlider *, 8> SparkBars {};
     int LinkMissedTicks = 0; // the link timer's tag
     TLinkDemand LinkDemand = TLinkDemand::NoLine; // what was asked since the last link tick
+    bool PortStored = true; // the last link restart could store its port
     int UpDownStep = 0; // the transfer timer's tag
     int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it
     // A finished transfer's lines still queued: it came through, or not, once the last has left.

@@ -32,6 +32,8 @@ protected:
         env.Arguments = arguments;
         env.ReadStoredPort = [this] { return storedPort; };
         env.WriteStoredPort = [this](const QString &name) {
+            if (portStoreFails)
+                return false;
             writtenPorts << name;
             storedPort = name;
             return true;
@@ -83,6 +85,7 @@ protected:
     TScriptedPrompts prompts;
     QString storedPort;
     QStringList writtenPorts;
+    bool portStoreFails = false; // the settings store takes no port
     QStringList recentProfiles; // the settings store's list
     QStringList openedDocuments;
     bool terminated = false;

@@ -120,6 +120,19 @@ TEST_F(MainWindowTest, CommunicationsRestartsOnlyForAnotherPort)
     EXPECT_EQ(window->CommPortName, "/nonexistent/tty");
     EXPECT_EQ(writtenPorts.last(), "/nonexistent/tty");
     EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+    EXPECT_TRUE(prompts.Texts().filter("Unable to save").isEmpty());
+
+    // A store that takes nothing: the port is used, and the user learns it will not be kept.
+    portStoreFails = true;
+    QTimer::singleShot(0, comms.get(), [this] {
+        comms->SelectedPort = "/nonexistent/tty2";
+        comms->accept();
+    });
+    window->Communications1Click();
+    EXPECT_EQ(window->CommPortName, "/nonexistent/tty2");
+    EXPECT_EQ(prompts.Texts().filter("Unable to save"),
+              QStringList {"Unable to save the port setting: /nonexistent/tty2 is used until "
+                           "Orbanel is closed"});
 }
 
 TEST_F(MainWindowTest, CommunicationsOkOnTheSamePortRestartsALinkThatIsNotOpen)
