@@ -14,9 +14,13 @@ TMessageType PollType(bool connected)
 
 TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent)
 {
-    // "@", the type's letter, the payload, LF.
-    const bool quiet = sent && line.size() >= 2
-        && std::string_view("pfrdX").find(line[1]) != std::string_view::npos;
+    // "@", the type's letter, the payload, LF. The tool sends these types only as settings
+    // written and the reset: the controller answers none of them.
+    const std::size_t type = line.size() >= 2 && line[1] != ' ' ? MessageLetters.find(line[1])
+                                                                : std::string_view::npos;
+    const bool quiet = sent
+        && (type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay
+            || type == mtReset);
     if (!quiet || sofar == TLinkDemand::Answer)
         return TLinkDemand::Answer;
     return TLinkDemand::QuietOnly;
