@@ -75,6 +75,12 @@ bool ParseInt(std::string_view text, Int &value, Int min, Int max, int base = 10
     return true;
 }
 
+bool IsDigits(std::string_view text)
+{
+    return !text.empty()
+        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 std::string_view TrimLineEnd(std::string_view line)
@@ -204,6 +210,12 @@ bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
     // event column.
     if (fields.size() == kDataLogColumns + 1 && fields[kMarkerColumn].empty())
         fields.pop_back();
+    // Earlier builds wrote the angle with the decimal comma of the user's locale, which split it
+    // in two ("306,5"). The angle is derived from the raw reading and never read, so such a row
+    // is read with its halves joined back.
+    if (fields.size() == kDataLogColumns + 1 && !fields[2].empty() && IsDigits(fields[3])
+        && IsDigits(fields[4]))
+        fields.erase(fields.begin() + 4);
     row.Time = fields[0];
     row.Event.clear();
     row.Sample = TLogSample {};

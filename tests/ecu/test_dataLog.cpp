@@ -144,6 +144,14 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         "T;100;871;306,5;6;5;13;05;1;0;1;0\r\n"
         "T;150;;;;;;;;;;;link down\r\n"
         "T;200;1023;360,0;8;?;255;FF;1;1;1;1\r\n",
+        // Written by an earlier build under a decimal-comma locale: each angle split in two.
+        "time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,upshift_trigger,"
+        "downshift_trigger,engine_cut,throttle_blip\n"
+        "T,0,,,,,,,,,,,\"logging started, profile Kart 7\"\n"
+        "T,0,102,35,9,1,N,0,00,0,0,0,0\n"
+        "T,100,871,306,5,6,5,13,05,1,0,1,0\n"
+        "T,150,,,,,,,,,,,link down\n"
+        "T,200,1023,360,0,8,?,255,FF,1,1,1,1\n",
         // Sorted by the barrel reading, highest first.
         "T,200,1023,360.0,8,?,255,FF,1,1,1,1\n"
         "T,100,871,306.5,6,5,13,05,1,0,1,0\n"
@@ -183,6 +191,7 @@ TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
         "T,42,5,,,,,,,,,,link up", // marker with a data column
         "T,42,,,,,,,,,,,link up,extra",
         "T,100,1023,360.0,1,N,255,05,1,0,1,0,x", // data row with an event
+        "T,100,1023,360,x,1,N,255,05,1,0,1,0", // an angle split, but not into digits
     };
     for (const char *line : bad) {
         TLogRow row;
