@@ -384,8 +384,8 @@ TEST_F(Profile, AHandEditedFileChangesOnlyInTheToolsLines)
     }
     ecu.SparkCutTimeout = 5000;
 
-    for (const std::string end : {"\n", "\r\n"}) {
-        SCOPED_TRACE(end.size() == 1 ? "LF" : "CR LF");
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
         WriteText(File(), Joined(original, end, false));
         ASSERT_TRUE(WriteProfile(File(), ecu));
         EXPECT_EQ(LinesOf(ReadText(File())), LinesOf(Joined(expected, end, true)));
@@ -747,6 +747,13 @@ TEST_F(Profile, AFileWithoutAnyProfileSectionIsNotReadAsOne)
         read.BarrelThreshold = 21;
         EXPECT_EQ(ReadProfile(File().string(), read) == TDiskRead::Failed, foreign);
         EXPECT_EQ(read.BarrelThreshold == 21, foreign) << "the model is left as it was";
+        if (foreign) {
+            // Saved over once the user agreed, it holds the profile alone.
+            ASSERT_TRUE(WriteProfile(File().string(), read));
+            const fs::path fresh = File("fresh.ini");
+            ASSERT_TRUE(WriteProfile(fresh.string(), read));
+            EXPECT_EQ(ReadText(File()), ReadText(fresh));
+        }
     }
 }
 
