@@ -284,15 +284,23 @@ private:
 
     // The profile FILE as the window opens it after its start: the factory defaults, the positions
     // and cut durations in use cleared, then the file.
-    int LoadProfile(TEcu &model)
+    int LoadProfile(TEcu &model, bool toWrite)
     {
         LoadDefaults(model);
         ClearPositionsInUse(model);
         ClearCutDurationsInUse(model);
         // A missing file, no regular file, or one that fails part-way: the defaults left must not
         // be written to the controller.
-        if (ReadProfile(options_.File.toStdString(), model) != TDiskRead::Loaded)
+        std::string text;
+        if (ReadDiskFile(options_.File.toStdString(), text) != TDiskRead::Loaded
+            || IsForeignText(text))
             return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
+        // Nor must the defaults an empty file reads as: they hold no gear ranges.
+        if (toWrite && !HoldsSettings(text))
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: it holds no settings")
+                            .arg(options_.File));
+        ReadProfileText(text, model);
         return kCliOk;
     }
 
@@ -357,7 +365,7 @@ private:
     int Write()
     {
         TEcu written;
-        int result = LoadProfile(written);
+        int result = LoadProfile(written, true);
         if (result == kCliOk)
             result = ConnectChecked();
         if (result == kCliOk)
@@ -382,7 +390,7 @@ private:
     int Compare()
     {
         TEcu profile;
-        int result = LoadProfile(profile);
+        int result = LoadProfile(profile, false);
         if (result == kCliOk)
             result = ConnectChecked();
         TEcu ecu = profile;

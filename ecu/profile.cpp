@@ -177,15 +177,29 @@ TDiskRead ReadProfile(const std::string &fileName, TEcu &ecu)
     return read;
 }
 
+namespace {
+
+bool NamesAProfileSection(const TIniFile &ini)
+{
+    for (const char *section : {kVehicle, kFeedback, kSparkDelays}) {
+        if (ini.HasSection(section)) {
+            return true;
+        }
+    }
+    return ini.HasSection(RangeSection(0));
+}
+
+} // namespace
+
 bool IsForeignText(const std::string &text)
 {
     const TIniFile ini(text);
-    for (const char *section : {kVehicle, kFeedback, kSparkDelays}) {
-        if (ini.HasSection(section)) {
-            return false;
-        }
-    }
-    return !ini.HasSection(RangeSection(0)) && !ini.OnlyBlanksAndComments();
+    return !NamesAProfileSection(ini) && !ini.OnlyBlanksAndComments();
+}
+
+bool HoldsSettings(const std::string &text)
+{
+    return NamesAProfileSection(TIniFile(text));
 }
 
 void ClearPositionsInUse(TEcu &ecu)

@@ -20,6 +20,10 @@ TDiskRead ReadProfile(const std::string &fileName, TEcu &ecu);
 // would give the factory defaults under that file's name, ready to be written into the car.
 bool IsForeignText(const std::string &text);
 
+// True when a text names one of the profile's sections. An empty file, or one of only comments,
+// opens as a profile of the reader's defaults, but holds no settings to write into a controller.
+bool HoldsSettings(const std::string &text);
+
 // What opening a profile forgets first, and the window's two Clear buttons: the sampled position,
 // or the cut duration, of every position in use. A profile without one then leaves it empty, not
 // the previous vehicle's or the factory's.

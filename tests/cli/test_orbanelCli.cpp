@@ -312,6 +312,19 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
                 << refusedFile.Err.toStdString();
         }
     EXPECT_EQ(ReadText(log.toStdString()), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
+    // A profile of only comments opens as the defaults, without gear ranges: compared, it goes on
+    // (to the port, which fails); written, it is refused.
+    const QString empty = dir.filePath(QStringLiteral("empty.ini"));
+    WriteText(empty.toStdString(), "; to be filled in\n");
+    for (const char *command : {"write", "compare"}) {
+        const bool write = std::string_view(command) == "write";
+        const TCliResult emptyFile
+            = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                             QString::fromLatin1(command), empty});
+        EXPECT_EQ(emptyFile.ExitCode, write ? 2 : 3) << command;
+        EXPECT_EQ(emptyFile.Err.contains(QStringLiteral("holds no settings")), write)
+            << emptyFile.Err.toStdString();
+    }
     const TCliResult noFolder
         = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
                          QStringLiteral("read"), dir.filePath(QStringLiteral("gone/car.ini"))});
