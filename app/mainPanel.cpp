@@ -398,14 +398,15 @@ void TfrmMain::RefreshSettings()
     trkDebounce->setValue(Ecu.Debounce);
     edtDebounce->setText(QString::number(Ecu.Debounce));
     trkIgnore->setValue(Ecu.Ignore);
-    edtIgnore->setText(QString::number(Ecu.Ignore * 4));
+    // 64 bits: a hand-edited profile may hold any 32-bit value.
+    edtIgnore->setText(QString::number(qint64 {Ecu.Ignore} * 4));
 
     const bool downshift = type != 0;
     SetVisible({lblDownshiftBlipTimeout, lblDownshiftBlipTimeoutUnits, trkDownshiftBlipTimeout,
                 edtDownshiftBlipTimeout, lblBlipLed, lblDownshiftLed, BlipLed, DownshiftLed},
                downshift);
     trkDownshiftBlipTimeout->setValue(Ecu.BlipTimeout);
-    edtDownshiftBlipTimeout->setText(QString::number(Ecu.BlipTimeout * 2));
+    edtDownshiftBlipTimeout->setText(QString::number(qint64 {Ecu.BlipTimeout} * 2));
 
     chkCutAfterBlip->setVisible(downshift);
     SetVisible({lblCutAfterBlipUnits, trkCutAfterBlip, edtCutAfterBlip},

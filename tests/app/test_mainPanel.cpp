@@ -106,6 +106,12 @@ TEST_F(PanelTest, AValueOutsideItsTrackBarIsShownAsIsUntilTouched)
     Leave("edtIgnore", Edit("edtIgnore")->text());
     EXPECT_EQ(window->Ecu.Ignore, 25);
     EXPECT_EQ(Edit("edtIgnore")->text(), "100");
+    // A hand-edited profile's value is shown in full, however large.
+    window->Ecu.Ignore = 1'000'000'003;
+    window->Ecu.BlipTimeout = -1'500'000'001;
+    window->RefreshSettings();
+    EXPECT_EQ(Edit("edtIgnore")->text(), "4000000012");
+    EXPECT_EQ(Edit("edtDownshiftBlipTimeout")->text(), "-3000000002");
 
     // Moving the blip trackbar re-stores the mask from its own trackbar too.
     window->Ecu.Ignore = 10;
