@@ -282,16 +282,38 @@ bool MarkedReadOnly(const fs::file_status &status)
     return (status.permissions() & kAnyWrite) == fs::perms::none;
 }
 
+// File names hold at most 255 bytes (UTF-16 units on Windows).
+constexpr std::size_t kMaxLeafLength = 255;
+
+// The first units of a file name that fit in room, not cut inside a character.
+fs::path::string_type Shortened(fs::path::string_type name, std::size_t room)
+{
+    if (name.size() <= room) {
+        return name;
+    }
+    std::size_t end = room;
+    const auto continues = [](auto unit) {
+        const auto u = static_cast<std::uint32_t>(unit);
+        return sizeof(unit) == 1 ? (u & 0xC0u) == 0x80u : u >= 0xDC00u && u <= 0xDFFFu;
+    };
+    while (end > 0 && continues(name[end])) {
+        --end;
+    }
+    name.resize(end);
+    return name;
+}
+
 // A new file in folder, named after the file name of like, that no one else has made; nullopt when
-// the folder takes no new file.
+// the folder takes no new file. A long name is shortened to leave room for the rest.
 std::optional<fs::path> CreateUnique(TOutFile &file, const fs::path &folder,
                                      const std::string &prefix, const fs::path &like,
                                      bool isPrivate)
 {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string suffix = "." + UniqueSuffix() + ".tmp";
         fs::path leaf = prefix;
-        leaf += like.filename().native();
-        leaf += "." + UniqueSuffix() + ".tmp";
+        leaf += Shortened(like.filename().native(), kMaxLeafLength - prefix.size() - suffix.size());
+        leaf += suffix;
         const fs::path path = folder / leaf;
         if (file.CreateNew(path, isPrivate)) {
             return path;

@@ -201,6 +201,30 @@ TEST_F(DiskFile, AFileLargerThanAnyProfileIsNeitherReadNorSavedOver)
     EXPECT_EQ(Names(dir_), (std::vector<std::string> {"big.ini"}));
 }
 
+// A name of the longest a folder takes leaves no room for a temporary name beside it: that one is
+// shortened, also when the cut falls inside a character ("é" is two bytes).
+TEST_F(DiskFile, TheLongestNameIsCreatedAndSavedOver)
+{
+    const std::string names[] = {std::string(251, 'v') + ".ini", std::string(25, 'k') + [] {
+                                     std::string accents;
+                                     for (int i = 0; i < 113; ++i)
+                                         accents += "\xC3\xA9";
+                                     return accents;
+                                 }() + ".ini"};
+    for (const std::string &name : names) {
+        ASSERT_EQ(name.size(), 255u);
+        const fs::path file = dir_ / name;
+        for (const char *text : {"[vehicle]\nfwdgears=3\n", "[vehicle]\nfwdgears=4\n"}) {
+            ASSERT_TRUE(SaveDiskFile(file.string(), text)) << text;
+            std::string read;
+            ASSERT_EQ(ReadDiskFile(file.string(), read), TDiskRead::Loaded);
+            EXPECT_EQ(read, text);
+            EXPECT_EQ(Names(dir_), (std::vector<std::string> {name}));
+        }
+        fs::remove(file);
+    }
+}
+
 #ifdef __linux__
 // A file that is there but fails to read: the kernel answers EIO at the start of this one.
 TEST_F(DiskFile, AReadErrorFailsTheReadAndTheSaveOverIt)
