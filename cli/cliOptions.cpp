@@ -166,3 +166,16 @@ TCliOptions ParseCliArguments(const QStringList &arguments)
         fail(QStringLiteral("--force belongs to read, write and compare"));
     return options;
 }
+
+QString ArgumentEncodingError(int argc, const char *const argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray given(argv[i]);
+        const QString text = QString::fromLocal8Bit(given);
+        if (text.toLocal8Bit() != given)
+            return QStringLiteral("the argument '%1' is not valid text in this system's encoding; "
+                                  "rename the file")
+                .arg(text);
+    }
+    return {};
+}

@@ -20,5 +20,9 @@ struct TCliOptions
 };
 
 TCliOptions ParseCliArguments(const QStringList &arguments); // without the program name
+// Wrong usage of another kind: an argument (argv[1] on) that is not valid text in the system's
+// encoding, such as a file name from an older system, would name another file once decoded.
+// Empty when every argument is kept as given.
+QString ArgumentEncodingError(int argc, const char *const argv[]);
 // The program's help, or one command's (ccNone: the program's).
 QString CliHelp(TCliCommand command);

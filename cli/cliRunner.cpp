@@ -501,8 +501,16 @@ private:
 
 int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
+    return RunCli(arguments, {}, out, err);
+}
+
+int RunCli(const QStringList &arguments, const QString &encodingError, QTextStream &out,
+           QTextStream &err)
+{
     stopRequested = false;
-    const TCliOptions options = ParseCliArguments(arguments);
+    TCliOptions options = ParseCliArguments(arguments);
+    if (!encodingError.isEmpty())
+        options.Error = encodingError;
     if (!options.Error.isEmpty()) {
         err << "orbanel-cli: " << options.Error << Qt::endl
             << "Try 'orbanel-cli --help'." << Qt::endl;

@@ -1,6 +1,7 @@
 // orbanel-cli: reads, writes, compares, monitors and resets the controller from a terminal or a
 // script, on the same link rules as the main program.
 
+#include "cliOptions.h"
 #include "cliRunner.h"
 
 #include <QCoreApplication>
@@ -27,5 +28,6 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, OnStopSignal);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return RunCli(QCoreApplication::arguments().mid(1), out, err);
+    return RunCli(QCoreApplication::arguments().mid(1), ArgumentEncodingError(argc, argv), out,
+                  err);
 }

@@ -51,3 +51,16 @@ TEST(CliOptions, WrongUsageIsRefusedWithAReason)
     }
     EXPECT_EQ(Parse("monitor --seconds 1").Seconds, 1) << "the smallest run";
 }
+
+// A Latin-1 file name on a UTF-8 system would be read as another name, and `read` would create
+// that file and report success.
+TEST(CliOptions, AnArgumentThatIsNotValidTextIsRefused)
+{
+    const char *latin1[] = {"orbanel-cli", "read", "Kart\xE9.ini"};
+    EXPECT_TRUE(ArgumentEncodingError(3, latin1).contains(QStringLiteral("Kart")));
+    const char *utf8[] = {"orbanel-cli", "--port", "/dev/ttyUSB0", "read", "K\xC3\xA4rt.ini"};
+    EXPECT_TRUE(ArgumentEncodingError(5, utf8).isEmpty());
+    const char *latin1Program[]
+        = {"orbanel-cli\xE9", "ports"}; // the program's own name is not used
+    EXPECT_TRUE(ArgumentEncodingError(2, latin1Program).isEmpty());
+}
