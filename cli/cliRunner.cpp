@@ -408,9 +408,13 @@ private:
         QElapsedTimer clock;
         clock.start();
         const std::int64_t logStartMs = LogClockMs();
+        // A script that records a run must not take a full disk or a closed file for a log.
+        bool outputFailed = false;
+        const auto wrote = [&] { outputFailed = outputFailed || out_.status() != QTextStream::Ok; };
         if (options_.Csv)
             out_ << QLatin1String(kDataLogHeader.data(), qsizetype(kDataLogHeader.size()))
                  << Qt::endl;
+        wrote();
         qint64 lastStatusMs = 0; // the version reply that ended Connect() came just now
         const QMetaObject::Connection rows = QObject::connect(
             &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
@@ -423,6 +427,7 @@ private:
                     return;
                 if (!options_.Csv) {
                     out_ << StatusLine(QDateTime::currentDateTime(), message) << Qt::endl;
+                    wrote();
                     return;
                 }
                 TLogSample sample;
@@ -434,10 +439,14 @@ private:
                 out_ << QString::fromStdString(
                     FormatSampleRow(FormatLogTime(std::chrono::system_clock::now()), sample))
                      << Qt::endl;
+                wrote();
             });
         const qint64 limitMs = qint64 {options_.Seconds} * 1000;
-        const bool ran = WaitFor([&] { return limitMs > 0 && clock.elapsed() >= limitMs; });
+        const bool ran
+            = WaitFor([&] { return outputFailed || (limitMs > 0 && clock.elapsed() >= limitMs); });
         QObject::disconnect(rows);
+        if (outputFailed)
+            return Fail(kCliDiffers, QStringLiteral("unable to write the output; monitor stopped"));
         // An interrupt is the normal end of an open-ended run.
         if (!ran && !stopRequested)
             return WaitFailure();

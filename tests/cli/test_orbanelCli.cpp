@@ -61,11 +61,14 @@ private:
     QString device_;
 };
 
-TCliResult RunCliProcess(const QStringList &arguments, const QProcessEnvironment &env = {})
+TCliResult RunCliProcess(const QStringList &arguments, const QProcessEnvironment &env = {},
+                         const QString &outputFile = {})
 {
     QProcess cli;
     if (!env.isEmpty())
         cli.setProcessEnvironment(env);
+    if (!outputFile.isEmpty())
+        cli.setStandardOutputFile(outputFile);
     cli.start(QStringLiteral(ORBANEL_CLI_BINARY), arguments);
     TCliResult result;
     if (!cli.waitForFinished(kRunMs))
@@ -255,6 +258,18 @@ TEST(OrbanelCli, MonitorCsvGivesAboutTenRowsASecondThatParse)
         EXPECT_TRUE(ok && f[7].size() == 2) << row.toStdString();
         for (int b = 0; b < 4; ++b)
             EXPECT_EQ(f[8 + b].toInt(), (bits >> b) & 1) << row.toStdString();
+    }
+
+    // Output to a full disk is no log: the run stops and says so.
+    for (const bool csv : {true, false}) {
+        QStringList arguments
+            = {QStringLiteral("monitor"), QStringLiteral("--seconds"), QStringLiteral("20")};
+        if (csv)
+            arguments << QStringLiteral("--csv");
+        const TCliResult full = RunCliProcess(arguments, env, QStringLiteral("/dev/full"));
+        EXPECT_EQ(full.ExitCode, 1) << csv;
+        EXPECT_TRUE(full.Err.contains(QStringLiteral("unable to write the output")))
+            << full.Err.toStdString();
     }
 }
 
