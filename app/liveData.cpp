@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -583,7 +584,13 @@ void TfrmLiveData::btnExportClick()
                                                            QStringLiteral("png"));
     if (path.isEmpty())
         return;
-    if (!chtLive->grab().save(path, "PNG"))
+    // Written beside and put in place whole: a full disk leaves no broken picture, and an older
+    // one of the name stays as it was.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    const bool saved
+        = file.open(QIODevice::WriteOnly) && chtLive->grab().save(&file, "PNG") && file.commit();
+    if (!saved)
         recorder_.Prompts()->Ask(this, TPrompts::Error,
                                  QStringLiteral("Unable to write to %1").arg(path), TPrompts::Ok);
 }

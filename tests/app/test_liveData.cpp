@@ -749,6 +749,30 @@ TEST_F(LiveDataTest, SpansAndExportOfThePicture)
     live->btnExportClick();
     ASSERT_EQ(prompts.Questions.size(), 1u);
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
+
+    // A disk that fills up during a second export leaves the first picture, and nothing else.
+    QFile first(png);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    const QByteArray before = first.readAll();
+    first.close();
+    live->cmbSpan->setCurrentIndex(0);
+    struct rlimit old
+    {
+    };
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    prompts.SaveNames.push_back(png);
+    live->btnExportClick();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(prompts.Questions.size(), 2u);
+    EXPECT_EQ(prompts.Questions[1].text, "Unable to write to " + png);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), before);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList {"chart.png"});
 }
 
 TEST_F(LiveDataTest, LoggedRunAgainstTheSimulatedControllerParses)
