@@ -25,6 +25,7 @@
 #include <array>
 #include <cmath>
 #include <istream>
+#include <limits>
 #include <streambuf>
 
 namespace {
@@ -361,6 +362,7 @@ void TfrmLiveData::btnLiveClick()
     showingLog_ = false;
     log_ = TLiveSamples(1);
     logRanges_ = {};
+    KeepListedSpan();
     chtLive->SetSamples(&recorder_.Samples());
     chtLive->SetFollowing(true);
     btnPause->setText(QStringLiteral("Pause"));
@@ -386,25 +388,44 @@ void TfrmLiveData::UpdateScrollBar()
     const std::int64_t first = shown.At(0).Ms;
     const std::int64_t last
         = showingLog_ ? shown.Last().Ms : std::max(shown.Last().Ms, chtLive->ViewEnd());
-    // A paused live view may end before a whole span of data: it stays where it was.
-    const std::int64_t min = std::min(first + span, chtLive->ViewEnd()) / kScrollUnitMs;
-    const std::int64_t max = std::max(min, (last + kScrollUnitMs - 1) / kScrollUnitMs);
+    // The bar counts from the first sample, in units that keep the longest run a log may hold
+    // within its int range.
+    scrollOriginMs_ = first;
+    scrollUnitMs_ = std::max(kScrollUnitMs, (last - first) / std::numeric_limits<int>::max() + 1);
+    const auto units = [this](std::int64_t ms) { return (ms - scrollOriginMs_) / scrollUnitMs_; };
+    // A paused live view may end before a whole span of data: it stays where it was. A log's
+    // view always ends a span or more after its start, so zooming out shows the run, not the
+    // time before it.
+    const std::int64_t min
+        = units(showingLog_ ? first + span : std::min(first + span, chtLive->ViewEnd()));
+    const std::int64_t max = std::max(min, units(last + scrollUnitMs_ - 1));
     sbTime->setEnabled(max > min);
     sbTime->setRange(static_cast<int>(min), static_cast<int>(max));
-    sbTime->setPageStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs)));
-    sbTime->setSingleStep(static_cast<int>(std::max<std::int64_t>(1, span / kScrollUnitMs / 10)));
-    const std::int64_t end = std::clamp(chtLive->ViewEnd() / kScrollUnitMs, min, max);
+    sbTime->setPageStep(static_cast<int>(std::max<std::int64_t>(1, span / scrollUnitMs_)));
+    sbTime->setSingleStep(static_cast<int>(std::max<std::int64_t>(1, span / scrollUnitMs_ / 10)));
+    const std::int64_t end = std::clamp(units(chtLive->ViewEnd()), min, max);
     sbTime->setValue(static_cast<int>(end));
     // The view keeps its own millisecond unless the bar had to move it.
-    if (end != chtLive->ViewEnd() / kScrollUnitMs)
-        chtLive->SetViewEnd(end * kScrollUnitMs);
+    if (end != units(chtLive->ViewEnd()))
+        chtLive->SetViewEnd(scrollOriginMs_ + end * scrollUnitMs_);
 }
 
 void TfrmLiveData::sbTimeChange()
 {
     if (!chtLive->Following())
-        chtLive->SetViewEnd(static_cast<std::int64_t>(sbTime->value()) * kScrollUnitMs);
+        chtLive->SetViewEnd(scrollOriginMs_
+                            + static_cast<std::int64_t>(sbTime->value()) * scrollUnitMs_);
     lblCursor->setText(CursorText());
+}
+
+void TfrmLiveData::KeepListedSpan()
+{
+    // A zoom of one run means nothing to the next, or to the live view.
+    if (cmbSpan->currentIndex() < 0) {
+        const QSignalBlocker block(cmbSpan);
+        cmbSpan->setCurrentIndex(kDefaultSpan);
+        chtLive->SetSpanMs(kSpans[kDefaultSpan]);
+    }
 }
 
 QString TfrmLiveData::CursorText() const
@@ -557,6 +578,7 @@ bool TfrmLiveData::OpenLog(const QString &path)
     logName_ = QFileInfo(path).fileName();
     chtLive->SetSamples(&log_);
     chtLive->SetFollowing(false);
+    KeepListedSpan();
     chtLive->SetViewEnd(log_.At(0).Ms + chtLive->SpanMs());
     btnPause->setEnabled(false);
     btnLive->setVisible(true);

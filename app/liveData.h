@@ -73,6 +73,7 @@ private:
     void UpdateCaption();
     void UpdateSettings();
     void UpdateScrollBar();
+    void KeepListedSpan();
     void UpdateRedrawTimer();
     void Zoom(double factor, std::int64_t around);
     void tmrRedrawTimer();
@@ -80,6 +81,8 @@ private:
     TLiveRecorder &recorder_;
     bool showingLog_ = false;
     QString logName_;
+    std::int64_t scrollOriginMs_ = 0; // the time of the scroll bar's 0
+    std::int64_t scrollUnitMs_ = 1; // the time of one step of the scroll bar
     TLiveSamples log_ {1};
     TRunRanges logRanges_; // what the opened log's markers say about its ranges
     std::int64_t logEndMs_ = 0;

@@ -838,20 +838,51 @@ TEST_F(LiveDataTest, AnOpenedLogScrollsAndZoomsThroughTheWholeRun)
 
     // The wheel zooms round the time under the mouse, out to the whole run at most.
     const QPointF middle = chart->Layout().Plot.center();
-    for (int i = 0; i < 30; ++i) {
-        QWheelEvent out(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
-                        Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(chart, &out);
-    }
+    const auto wheel = [chart](QPointF at, int delta) {
+        QWheelEvent event(at, chart->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(chart, &event);
+    };
+    for (int i = 0; i < 30; ++i)
+        wheel(middle, -120);
     EXPECT_EQ(chart->SpanMs(), 299900);
     EXPECT_EQ(live->cmbSpan->currentIndex(), -1);
-    QWheelEvent in(middle, chart->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
     live->cmbSpan->setCurrentIndex(0);
     const std::int64_t end = chart->ViewEnd();
-    QCoreApplication::sendEvent(chart, &in);
+    wheel(middle, 120);
     EXPECT_EQ(chart->SpanMs(), 8000);
     // The time under the mouse stays where it was.
     EXPECT_NEAR(static_cast<double>(stripchart::XToTime(chart->Scale(), middle.x())),
                 static_cast<double>(end - 5000), 100.0);
+
+    // Zoomed out round the right edge of the run's first seconds, the view takes in the whole
+    // run, not the time before it.
+    live->sbTime->setValue(live->sbTime->minimum());
+    ASSERT_EQ(chart->ViewEnd(), 8000);
+    const QPointF right(chart->Layout().Plot.right() - 1, middle.y());
+    for (int i = 0; i < 30; ++i)
+        wheel(right, -120);
+    EXPECT_EQ(chart->SpanMs(), 299900);
+    EXPECT_EQ(chart->ViewEnd(), 299900);
+
+    // A zoom of this run is not kept for the live view.
+    live->btnLiveClick();
+    EXPECT_EQ(chart->SpanMs(), 30000);
+    EXPECT_EQ(live->cmbSpan->currentIndex(), 1);
+
+    // A run whose times lie near the largest a log may hold still scrolls to its end.
+    const std::int64_t late = (std::int64_t {1} << 40) - 100000;
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (int i = 0; i <= 100; ++i) {
+            const TLogSample s {late + i * 1000, 300, 3, 7, 0};
+            file.write((FormatSampleRow("2061-01-01T10:00:00.000", s) + "\n").c_str());
+        }
+    }
+    prompts.OpenNames.push_back(path);
+    live->btnOpenLogClick();
+    EXPECT_EQ(chart->ViewEnd(), late + 30000);
+    live->sbTime->setValue(live->sbTime->maximum());
+    EXPECT_EQ(chart->ViewEnd(), late + 100000);
 }
