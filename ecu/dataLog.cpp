@@ -239,7 +239,9 @@ bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
     std::string_view hex = fields[7];
     if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X'))
         hex.remove_prefix(2);
-    return ParseInt<std::uint16_t>(fields[2], s.Adc, 0, 0xFFFF)
+    // A reading beyond a full turn is never logged, as it is kept from the chart and the check;
+    // a row that holds one was edited or damaged.
+    return ParseInt<std::uint16_t>(fields[2], s.Adc, 0, kAdcMax)
         && ParseInt<std::uint8_t>(fields[4], s.Gear, 0, 0xFF)
         && ParseInt<std::uint8_t>(fields[6], s.AnalogueInput, 0, 0xFF)
         && ParseInt<std::uint8_t>(hex, s.StatusBits, 0, 0xFF, 16);
