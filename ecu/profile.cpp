@@ -280,11 +280,6 @@ bool WriteProfile(const std::string &fileName, const TEcu &ecu)
     if (ReadDiskFile(fileName, text) == TDiskRead::Failed) {
         return false;
     }
-    // A file that holds no profile (a log or a picture the user chose to overwrite) is replaced,
-    // not given a profile after its own content.
-    if (IsForeignText(text)) {
-        text.clear();
-    }
     TIniFile ini(text);
 
     WriteInteger(ini, kVehicle, "fwdgears",

@@ -35,8 +35,7 @@ void ClearCutDurationsInUse(TEcu &ecu);
 void ReadProfileText(const std::string &text, TEcu &ecu);
 
 // Writes the model into the profile. Only the tool's own lines change: comments, blank lines,
-// other sections and keys, duplicates and line ends stay as they are (iniFile.h); a foreign text
-// (IsForeignText) is replaced whole. The file is
+// other sections and keys, duplicates and line ends stay as they are (iniFile.h). The file is
 // saved as SaveDiskFile does (diskFile.h): a read-only file is refused, links are followed, and a
 // failed save leaves the old content. False when it cannot be written.
 [[nodiscard]] bool WriteProfile(const std::string &fileName, const TEcu &ecu);
