@@ -28,6 +28,9 @@ float ToDegrees(int counts)
 
 void TfrmMain::btnCaptureClick()
 {
+    // A read under way would put the controller's positions and gear count over the samples.
+    if (TransferBusy())
+        return;
     BarrelGauge->SetMarkerCount(0);
     bool aborted = false;
     const int count = std::min<int>(Ecu.PositionCount, kPositionSlots);

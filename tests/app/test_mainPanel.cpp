@@ -388,6 +388,19 @@ TEST_F(CalibrationTest, AnUploadTakenUnderAQuestionEndsTheRunWithoutBuildingRang
     }
 }
 
+TEST_F(CalibrationTest, ATransferUnderWayRefusesTheRun)
+{
+    window->Ecu.Positions[0].Adc = 41;
+    window->UploadAllSettingsToEcu1Click();
+    prompts.WhileOpen = [&](const QString &) { Feed(StatusLine(700)); };
+    prompts.Answers = {TPrompts::Ok, TPrompts::Ok};
+    window->btnCaptureClick();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_EQ(window->Ecu.Positions[0].Adc, 41);
+    window->tmrUpDownAll->stop();
+    window->TxQueue.clear();
+}
+
 TEST_F(CalibrationTest, FewerGearsDeleteTheirRangesForGood)
 {
     window->cmbGears->setCurrentIndex(2); // six forward gears
