@@ -153,7 +153,7 @@ TCliOptions ParseCliArguments(const QStringList &arguments)
         return options; // the command's help, whatever else the line holds
 
     if (TakesFile(options.Command)) {
-        if (positional.isEmpty())
+        if (positional.isEmpty() || positional.first().isEmpty())
             fail(QStringLiteral("%1 needs a profile FILE").arg(QLatin1String(info->Name)));
         else
             options.File = positional.takeFirst();

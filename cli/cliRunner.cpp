@@ -24,6 +24,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,8 +38,11 @@ const std::map<char, char> kReplyOf = {{'P', 'p'}, {'F', 'f'}, {'R', 'r'}, {'D',
 
 // A transfer that ended with requests unanswered; never an exit code.
 constexpr int kUnanswered = -1;
-// How often a read is tried before unanswered requests make it fail.
-constexpr int kReadAttempts = 3;
+// How often a read is tried before requests not answered alike in two tries make it fail.
+constexpr int kReadAttempts = 5;
+// How often, and how long after each ask, the version is asked for before a command gives up.
+constexpr int kVersionAsks = 5;
+constexpr qint64 kVersionWaitMs = 1000;
 
 class TCliRun
 {
@@ -59,7 +63,8 @@ public:
                              if (!counting_)
                                  return;
                              ++received_[MessageLetters[message.MsgType]];
-                             answers_[AnswerKey(message.MsgType, message.Index)] = message;
+                             answers_[AnswerKey(message.MsgType, message.Index)].emplace_back(
+                                 std::string(link_.Codec.DecodedLine()), message);
                          });
     }
 
@@ -131,27 +136,59 @@ private:
         if (!link_.Open(port_))
             return Fail(kCliNoController,
                         PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
-        bool versionAsked = false;
+        // The version goes by two whole replies alike: a digit changed on the line would pass
+        // for another version. The version is asked for again after each reply until then, and
+        // after a reply lost on the line, but not for ever.
+        std::string heard; // the last whole version reply
+        bool confirmed = false;
+        bool askNow = false;
+        int asks = 0;
+        QElapsedTimer asked;
+        const QMetaObject::Connection versions = QObject::connect(
+            &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
+                const std::string line(link_.Codec.DecodedLine());
+                if (message.MsgType != mtVersion || !ReplyComplete(line) || confirmed)
+                    return;
+                confirmed = line == heard;
+                heard = line;
+                askNow = !confirmed;
+                if (confirmed)
+                    version_ = message;
+            });
         const bool up = WaitFor([&] {
-            if (link_.Connected && !link_.VersionKnown && !versionAsked) {
-                // The first answer was not the version reply; ask once more.
+            everConnected_ = everConnected_ || link_.Connected;
+            if (!link_.Connected || confirmed)
+                return confirmed;
+            if (askNow || !asked.isValid() || asked.elapsed() >= kVersionWaitMs) {
+                if (asks == kVersionAsks)
+                    return true;
                 TQV3318MessageRec version;
                 version.MsgType = mtVersion;
                 link_.QueueMessage(version);
-                versionAsked = true;
+                asked.start();
+                askNow = false;
+                ++asks;
             }
-            everConnected_ = everConnected_ || link_.Connected;
-            return link_.Connected && link_.VersionKnown;
+            return false;
         });
-        return up ? kCliOk : WaitFailure();
+        QObject::disconnect(versions);
+        if (!up)
+            return WaitFailure();
+        if (!confirmed)
+            return Fail(kCliNoController,
+                        QStringLiteral("the controller on %1 did not tell its version alike twice "
+                                       "(asked %2 times)")
+                            .arg(port_)
+                            .arg(asks));
+        return kCliOk;
     }
 
-    QString EcuVersion() const { return QString::fromStdString(link_.EcuVersionText); }
+    QString EcuVersion() const { return QString::fromStdString(version_.VersionText); }
 
     int CheckVersion()
     {
-        if (VersionsMatch(ORBANEL_VERSION_MAJOR, ORBANEL_VERSION_MINOR, link_.EcuVersionMajor,
-                          link_.EcuVersionMinor)
+        if (VersionsMatch(ORBANEL_VERSION_MAJOR, ORBANEL_VERSION_MINOR, version_.VersionMajor,
+                          version_.VersionMinor)
             || options_.Force)
             return kCliOk;
         return Fail(kCliDiffers,
@@ -228,24 +265,41 @@ private:
         return needed;
     }
 
+    // The answer a request got alike in two tries, or none. A reply with a digit changed on the
+    // line is whole all the same; the same change twice is as good as never.
+    const TQV3318MessageRec *Agreed(const std::pair<std::uint8_t, std::uint8_t> &key) const
+    {
+        const auto found = answers_.find(key);
+        if (found == answers_.end())
+            return nullptr;
+        const auto &heard = found->second;
+        for (std::size_t i = 0; i < heard.size(); ++i)
+            for (std::size_t j = i + 1; j < heard.size(); ++j)
+                if (heard[i].first == heard[j].first)
+                    return &heard[i].second;
+        return nullptr;
+    }
+
     // The answers gathered so far applied to model in the order a read applies them, when every
-    // request has been answered in one try or another.
+    // request has been answered alike in two tries.
     bool ApplyAnswers(TEcu &model)
     {
-        const auto params = answers_.find(AnswerKey(mtParams, 0));
-        if (params == answers_.end())
+        const TQV3318MessageRec *params = Agreed(AnswerKey(mtParams, 0));
+        unsettled_ = 1;
+        if (params == nullptr)
             return false;
         TEcu result = model;
-        ApplyParams(result, params->second);
+        ApplyParams(result, *params);
         const auto needed = AnswersNeeded(result);
-        if (!std::all_of(needed.begin(), needed.end(),
-                         [this](const auto &key) { return answers_.count(key) > 0; }))
+        unsettled_ = static_cast<int>(std::count_if(
+            needed.begin(), needed.end(), [this](const auto &key) { return !Agreed(key); }));
+        if (unsettled_ > 0)
             return false;
         result.Ranges.Clear();
         known_ = TSettingsKnown::Nothing();
-        known_.NoteReceived(params->second);
+        known_.NoteReceived(*params);
         for (const auto &key : needed) {
-            const TQV3318MessageRec &answer = answers_.at(key);
+            const TQV3318MessageRec &answer = *Agreed(key);
             if (key.first == mtFeedback)
                 ApplyFeedback(result, answer);
             else if (key.first == mtRange)
@@ -258,10 +312,11 @@ private:
         return true;
     }
 
-    // Reads all settings into model. A reply lost to line noise or refused as damaged leaves its
-    // request unanswered; the read is then repeated, and each request counts as answered when any
-    // try brought its answer (the controller's settings do not change between tries). After
-    // kReadAttempts tries with a request still unanswered the read fails and model is unchanged.
+    // Reads all settings into model. The whole read runs at least twice, and a request counts
+    // as answered when two tries brought the same answer (the controller's settings do not change
+    // between tries): a reply lost, cut short or refused as damaged leaves its try without one,
+    // and a reply with a digit changed on the line differs from the others. After kReadAttempts
+    // tries with a request still not settled the read fails and model is unchanged.
     int ReadSettings(TEcu &model)
     {
         answers_.clear();
@@ -274,10 +329,10 @@ private:
                 return kCliOk;
         }
         return Fail(kCliNoController,
-                    QStringLiteral("the controller on %1 did not answer %2 of %3 requests (read "
-                                   "%4 times)")
+                    QStringLiteral("the controller on %1 did not answer %2 of %3 requests alike "
+                                   "in two tries (read %4 times)")
                         .arg(port_)
-                        .arg(missing_)
+                        .arg(unsettled_)
                         .arg(requests_)
                         .arg(kReadAttempts));
     }
@@ -415,7 +470,7 @@ private:
             out_ << QLatin1String(kDataLogHeader.data(), qsizetype(kDataLogHeader.size()))
                  << Qt::endl;
         wrote();
-        qint64 lastStatusMs = 0; // the version reply that ended Connect() came just now
+        qint64 lastStatusMs = -1; // none yet: a version reply alone is no status
         const QMetaObject::Connection rows = QObject::connect(
             &link_, &TEcuLink::MessageReceived, &link_, [&](const TQV3318MessageRec &message) {
                 if (message.MsgType != mtStatus)
@@ -452,7 +507,9 @@ private:
             return WaitFailure();
         // The watchdog needs up to two link ticks to call a silent line lost, so the deadline may
         // come first: a run counts only when the line still answered in the last link tick.
-        if (ran && (lost_ || !link_.IsOpen() || clock.elapsed() - lastStatusMs > kLinkTickMs))
+        if (ran
+            && (lost_ || !link_.IsOpen() || lastStatusMs < 0
+                || clock.elapsed() - lastStatusMs > kLinkTickMs))
             return WaitFailure();
         return kCliOk;
     }
@@ -501,8 +558,12 @@ private:
     std::map<char, int> received_;
     int requests_ = 0; // settings requests of the last transfer
     int missing_ = 0; // and how many of them got no reply that could be taken
-    // The last answer taken to each settings request since the read began.
-    std::map<std::pair<std::uint8_t, std::uint8_t>, TQV3318MessageRec> answers_;
+    int unsettled_ = 0; // requests of a read not yet answered alike in two tries
+    // Every answer taken to each settings request since the read began, with its line.
+    std::map<std::pair<std::uint8_t, std::uint8_t>,
+             std::vector<std::pair<std::string, TQV3318MessageRec>>>
+        answers_;
+    TQV3318MessageRec version_; // as the controller told it alike twice
     TSettingsKnown known_; // what the last read's answers filled
 };
 

@@ -50,6 +50,8 @@ TEST(CliOptions, WrongUsageIsRefusedWithAReason)
         EXPECT_FALSE(o.Error.isEmpty()) << "'" << line << "' was accepted";
     }
     EXPECT_EQ(Parse("monitor --seconds 1").Seconds, 1) << "the smallest run";
+    EXPECT_FALSE(ParseCliArguments({QStringLiteral("read"), QString()}).Error.isEmpty())
+        << "an empty FILE";
 }
 
 // A Latin-1 file name on a UTF-8 system would be read as another name, and `read` would create

@@ -153,6 +153,23 @@ std::function<std::string(const std::string &)> DamageAt(std::vector<TReplyHit> 
     };
 }
 
+std::set<int> EveryOccurrence()
+{
+    std::set<int> all;
+    for (int i = 1; i <= 100; ++i)
+        all.insert(i);
+    return all;
+}
+
+// A reply whose digit at `at` is changed into another: whole, and wrong.
+std::string WithOtherDigit(const std::string &reply, std::size_t at)
+{
+    std::string changed = reply;
+    if (at < changed.size())
+        changed[at] = changed[at] == '1' ? '2' : '1';
+    return changed;
+}
+
 } // namespace
 
 TEST(OrbanelCli, WriteThenReadGivesTheSameSettingsAndCompareTellsDifferences)
@@ -404,17 +421,29 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
     const auto cutShort = [](std::string r) { return r.substr(0, 7) + "\r"; };
     const auto otherSlot = [](std::string r) { return r.replace(2, 2, "0C"); };
     const auto nonHex = [](std::string r) { return r.replace(4, 1, "G"); };
+    // Whole replies with one digit changed: a range's upper bound, the version's major number.
+    const auto otherUpper = [](const std::string &r) { return WithOtherDigit(r, 12); };
+    const auto otherMajor = [](const std::string &r) { return WithOtherDigit(r, 3); };
+    const auto statusInstead = [](std::string) { return std::string("@s0100200300\r"); };
     const struct
     {
         const char *Name;
         std::vector<TReplyHit> Hits;
-        bool Saved;
+        const char *Failure; // nullptr: the read is saved
     } rows[] = {
-        {"parameters cut short once", {{"@p", {1}, cutShort}}, true},
-        {"no try whole, each request answered once",
+        {"parameters cut short once", {{"@p", {1}, cutShort}}, nullptr},
+        {"each request damaged in some tries",
          {{"@p", {1, 3}, cutShort}, {"@r03", {2}, otherSlot}},
-         true},
-        {"cut duration garbled in every try", {{"@d02", {1, 2, 3}, nonHex}}, false},
+         nullptr},
+        {"a range bound changed, whole, in the first try", {{"@r03", {1}, otherUpper}}, nullptr},
+        {"the version's major number changed once", {{"@V", {1}, otherMajor}}, nullptr},
+        {"cut duration garbled in every try",
+         {{"@d02", {1, 2, 3, 4, 5}, nonHex}},
+         "did not answer 1 of 17 requests alike in two tries (read 5 times)"},
+        // A reply to each version request, but never the version: the command ends all the same.
+        {"the version never told",
+         {{"@V", EveryOccurrence(), statusInstead}},
+         "did not tell its version alike twice (asked 5 times)"},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -427,11 +456,10 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
         const QString file = dir.filePath(QString::fromLatin1(row.Name) + QStringLiteral(".ini"));
         const TCliResult read = RunCliHere(
             {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
-        if (!row.Saved) {
+        if (row.Failure != nullptr) {
             EXPECT_EQ(read.ExitCode, kCliNoController);
             EXPECT_TRUE(read.Out.isEmpty()) << read.Out.toStdString();
-            EXPECT_TRUE(read.Err.contains(QStringLiteral("did not answer 1 of 17 requests (read 3 "
-                                                         "times)")))
+            EXPECT_TRUE(read.Err.contains(QString::fromLatin1(row.Failure)))
                 << read.Err.toStdString();
             EXPECT_FALSE(QFile::exists(file));
             continue;
@@ -464,25 +492,33 @@ TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
         const char *Name;
         int SilentAfterLines;
         int UnplugAtMs;
+        bool StatusAnswered;
+        const char *Seconds;
         QString Reason;
     } rows[] = {
-        {"cable pulled", -1, 1000, QStringLiteral("went away")},
-        {"line silent", 2, -1, QStringLiteral("stopped answering")},
+        {"cable pulled", -1, 1000, true, "2", QStringLiteral("went away")},
+        // After the version, told twice, and one status reply.
+        {"line silent", 3, -1, true, "2", QStringLiteral("stopped answering")},
+        // The version alone is no status: a run shorter than the watchdog still fails.
+        {"status never answered", -1, -1, false, "1", QStringLiteral("stopped answering")},
     };
     for (const auto &row : rows) {
         TSimPtyOptions options;
         options.SilentAfterLines = row.SilentAfterLines;
+        if (!row.StatusAnswered)
+            options.Damage = DamageAt({{"@s", EveryOccurrence(), [](auto) { return ""; }}});
         TSimPtyServer server(options);
         ASSERT_TRUE(server.IsOpen());
         if (row.UnplugAtMs >= 0)
             QTimer::singleShot(row.UnplugAtMs, &server, [&server] { server.Unplug(); });
         const TCliResult monitor
             = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
-                          QStringLiteral("--seconds"), QStringLiteral("2")});
+                          QStringLiteral("--seconds"), QString::fromLatin1(row.Seconds)});
         EXPECT_EQ(monitor.ExitCode, kCliNoController) << row.Name;
         EXPECT_TRUE(monitor.Err.contains(row.Reason))
             << row.Name << ": " << monitor.Err.toStdString();
-        EXPECT_FALSE(monitor.Out.isEmpty()) << row.Name << ": the replies before still printed";
+        EXPECT_EQ(monitor.Out.isEmpty(), !row.StatusAnswered)
+            << row.Name << ": the replies before still printed";
     }
 }
 
