@@ -43,6 +43,9 @@ constexpr int kReadAttempts = 5;
 // How often, and how long after each ask, the version is asked for before a command gives up.
 constexpr int kVersionAsks = 5;
 constexpr qint64 kVersionWaitMs = 1000;
+// How long the line must be quiet before the first request: longer than a late controller or
+// adapter takes to answer, so that the replies to a command run just before are all gone by.
+constexpr int kQuietMs = 500;
 
 class TCliRun
 {
@@ -133,7 +136,7 @@ private:
         // would look for any name that is not a path in /dev.
         if (port_.contains(QLatin1Char('/')) && QFileInfo(port_).isRelative())
             port_ = QFileInfo(port_).absoluteFilePath();
-        if (!link_.Open(port_))
+        if (!link_.Open(port_, kQuietMs))
             return Fail(kCliNoController,
                         PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
         // The version goes by two whole replies alike: a digit changed on the line would pass

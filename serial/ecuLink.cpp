@@ -3,6 +3,7 @@
 #include "linkRules.h"
 #include "serialDriver.h"
 
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -124,12 +125,14 @@ TEcuLink::~TEcuLink()
     Close();
 }
 
-bool TEcuLink::Open(const QString &portName)
+bool TEcuLink::Open(const QString &portName, int quietMs)
 {
     Close();
     CommPort->SetPortName(portName);
     if (!CommPort->OpenPort())
         return false;
+    if (quietMs > 0)
+        LetLineGoQuiet(quietMs);
     Connected = false;
     LinkMissedTicks = 0;
     StatusRequestsSent = 0;
@@ -139,6 +142,24 @@ bool TEcuLink::Open(const QString &portName)
     tmrStatus->start();
     tmrLink->start();
     return true;
+}
+
+void TEcuLink::LetLineGoQuiet(int quietMs)
+{
+    QEventLoop loop;
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(CommPort, &TSerialPortDriver::OnReceiveData, &quiet,
+                     [&quiet, quietMs] { quiet.start(quietMs); });
+    discarding_ = true;
+    quiet.start(quietMs);
+    limit.start(quietMs * kQuietLimitFactor);
+    loop.exec();
+    discarding_ = false;
 }
 
 void TEcuLink::Close()
@@ -219,6 +240,8 @@ void TEcuLink::tmrUpDownAllTimer()
 
 void TEcuLink::ReceiveData(TSerialPortDriver *, const char *data, quint32 size)
 {
+    if (discarding_)
+        return;
     // A receiver may run a nested event loop; the driver's buffer is reused meanwhile.
     const std::string bytes(data, size);
     for (char c : bytes)

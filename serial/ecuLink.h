@@ -48,8 +48,12 @@ public:
     ~TEcuLink() override;
 
     // Opens the port at the controller's line settings and starts the status and link timers
-    // with the link down. False when the port cannot be opened; nothing runs then.
-    bool Open(const QString &portName);
+    // with the link down. False when the port cannot be opened; nothing runs then. With quietMs,
+    // whatever the line brings first is let go by until it has been quiet that long (at most
+    // kQuietLimitFactor times as long): replies still on their way to an earlier program's
+    // requests would otherwise pass for answers to this link's.
+    bool Open(const QString &portName, int quietMs = 0);
+    static constexpr int kQuietLimitFactor = 4;
     void Close();
     bool IsOpen() const;
 
@@ -107,4 +111,7 @@ Q_SIGNALS:
 private:
     // Whether a settings reply may go into the model; an r or d reply also answers its request.
     bool TakeSettingsReply(const TQV3318MessageRec &message);
+    void LetLineGoQuiet(int quietMs);
+
+    bool discarding_ = false;
 };

@@ -483,6 +483,27 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
     }
 }
 
+// A controller or adapter that answers late still owes the last command its replies when the
+// next one opens the port: they must not pass for answers to the new command's requests.
+TEST(OrbanelCli, ACommandRightAfterAnotherThroughALateControllerReadsAll)
+{
+    TSimPtyOptions options;
+    options.ReplyDelayMs = 300;
+    TSimPtyServer server(options);
+    ASSERT_TRUE(server.IsOpen());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const TCliResult monitor
+        = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
+                      QStringLiteral("--seconds"), QStringLiteral("1")});
+    ASSERT_EQ(monitor.ExitCode, kCliOk) << monitor.Err.toStdString();
+    const QString file = dir.filePath(QStringLiteral("late.ini"));
+    const TCliResult read
+        = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
+    EXPECT_EQ(read.ExitCode, kCliOk) << read.Err.toStdString();
+    EXPECT_EQ(ProfileAt(file).Debounce, server.Simulator().Settings().Params.Debounce);
+}
+
 // The watchdog calls a silent line lost only at its second tick; a run whose deadline comes
 // first must not pass for one the controller answered to its end.
 TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
