@@ -87,7 +87,7 @@ std::string TLiveRecorder::Now() const
 
 QString TLiveRecorder::LogsFolder() const
 {
-    return QFileInfo(main_.ProfilesFolder).absolutePath() + QStringLiteral("/logs");
+    return main_.LogsFolder();
 }
 
 QString TLiveRecorder::ProfileName() const

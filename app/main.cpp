@@ -423,6 +423,11 @@ void TfrmMain::About1Click()
         aux_.About->exec();
 }
 
+QString TfrmMain::LogsFolder() const
+{
+    return ChooseLogsFolder(ProfilesFolder, env_.UserDataFolder);
+}
+
 void TfrmMain::Help2Click()
 {
     if (QFileInfo::exists(HelpFile) && env_.OpenDocument)

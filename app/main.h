@@ -203,6 +203,8 @@ public:
     bool DiagnosticMode = false;
     QString ProfilesFolder;
     QString HelpFile;
+    // Where data logs go (ChooseLogsFolder): beside the profiles folder, or per user.
+    QString LogsFolder() const;
 
     TCompassRange *BarrelGauge = nullptr;
     TDisplay *GearDisplay = nullptr;

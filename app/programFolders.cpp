@@ -43,6 +43,18 @@ QString ChooseProfilesFolder(const QString &programPath, const QString &userData
     return perUser;
 }
 
+QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataFolder)
+{
+    const QString parent = QFileInfo(profilesFolder).absolutePath();
+    const QString beside = parent + QStringLiteral("/logs");
+    const QFileInfo logs(beside);
+    const bool usable
+        = logs.exists() ? logs.isDir() && logs.isWritable() : QFileInfo(parent).isWritable();
+    if (usable || userDataFolder.isEmpty())
+        return beside;
+    return QDir(userDataFolder).filePath(QStringLiteral("logs"));
+}
+
 QString ChooseHelpFile(const QString &programPath)
 {
     const QFileInfo program(programPath);

@@ -27,6 +27,12 @@ bool IsInstalledProgram(const QString &programPath);
 // known), so the dialogs still have a folder to start in.
 QString ChooseProfilesFolder(const QString &programPath, const QString &userDataFolder);
 
+// The data logs folder: "logs" beside the profiles folder when it is a folder that can be
+// written, or when it is not there and could be made there; otherwise "logs" in userDataFolder
+// (a profiles folder beside a program in a read-only place is read all the same, but logs could
+// never be written there). Nothing is made here: logging makes the folder it starts in.
+QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataFolder);
+
 // The help file the Help item opens: beside the program, the program's name with the help
 // extension; otherwise the manual in the installed documentation. When neither exists it is the
 // one beside the program, so the Help item stays hidden until that file is there.

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace {
 
 void Touch(const QString &path)
@@ -91,6 +93,29 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase {"InstalledWithExistingProfilesKeepsThem",
                                   Layout::InstalledWithProfiles, true, true}),
     [](const ::testing::TestParamInfo<FolderCase> &info) { return info.param.name; });
+
+// Logs go beside the profiles folder unless they could never be written there.
+TEST(LogsFolder, BesideTheProfilesOrPerUser)
+{
+    QTemporaryDir root;
+    const QString profiles = root.filePath("app/profiles");
+    QDir().mkpath(profiles);
+    const QString beside = root.filePath("app/logs");
+    const QString user = root.filePath("home/Kestrova");
+    EXPECT_EQ(ChooseLogsFolder(profiles, user), beside) << "not made yet, can be";
+    EXPECT_FALSE(QFileInfo::exists(beside)) << "made only when logging starts";
+    Touch(beside); // a plain file stands where the folder would be made
+    EXPECT_EQ(ChooseLogsFolder(profiles, user), user + "/logs");
+    EXPECT_EQ(ChooseLogsFolder(profiles, QString()), beside) << "no user folder known";
+    QFile::remove(beside);
+    QDir().mkpath(beside);
+    EXPECT_EQ(ChooseLogsFolder(profiles, user), beside);
+    // Without write permission (the bits, also when the tests run as root, who may write anyway).
+    QFile::setPermissions(beside, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(ChooseLogsFolder(profiles, user), ::geteuid() == 0 ? beside : user + "/logs");
+    QFile::setPermissions(beside,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
 
 TEST(HelpFile, BesideTheProgramFirstThenTheInstalledManual)
 {
