@@ -26,6 +26,9 @@ QString ReadStoredPort()
     const QVariant value = settings.value(kPortValue);
     if (!value.isValid())
         return QString::fromLatin1(kDefaultStoredPort);
+    // A hand-written name with a comma and no quotes reads as a list of its parts.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 

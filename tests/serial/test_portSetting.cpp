@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -59,6 +60,19 @@ TEST_F(StoredPort, WrittenValueIsReadBackAndLandsInTheUserFile)
     const QByteArray text = file.readAll();
     EXPECT_TRUE(text.contains("[General]"));
     EXPECT_TRUE(text.contains("commsport=/dev/ttyUSB0"));
+}
+
+// A name with a comma, written by the program or by hand as the manual shows (without quotes).
+TEST_F(StoredPort, ANameWithACommaReadsWhole)
+{
+    ASSERT_TRUE(WriteStoredPort(QStringLiteral("/tmp/ecu,tty")));
+    EXPECT_EQ(ReadStoredPort(), QStringLiteral("/tmp/ecu,tty"));
+    QDir().mkpath(QFileInfo(UserFile()).absolutePath());
+    QFile file(UserFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[General]\ncommsport=/tmp/kart,7,tty\n");
+    file.close();
+    EXPECT_EQ(ReadStoredPort(), QStringLiteral("/tmp/kart,7,tty"));
 }
 
 TEST_F(StoredPort, UnwritableStoreIsReportedAsFailure)
