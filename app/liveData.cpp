@@ -547,7 +547,8 @@ void TfrmLiveData::btnCheckRangesClick()
 bool TfrmLiveData::OpenLog(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A pipe or a device named like a log would block the window until something writes to it.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         recorder_.Prompts()->Ask(this, TPrompts::Error,
                                  QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
         return false;

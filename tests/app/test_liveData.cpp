@@ -36,6 +36,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -803,6 +804,26 @@ TEST_F(LiveDataTest, LoggedRunAgainstTheSimulatedControllerParses)
     for (std::size_t i = 1; i < log.Samples.size(); ++i)
         EXPECT_GE(log.Samples[i].Ms, log.Samples[i - 1].Ms);
     EXPECT_LE(log.Samples.back().Adc, 1023);
+}
+
+// What is no log is refused with a word; a pipe named like one would block the window.
+TEST_F(LiveDataTest, WhatIsNoLogIsRefused)
+{
+    Create();
+    TfrmLiveData *live = Live().Window();
+    const QString pipe = folder.path() + "/pipe.csv";
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    const QString empty = folder.path() + "/empty.csv";
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString missing = folder.path() + "/gone.csv";
+    for (const QString &path : {pipe, missing, empty}) {
+        prompts.Questions.clear();
+        EXPECT_FALSE(live->OpenLog(path));
+        ASSERT_EQ(prompts.Questions.size(), 1u);
+        EXPECT_EQ(prompts.Questions[0].text,
+                  (path == empty ? "No data rows in " : "Unable to read ") + path);
+    }
+    EXPECT_FALSE(live->ShowingLog());
 }
 
 TEST_F(LiveDataTest, AnOpenedLogScrollsAndZoomsThroughTheWholeRun)
