@@ -358,7 +358,18 @@ private:
             return Fail(kCliUsage,
                         QStringLiteral("cannot write the profile %1: it holds no settings")
                             .arg(options_.File));
-        ReadProfileText(text, model);
+        std::vector<std::string> unreadable;
+        ReadProfileText(text, model, &unreadable);
+        // The window shows what a value that is no number reads as; written unseen, a typing
+        // error would put the default into the car.
+        if (toWrite && !unreadable.empty()) {
+            QStringList values;
+            for (const std::string &value : unreadable)
+                values << QString::fromStdString(value);
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: not a number: %2")
+                            .arg(options_.File, values.join(QStringLiteral(", "))));
+        }
         return kCliOk;
     }
 

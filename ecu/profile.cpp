@@ -99,28 +99,44 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::optional<std::int32_t> FindInteger(const TIniFile &ini, const std::string &section,
-                                        const std::string &key)
+// Reads the profile's values; a value there that is no integer reads as the fallback, and is
+// noted when someone asked.
+class TProfileReader
 {
-    const auto value = ini.Value(section, key);
-    if (!value) {
-        return std::nullopt;
+public:
+    TProfileReader(const TIniFile &ini, std::vector<std::string> *unreadable)
+        : ini_(ini), unreadable_(unreadable)
+    { }
+
+    std::optional<std::int32_t> Find(const std::string &section, const std::string &key) const
+    {
+        const auto value = ini_.Value(section, key);
+        if (!value) {
+            return std::nullopt;
+        }
+        const auto parsed = ParseInteger(*value);
+        if (!parsed && unreadable_ != nullptr) {
+            unreadable_->push_back("[" + section + "] " + key + "=" + *value);
+        }
+        return parsed;
     }
-    return ParseInteger(*value);
-}
 
-std::int32_t ReadInteger(const TIniFile &ini, const std::string &section, const std::string &key,
-                         std::int32_t fallback)
-{
-    return FindInteger(ini, section, key).value_or(fallback);
-}
+    std::int32_t Integer(const std::string &section, const std::string &key,
+                         std::int32_t fallback) const
+    {
+        return Find(section, key).value_or(fallback);
+    }
 
-bool ReadBoolean(const TIniFile &ini, const std::string &section, const std::string &key,
-                 bool fallback)
-{
-    const auto value = FindInteger(ini, section, key);
-    return value ? *value != 0 : fallback;
-}
+    bool Boolean(const std::string &section, const std::string &key, bool fallback) const
+    {
+        const auto value = Find(section, key);
+        return value ? *value != 0 : fallback;
+    }
+
+private:
+    const TIniFile &ini_;
+    std::vector<std::string> *unreadable_;
+};
 
 void WriteInteger(TIniFile &ini, const std::string &section, const std::string &key,
                   long long value)
@@ -216,12 +232,13 @@ void ClearCutDurationsInUse(TEcu &ecu)
     }
 }
 
-void ReadProfileText(const std::string &text, TEcu &ecu)
+void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string> *unreadable)
 {
     const TIniFile ini(text);
+    const TProfileReader read(ini, unreadable);
 
     const long long positions
-        = static_cast<long long>(ReadInteger(ini, kVehicle, "fwdgears", TReadDefaults::FwdGears))
+        = static_cast<long long>(read.Integer(kVehicle, "fwdgears", TReadDefaults::FwdGears))
         + kFwdGearsOffset;
     ecu.SetPositionCount(static_cast<int>(std::clamp<long long>(
         positions, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
@@ -232,32 +249,30 @@ void ReadProfileText(const std::string &text, TEcu &ecu)
     }
 
     ecu.GearThresholdUpper
-        = ReadInteger(ini, kVehicle, "gearthresholdupper", TReadDefaults::GearThresholdUpper);
+        = read.Integer(kVehicle, "gearthresholdupper", TReadDefaults::GearThresholdUpper);
     ecu.GearThresholdLower
-        = ReadInteger(ini, kVehicle, "gearthresholdlower", TReadDefaults::GearThresholdLower);
-    ecu.GearShiftType = ReadInteger(ini, kVehicle, "gearshifttype", TReadDefaults::GearShiftType);
-    ecu.Debounce = ReadInteger(ini, kVehicle, "debounce", TReadDefaults::Debounce);
-    ecu.Ignore = ReadInteger(ini, kVehicle, "ignore", TReadDefaults::Ignore);
-    ecu.BlipTimeout = ReadInteger(ini, kVehicle, "bliptimeout", TReadDefaults::BlipTimeout);
-    ecu.CutAfterBlip = ReadInteger(ini, kVehicle, "cutafterblip", TReadDefaults::CutAfterBlip);
-    ecu.UseCutAfterBlip
-        = ReadBoolean(ini, kVehicle, "usecutafterblip", TReadDefaults::UseCutAfterBlip);
-    ecu.BarrelThreshold
-        = ReadInteger(ini, kVehicle, "barrelthreshold", TReadDefaults::BarrelThreshold);
+        = read.Integer(kVehicle, "gearthresholdlower", TReadDefaults::GearThresholdLower);
+    ecu.GearShiftType = read.Integer(kVehicle, "gearshifttype", TReadDefaults::GearShiftType);
+    ecu.Debounce = read.Integer(kVehicle, "debounce", TReadDefaults::Debounce);
+    ecu.Ignore = read.Integer(kVehicle, "ignore", TReadDefaults::Ignore);
+    ecu.BlipTimeout = read.Integer(kVehicle, "bliptimeout", TReadDefaults::BlipTimeout);
+    ecu.CutAfterBlip = read.Integer(kVehicle, "cutafterblip", TReadDefaults::CutAfterBlip);
+    ecu.UseCutAfterBlip = read.Boolean(kVehicle, "usecutafterblip", TReadDefaults::UseCutAfterBlip);
+    ecu.BarrelThreshold = read.Integer(kVehicle, "barrelthreshold", TReadDefaults::BarrelThreshold);
     const long long rangeCount = std::clamp<long long>(
-        ReadInteger(ini, kVehicle, "ranges", TReadDefaults::Ranges), 0, kMaxProfileRanges);
-    ecu.UseFeedback = ReadBoolean(ini, kFeedback, "flags", TReadDefaults::UseFeedback);
-    ecu.FeedbackWindow = ReadInteger(ini, kFeedback, "window", TReadDefaults::FeedbackWindow);
-    ecu.SparkCutTimeout = ReadInteger(ini, kSparkDelays, "timeout", TReadDefaults::SparkCutTimeout);
+        read.Integer(kVehicle, "ranges", TReadDefaults::Ranges), 0, kMaxProfileRanges);
+    ecu.UseFeedback = read.Boolean(kFeedback, "flags", TReadDefaults::UseFeedback);
+    ecu.FeedbackWindow = read.Integer(kFeedback, "window", TReadDefaults::FeedbackWindow);
+    ecu.SparkCutTimeout = read.Integer(kSparkDelays, "timeout", TReadDefaults::SparkCutTimeout);
 
     ecu.Ranges.Clear();
     for (int n = 0; n < rangeCount; ++n) {
         const std::string section = RangeSection(n);
         TGearData &range = ecu.Ranges.Add();
-        range.Gear = static_cast<std::uint8_t>(ReadInteger(ini, section, "gear", 0));
-        range.Upper = ReadInteger(ini, section, "upper", 0);
-        range.Lower = ReadInteger(ini, section, "lower", 0);
-        range.Adc = static_cast<std::uint16_t>(ReadInteger(ini, section, "adc", 0));
+        range.Gear = static_cast<std::uint8_t>(read.Integer(section, "gear", 0));
+        range.Upper = read.Integer(section, "upper", 0);
+        range.Lower = read.Integer(section, "lower", 0);
+        range.Adc = static_cast<std::uint16_t>(read.Integer(section, "adc", 0));
         range.Sampled = false;
         // A gear beyond the position slots keeps its range but has no position to update.
         if (range.Gear < kPositionSlots) {
@@ -266,7 +281,7 @@ void ReadProfileText(const std::string &text, TEcu &ecu)
     }
 
     for (int i = 0; i < ecu.PositionCount; ++i) {
-        if (const auto value = FindInteger(ini, kSparkDelays, LetterKey(i))) {
+        if (const auto value = read.Find(kSparkDelays, LetterKey(i))) {
             ecu.SparkDelays[static_cast<std::size_t>(i)] = *value;
         }
     }

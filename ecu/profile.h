@@ -4,6 +4,7 @@
 #include "diskFile.h"
 
 #include <string>
+#include <vector>
 
 // The factory defaults of a new profile (model part only).
 void LoadDefaults(TEcu &ecu);
@@ -31,8 +32,11 @@ void ClearPositionsInUse(TEcu &ecu);
 void ClearCutDurationsInUse(TEcu &ecu);
 
 // Reads the text of a profile file into the model, as ReadProfile does once it has the text; for
-// a caller that must know the file is readable before it changes anything.
-void ReadProfileText(const std::string &text, TEcu &ecu);
+// a caller that must know the file is readable before it changes anything. A value that is no
+// integer reads as the reader's default; unreadable, when given, gets each such value read
+// ("[vehicle] debounce=abc").
+void ReadProfileText(const std::string &text, TEcu &ecu,
+                     std::vector<std::string> *unreadable = nullptr);
 
 // Writes the model into the profile. Only the tool's own lines change: comments, blank lines,
 // other sections and keys, duplicates and line ends stay as they are (iniFile.h). The file is

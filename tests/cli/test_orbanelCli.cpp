@@ -344,19 +344,26 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
                 << refusedFile.Err.toStdString();
         }
     EXPECT_EQ(ReadText(log.toStdString()), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
-    // A profile of only comments opens as the defaults, without gear ranges: compared, it goes on
-    // (to the port, which fails); written, it is refused.
+    // A profile of only comments opens as the defaults, without gear ranges, and one with a value
+    // that is no number as that setting's default: compared, they go on (to the port, which
+    // fails); written, they are refused.
     const QString empty = dir.filePath(QStringLiteral("empty.ini"));
     WriteText(empty.toStdString(), "; to be filled in\n");
-    for (const char *command : {"write", "compare"}) {
-        const bool write = std::string_view(command) == "write";
-        const TCliResult emptyFile
-            = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
-                             QString::fromLatin1(command), empty});
-        EXPECT_EQ(emptyFile.ExitCode, write ? 2 : 3) << command;
-        EXPECT_EQ(emptyFile.Err.contains(QStringLiteral("holds no settings")), write)
-            << emptyFile.Err.toStdString();
-    }
+    const QString typo = dir.filePath(QStringLiteral("typo.ini"));
+    WriteText(typo.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=3O\nignore=\n");
+    const std::pair<QString, QString> refusals[] = {
+        {empty, QStringLiteral("holds no settings")},
+        {typo, QStringLiteral("not a number: [vehicle] debounce=3O, [vehicle] ignore=")},
+    };
+    for (const auto &[file, reason] : refusals)
+        for (const char *command : {"write", "compare"}) {
+            const bool write = std::string_view(command) == "write";
+            const TCliResult refusal
+                = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                                 QString::fromLatin1(command), file});
+            EXPECT_EQ(refusal.ExitCode, write ? 2 : 3) << command;
+            EXPECT_EQ(refusal.Err.contains(reason), write) << refusal.Err.toStdString();
+        }
     const TCliResult noFolder
         = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
                          QStringLiteral("read"), dir.filePath(QStringLiteral("gone/car.ini"))});
