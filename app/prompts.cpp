@@ -1,6 +1,7 @@
 #include "prompts.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -51,15 +52,34 @@ TPrompts::Button TWidgetPrompts::Ask(QWidget *parent, Kind kind, const QString &
     return (buttons & Cancel) ? Cancel : (buttons & No) ? No : (buttons & Abort) ? Abort : Ok;
 }
 
+namespace {
+
+// The folder itself, or the nearest folder above it that is there: a file dialog given a folder
+// that is not there opens above it with the folder's name typed in as the file name, which a
+// Save would then use.
+QString ExistingFolder(const QString &folder)
+{
+    QFileInfo info(folder);
+    while (!info.isDir() && !info.isRoot() && !info.filePath().isEmpty()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath())
+            break;
+        info.setFile(parent);
+    }
+    return info.isDir() ? info.absoluteFilePath() : folder;
+}
+
+} // namespace
+
 QString TWidgetPrompts::OpenFileName(QWidget *parent, const QString &folder, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+    return QFileDialog::getOpenFileName(parent, QString(), ExistingFolder(folder), filter);
 }
 
 QString TWidgetPrompts::SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
                                      const QString &defaultSuffix)
 {
-    QFileDialog dialog(parent, QString(), folder, filter);
+    QFileDialog dialog(parent, QString(), ExistingFolder(folder), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     // The overwrite question is the window's own, with its own wording.

@@ -4,11 +4,16 @@
 #include "mainFixture.h"
 
 #include "programFolders.h"
+#include "prompts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -115,6 +120,33 @@ TEST(LogsFolder, BesideTheProfilesOrPerUser)
     EXPECT_EQ(ChooseLogsFolder(profiles, user), ::geteuid() == 0 ? beside : user + "/logs");
     QFile::setPermissions(beside,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The logs folder is made only when logging starts: before, the dialogs open in the folder above
+// it, with no file name typed in that a Save would take.
+TEST(LogsFolder, ADialogForAFolderNotYetMadeOpensAboveItWithNoNameTyped)
+{
+    QTemporaryDir root;
+    const QString logs = root.filePath("logs");
+    for (const bool save : {false, true}) {
+        QString shownFolder;
+        QString typedName = QStringLiteral("not seen");
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            shownFolder = dialog->directory().absolutePath();
+            if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                typedName = name->text();
+            dialog->reject();
+        });
+        TWidgetPrompts prompts;
+        const QString chosen = save ? prompts.SaveFileName(nullptr, logs, "PNG (*.png)", "png")
+                                    : prompts.OpenFileName(nullptr, logs, "Logs (*.csv)");
+        EXPECT_TRUE(chosen.isEmpty());
+        EXPECT_EQ(shownFolder, QDir(root.path()).absolutePath()) << save;
+        EXPECT_EQ(typedName, QString()) << save;
+    }
 }
 
 TEST(HelpFile, BesideTheProgramFirstThenTheInstalledManual)
