@@ -39,7 +39,7 @@ const std::map<char, char> kReplyOf = {{'P', 'p'}, {'F', 'f'}, {'R', 'r'}, {'D',
 // A transfer that ended with requests unanswered; never an exit code.
 constexpr int kUnanswered = -1;
 // How often a read is tried before requests not answered alike in two tries make it fail.
-constexpr int kReadAttempts = 5;
+constexpr int kReadAttempts = 8;
 // How often, and how long after each ask, the version is asked for before a command gives up.
 constexpr int kVersionAsks = 5;
 constexpr qint64 kVersionWaitMs = 1000;
