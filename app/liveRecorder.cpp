@@ -145,10 +145,10 @@ void TLiveRecorder::LineNotSent()
         transferBroken_ = true;
 }
 
-bool TLiveRecorder::TransferFinished()
+TTransferEnd TLiveRecorder::TransferFinished(bool unanswered)
 {
     if (transferReading_ < 0)
-        return true;
+        return TTransferEnd::Done;
     const bool reading = transferReading_ == 1;
     transferReading_ = -1;
     const std::string_view event = reading ? kSettingsReadEvent : kSettingsWrittenEvent;
@@ -160,15 +160,16 @@ bool TLiveRecorder::TransferFinished()
         rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + kMaxRangeMarkers / 2);
     // The transfer runs to its end whatever the link does; a broken one must not pass for done,
     // nor leave its emptied or partial ranges as the ones a later reading of the log checks by.
-    if (transferBroken_) {
-        const QString failed = what
-            + QString::fromUtf8(kTransferFailedSuffix.data(),
-                                static_cast<qsizetype>(kTransferFailedSuffix.size()));
+    if (transferBroken_ || unanswered) {
+        const std::string_view suffix
+            = transferBroken_ ? kTransferFailedSuffix : kReadUnansweredSuffix;
+        const QString failed
+            = what + QString::fromUtf8(suffix.data(), static_cast<qsizetype>(suffix.size()));
         Marker(failed);
         // A failed read leaves the controller as it was; a failed write may have changed it.
         if (!reading)
             rangeMarkers_.push_back({time, ms, failed.toStdString()});
-        return false;
+        return transferBroken_ ? TTransferEnd::LinkLost : TTransferEnd::Unanswered;
     }
     // A read brings the controller's ranges into the model; a write puts the model's into the
     // controller. Either way they are the ones it runs with from here on.
@@ -177,7 +178,7 @@ bool TLiveRecorder::TransferFinished()
     Marker(ranges);
     rangeMarkers_.push_back({time, ms, std::string(event)});
     rangeMarkers_.push_back({time, ms, ranges.toStdString()});
-    return true;
+    return TTransferEnd::Done;
 }
 
 void TLiveRecorder::ProfileOpened(const QString &path)

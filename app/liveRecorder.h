@@ -22,6 +22,9 @@ class TfrmMain;
 // and, while logging, into the data log, with marker rows for link changes, transfers and
 // profiles. The main window owns one and tells it what happens; it owns the Live Data window and
 // the menu commands that go with it.
+// How a whole read or write of the settings ended.
+enum class TTransferEnd { Done, LinkLost, Unanswered };
+
 class TLiveRecorder : public QObject
 {
     Q_OBJECT
@@ -36,8 +39,9 @@ public:
     void TransferStarted(bool reading);
     // A queued line left the queue without reaching the port.
     void LineNotSent();
-    // False when a transfer ran and the link was down, or a line was lost, meanwhile.
-    bool TransferFinished();
+    // LinkLost when a transfer ran and the link was down, or a line was lost, meanwhile;
+    // Unanswered when a read's requests were not all answered (told by the main window).
+    TTransferEnd TransferFinished(bool unanswered = false);
     void ProfileOpened(const QString &path);
     void ProfileSaved(const QString &path);
 

@@ -506,8 +506,18 @@ void TfrmMain::tmrStatusTimer()
     LinkDemand = WithLineTaken(LinkDemand, line, sent);
     if (!idle && !sent)
         LiveData->LineNotSent();
-    if (!idle && TransferLinesLeft > 0 && --TransferLinesLeft == 0)
-        EndTransfer();
+    if (idle && sent && Connected)
+        ++StatusPollsSent;
+    if (!idle && sent && IsSettingsRequest(line)
+        && (tmrUpDownAll->isActive() || TransferLinesLeft > 0))
+        ++TransferRequests;
+    if (!idle && TransferLinesLeft > 0 && --TransferLinesLeft == 0) {
+        // A read waits for its answers, unless the link is down and none will come.
+        if (TransferReading && Connected)
+            ReadEndsAtReply = StatusPollsSent + 1;
+        else
+            EndTransfer();
+    }
     if (idle && tmrStatus->interval() != kStatusPollMs)
         tmrStatus->setInterval(kStatusPollMs);
     if (transmit && line.size() >= 2) {
@@ -574,6 +584,12 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 
     switch (message.MsgType) {
     case mtStatus: {
+        // Never more replies than polls since the transfer began: a reply to a poll sent before
+        // it belongs to none of its own.
+        if (StatusRepliesSeen < StatusPollsSent)
+            ++StatusRepliesSeen;
+        if (ReadEndsAtReply >= 0 && StatusRepliesSeen >= ReadEndsAtReply)
+            EndTransfer();
         LogLine(lkStatus, QStringLiteral("Rx"), line);
         GearDisplay->SetDigit(GearLetterOf(message.Gear));
         BarrelGauge->SetPosition(static_cast<float>(message.Adc * 360.0 / 1023.0));
@@ -631,6 +647,9 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     default:
         break;
     }
+    if (TransferReading && (tmrUpDownAll->isActive() || TransferLinesLeft >= 0)
+        && SettingsReplyComplete(Codec.DecodedLine()))
+        ++TransferAnswers;
 }
 
 void TfrmMain::tmrLinkTimer()
@@ -638,5 +657,8 @@ void TfrmMain::tmrLinkTimer()
     if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine))) {
         SetConnected(false);
         btnCapture->setEnabled(false);
+        // A read waiting for its answers gets no more.
+        if (ReadEndsAtReply >= 0)
+            EndTransfer();
     }
 }

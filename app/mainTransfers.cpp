@@ -126,21 +126,33 @@ void TfrmMain::TransferBegins(bool reading)
     if (TransferLinesLeft >= 0)
         EndTransfer();
     TransferReading = reading;
+    TransferRequests = 0;
+    TransferAnswers = 0;
+    StatusPollsSent = 0;
+    StatusRepliesSeen = 0;
     LiveData->TransferStarted(reading);
 }
 
 void TfrmMain::EndTransfer()
 {
     TransferLinesLeft = -1;
-    if (LiveData->TransferFinished())
+    ReadEndsAtReply = -1;
+    const bool unanswered = TransferReading && TransferAnswers < TransferRequests;
+    const TTransferEnd end = LiveData->TransferFinished(unanswered);
+    if (end == TTransferEnd::Done)
         return;
     // The progress window has closed as if all went through; the user must not drive on the
     // settings the controller did not get, nor keep a half read as the controller's.
-    const QString text = TransferReading
-        ? QStringLiteral("Upload from ECU incomplete - the ECU was disconnected. Upload again "
-                         "once it is connected.")
-        : QStringLiteral("Download to ECU incomplete - the ECU was disconnected. Download again "
-                         "once it is connected.");
+    QString text;
+    if (end == TTransferEnd::Unanswered)
+        text = QStringLiteral("Upload from ECU incomplete - the ECU did not answer every "
+                              "request. Upload again.");
+    else if (TransferReading)
+        text = QStringLiteral("Upload from ECU incomplete - the ECU was disconnected. Upload "
+                              "again once it is connected.");
+    else
+        text = QStringLiteral("Download to ECU incomplete - the ECU was disconnected. Download "
+                              "again once it is connected.");
     // Said after the status tick that found it: the polls go on under the message.
     QTimer::singleShot(0, this, [this, text] { Ask(TPrompts::Warning, text, TPrompts::Ok); });
 }

@@ -81,6 +81,8 @@ bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);
 inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";
 inline constexpr std::string_view kSettingsWrittenEvent = "settings written to ECU";
 inline constexpr std::string_view kTransferFailedSuffix = " failed (link down)";
+// A read whose requests the controller did not all answer whole, with the link up.
+inline constexpr std::string_view kReadUnansweredSuffix = " failed (not every request answered)";
 
 // What a run's markers (in time order) say about the ranges to check its readings against: the
 // ones the controller was last known to run with (else the last ones marked), and which readings

@@ -78,6 +78,15 @@ bool SettingsReplyComplete(std::string_view line)
         && ReplyComplete(line);
 }
 
+bool IsSettingsRequest(std::string_view line)
+{
+    if (line.size() < 2 || line.front() != kLineStart)
+        return false;
+    const std::size_t type = MessageLetters.find(line[1]);
+    return type == mtParamsRequest || type == mtFeedbackRequest || type == mtRangeRequest
+        || type == mtSparkDelayRequest;
+}
+
 bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message)
 {
     return message.MsgType == mtStatus && ReplyComplete(line) && message.Adc <= kAdcMax;

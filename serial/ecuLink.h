@@ -31,6 +31,8 @@ std::string TakeStatusLine(QStringList &queue, bool connected, const TQV3318EncD
 bool ReplyComplete(std::string_view line);
 // The same, and the line is a settings reply (p, f, r or d).
 bool SettingsReplyComplete(std::string_view line);
+// Whether an outgoing line ("@R03\n") asks for settings (P, F, R or D): a read's requests.
+bool IsSettingsRequest(std::string_view line);
 // Whether a decoded status reply may be recorded: complete, and a barrel reading the sensor can
 // give. A line without a check sum may still carry a changed digit; these are the ones it shows.
 bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message);

@@ -1,5 +1,6 @@
 // Bulk read and write of all settings, and the reset command, as they leave on the wire.
 
+#include "ecuSimulator.h"
 #include "mainFixture.h"
 #include "modalPrompts.h"
 #include "serialDriver.h"
@@ -59,6 +60,10 @@ protected:
                 const std::string line = pty.Read(64, std::chrono::milliseconds(20));
                 if (line == "@P\n" && !paramsReply.empty())
                     Feed(paramsReply);
+                if (controller != nullptr && line != unanswered) {
+                    if (const std::string reply = controller->Receive(line); !reply.empty())
+                        Feed(reply);
+                }
                 sent += line;
             }
         }
@@ -71,6 +76,8 @@ protected:
     int linkTickEvery = 0;
     bool linkLost = false;
     int hangUpAfter = -1; // lines sent before the cable is pulled
+    TEcuSimulator *controller = nullptr; // answers every line sent but `unanswered`
+    std::string unanswered;
 };
 
 // The cut durations asked for are those of the rows the gear grid shows once the parameters
@@ -190,6 +197,34 @@ TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHa
     EXPECT_EQ(prompts.Texts(),
               QStringList {"Upload from ECU incomplete - the ECU was "
                            "disconnected. Upload again once it is connected."});
+}
+
+// A read is done only once its answers are in: with the reply to the first status poll after its
+// last line, since the controller answers in order. Until then it is busy; a request that got no
+// answer is told.
+TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
+{
+    TEcuSimulator simulated;
+    controller = &simulated;
+    for (const char *lost : {"", "@R02\n"}) {
+        SCOPED_TRACE(lost);
+        unanswered = lost;
+        prompts.Questions.clear();
+        window->UploadAllSettingsToEcu1Click();
+        Run();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(prompts.Questions.empty());
+        EXPECT_GE(window->ReadEndsAtReply, 0) << "every line has left, the answers may not have";
+
+        window->tmrStatusTimer(); // the poll after the last line, and its reply
+        Feed(simulated.Receive(pty.Read(64, std::chrono::milliseconds(200))));
+        QCoreApplication::processEvents();
+        EXPECT_LT(window->ReadEndsAtReply, 0);
+        EXPECT_EQ(prompts.Texts(),
+                  *lost ? QStringList {"Upload from ECU incomplete - the ECU did not answer every "
+                                       "request. Upload again."}
+                        : QStringList {});
+    }
 }
 
 // Closing the window under a write, or while its last lines wait after its progress window has
