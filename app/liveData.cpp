@@ -215,9 +215,25 @@ const TLiveSamples &TfrmLiveData::Shown() const
     return showingLog_ ? log_ : recorder_.Samples();
 }
 
+const TRunRanges &TfrmLiveData::LiveRanges() const
+{
+    const std::vector<TLogMarker> &markers = recorder_.RangeMarkers();
+    const std::pair<std::size_t, std::int64_t> key {markers.size(),
+                                                    markers.empty() ? -1 : markers.back().Ms};
+    if (key != liveRangesKey_) {
+        liveRangesKey_ = key;
+        liveRanges_ = RangesOfRun(markers);
+    }
+    return liveRanges_;
+}
+
 const TGearDataList &TfrmLiveData::CheckedRanges() const
 {
-    return showingLog_ && logRanges_.Known ? logRanges_.Ranges : recorder_.Main().Ecu.Ranges;
+    // The readings are judged by the ranges the controller runs with, as its last read or write
+    // that came through left them: the panel's may have changed since (a profile opened, a
+    // calibration) without reaching it. Before any transfer the panel's are all there is.
+    const TRunRanges &run = showingLog_ ? logRanges_ : LiveRanges();
+    return run.Known ? run.Ranges : recorder_.Main().Ecu.Ranges;
 }
 
 void TfrmLiveData::showEvent(QShowEvent *event)
@@ -461,7 +477,7 @@ void TfrmLiveData::btnCheckRangesClick()
     TGearRangeCheck check;
     const TLiveSamples &shown = Shown();
     // Readings driven with other ranges than the controller runs with now do not count.
-    const TRunRanges run = showingLog_ ? logRanges_ : RangesOfRun(recorder_.RangeMarkers());
+    const TRunRanges &run = showingLog_ ? logRanges_ : LiveRanges();
     // The time of day from a marker's ISO 8601 text, else the start of that text as it stands: a
     // hand-edited log may hold anything there.
     const auto timeOfDay = [](const std::string &text) {

@@ -85,6 +85,11 @@ private:
     std::int64_t scrollUnitMs_ = 1; // the time of one step of the scroll bar
     TLiveSamples log_ {1};
     TRunRanges logRanges_; // what the opened log's markers say about its ranges
+    // The same for the live data, from the recorder's transfers, worked out again when they
+    // change (their count and the time of the last).
+    mutable TRunRanges liveRanges_;
+    mutable std::pair<std::size_t, std::int64_t> liveRangesKey_ {0, -1};
+    const TRunRanges &LiveRanges() const;
     std::int64_t logEndMs_ = 0;
     std::string settingsKey_; // what the bands and lines were last drawn from
     int redrawTicks_ = 0;

@@ -580,6 +580,21 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     // Live, the same transfers give the same start.
     EXPECT_TRUE(live->lblCheckFrom->text().startsWith(from));
     EXPECT_EQ(table->rowCount(), 3);
+    // The panel's ranges change without reaching the controller (a profile opened, File New):
+    // the readings are still judged by the ones the controller runs with, as in the log.
+    QStringList judged;
+    for (int row = 0; row < 3; ++row)
+        judged << table->item(row, 5)->text() + " " + table->item(row, 6)->text();
+    SetRanges();
+    for (int k = 0; k < window->Ecu.Ranges.Count(); ++k) {
+        window->Ecu.Ranges.Items(k).Lower += 37;
+        window->Ecu.Ranges.Items(k).Upper += 37;
+    }
+    live->btnCheckRangesClick();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(table->item(row, 5)->text() + " " + table->item(row, 6)->text(), judged[row])
+            << row;
+    window->Ecu.Ranges.Clear();
 
     // A write that fails leaves ranges not known: the readings after it do not count.
     nowMs = 9000;
