@@ -271,8 +271,10 @@ int main(int argc, char *argv[])
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    // A reader of our stdout that went away must not end the simulator.
+    // A reader of our stdout that went away must not end the simulator, nor a terminal it runs in
+    // the background of: a read from it then fails instead of stopping the simulator.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGTTIN, SIG_IGN);
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
                      [] { QCoreApplication::quit(); });
@@ -293,6 +295,9 @@ int main(int argc, char *argv[])
             char buffer[kStdinChunk];
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
             if (n <= 0) {
+                if (n < 0 && errno == EIO)
+                    Print("stdin is a terminal this runs in the background of: commands are not "
+                          "read; run it in the foreground to type them");
                 if (n == 0 || errno != EINTR)
                     input->setEnabled(false);
                 return;

@@ -138,7 +138,15 @@ bool TSimPtyServer::CreateLink(const QString &path)
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(link, ec);
     if (fs::is_symlink(status)) {
-        fs::remove(link, ec); // a stale link from an earlier run
+        // A stale link from an earlier run points at a pseudo-terminal, or at nothing any more;
+        // a link to anything else is the user's own.
+        const fs::path target = fs::read_symlink(link, ec);
+        const fs::file_status pointed = fs::status(link, ec);
+        const bool stale = !fs::exists(pointed) || fs::is_character_file(pointed)
+            || target.string().starts_with("/dev/");
+        if (!stale)
+            return false;
+        fs::remove(link, ec);
         if (ec)
             return false;
     } else if (fs::exists(status)) {

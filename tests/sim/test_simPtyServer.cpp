@@ -247,6 +247,10 @@ TEST(SimPtyServer, LinkPointsAtTheDeviceReplacesOldLinksAndIsRemovedWithTheServe
                   server.DevicePath());
         EXPECT_FALSE(server.CreateLink(file)) << "a regular file is never replaced";
         EXPECT_TRUE(fs::is_regular_file(file.toStdString()));
+        const QString own = dir.filePath(QStringLiteral("notes"));
+        fs::create_symlink(file.toStdString(), own.toStdString());
+        EXPECT_FALSE(server.CreateLink(own)) << "nor a link of the user's to one";
+        EXPECT_EQ(fs::read_symlink(own.toStdString()), fs::path(file.toStdString()));
 
         TLineEnd line(link);
         ASSERT_TRUE(line.IsOpen());
