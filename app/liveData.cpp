@@ -4,6 +4,7 @@
 #include "main.h"
 #include "rangeCheck.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -625,10 +626,13 @@ void TfrmLiveData::btnExportClick()
         return;
     // Written beside and put in place whole: a full disk leaves no broken picture, and an older
     // one of the name stays as it was.
+    // Encoded in memory first: the image writer's own path for a failed write loses memory.
+    QByteArray png;
+    QBuffer buffer(&png);
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    const bool saved
-        = file.open(QIODevice::WriteOnly) && chtLive->grab().save(&file, "PNG") && file.commit();
+    const bool saved = buffer.open(QIODevice::WriteOnly) && chtLive->grab().save(&buffer, "PNG")
+        && file.open(QIODevice::WriteOnly) && file.write(png) == png.size() && file.commit();
     if (!saved)
         recorder_.Prompts()->Ask(this, TPrompts::Error,
                                  QStringLiteral("Unable to write to %1").arg(path), TPrompts::Ok);
