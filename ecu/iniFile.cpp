@@ -171,17 +171,15 @@ TIniFile::TIniFile(std::string_view text) : newLine_(kNativeLineEnd)
     bool sawLineEnd = false;
     while (!text.empty()) {
         TLine line;
-        // A line ends in LF, CR LF, or a CR alone (as old Mac editors save), as Windows tools
-        // read it.
-        const std::size_t end = text.find_first_of("\r\n");
-        if (end == std::string_view::npos) {
+        const std::size_t lf = text.find('\n');
+        if (lf == std::string_view::npos) {
             line.Body = text; // the last line, without a line end
             text = {};
         } else {
-            const bool crlf = text.substr(end).starts_with(kCrLf);
-            line.Body = text.substr(0, end);
-            line.End = crlf ? kCrLf : text.substr(end, 1);
-            text.remove_prefix(end + line.End.size());
+            const bool crlf = lf > 0 && text[lf - 1] == '\r';
+            line.Body = text.substr(0, crlf ? lf - 1 : lf);
+            line.End = crlf ? kCrLf : "\n";
+            text.remove_prefix(lf + 1);
             if (!sawLineEnd) {
                 newLine_ = line.End; // new lines follow the file's own line ends
                 sawLineEnd = true;
@@ -314,7 +312,9 @@ std::optional<std::string> TIniFile::Value(std::string_view section, std::string
 void TIniFile::Insert(std::size_t at, std::string body)
 {
     if (at > 0 && lines_[at - 1].End.empty()) {
-        lines_[at - 1].End = newLine_;
+        // A body ending in CR keeps it only before a CR LF.
+        TLine &before = lines_[at - 1];
+        before.End = before.Body.ends_with('\r') ? std::string(kCrLf) : newLine_;
     }
     TLine line;
     line.Body = std::move(body);

@@ -59,7 +59,7 @@ private:
     struct TLine
     {
         std::string Body; // without the line end
-        std::string End; // "\n", "\r\n", "\r", or "" for a last line without one
+        std::string End; // "\n", "\r\n", or "" for a last line without one
         bool Removed = false;
         TKind Kind = TKind::Other;
         // Trimmed name of a section or key line, and the trimmed value of a key line.

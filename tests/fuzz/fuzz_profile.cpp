@@ -150,13 +150,18 @@ std::vector<TLine> Lines(std::string_view text)
     std::vector<TLine> lines;
     while (!text.empty()) {
         TLine line;
-        // LF, CR LF, or a CR alone ends a line.
-        const auto end = text.find_first_of("\r\n");
-        line.Body = text.substr(0, end == std::string_view::npos ? text.size() : end);
-        if (end != std::string_view::npos) {
-            line.End = text.substr(end).starts_with("\r\n") ? "\r\n" : text.substr(end, 1);
+        const auto lf = text.find('\n');
+        const std::string_view raw
+            = text.substr(0, lf == std::string_view::npos ? text.size() : lf);
+        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+        line.Body = raw;
+        if (lf != std::string_view::npos) {
+            line.End = "\n";
+            if (raw.ends_with('\r')) {
+                line.Body.pop_back();
+                line.End = "\r\n";
+            }
         }
-        text.remove_prefix(line.Body.size() + line.End.size());
         const std::string_view body = Trimmed(line.Body);
         const auto eq = body.find('=');
         if (body.empty()) {
