@@ -1,5 +1,6 @@
 #include "liveData.h"
 
+#include "diskFile.h"
 #include "liveRecorder.h"
 #include "main.h"
 #include "rangeCheck.h"
@@ -15,7 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -626,13 +626,12 @@ void TfrmLiveData::btnExportClick()
         return;
     // Written beside and put in place whole: a full disk leaves no broken picture, and an older
     // one of the name stays as it was.
-    // Encoded in memory first: the image writer's own path for a failed write loses memory.
+    // Encoded in memory first: the image writer's own path for a failed write loses memory. The
+    // file is then saved as profiles are: beside, and put in place whole.
     QByteArray png;
     QBuffer buffer(&png);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     const bool saved = buffer.open(QIODevice::WriteOnly) && chtLive->grab().save(&buffer, "PNG")
-        && file.open(QIODevice::WriteOnly) && file.write(png) == png.size() && file.commit();
+        && SaveDiskFile(path.toStdString(), std::string_view(png.constData(), png.size()));
     if (!saved)
         recorder_.Prompts()->Ask(this, TPrompts::Error,
                                  QStringLiteral("Unable to write to %1").arg(path), TPrompts::Ok);

@@ -36,8 +36,6 @@ static_assert(std::atomic<bool>::is_always_lock_free, "stop flag is set from a s
 // The requests a read sends, and the letter of the reply each expects.
 const std::map<char, char> kReplyOf = {{'P', 'p'}, {'F', 'f'}, {'R', 'r'}, {'D', 'd'}};
 
-// A transfer that ended with requests unanswered; never an exit code.
-constexpr int kUnanswered = -1;
 // How often a read is tried before requests not answered alike in two tries make it fail.
 constexpr int kReadAttempts = 8;
 // How often, and how long after each ask, the version is asked for before a command gives up.
@@ -65,7 +63,6 @@ public:
                          [this](const TQV3318MessageRec &message) {
                              if (!counting_)
                                  return;
-                             ++received_[MessageLetters[message.MsgType]];
                              answers_[AnswerKey(message.MsgType, message.Index)].emplace_back(
                                  std::string(link_.Codec.DecodedLine()), message);
                          });
@@ -211,7 +208,7 @@ private:
 
     // Runs a whole read or write sequence on model and waits until the controller has answered
     // everything it was sent: the reply to the first status request after the last queued line.
-    // kUnanswered when a request got no reply that could be taken; model is then unchanged.
+    // Which requests got an answer is for the caller to tell from the answers gathered.
     int Transfer(int firstStep, TEcu &model)
     {
         link_.Ecu = model;
@@ -219,7 +216,6 @@ private:
         // reply through.
         link_.RequestedSlots.clear();
         sent_.clear();
-        received_.clear();
         counting_ = true;
         transferFinished_ = false;
         link_.StartTransfer(firstStep);
@@ -236,13 +232,8 @@ private:
         if (!answered)
             return WaitFailure();
         requests_ = 0;
-        missing_ = 0;
-        for (const auto &[request, reply] : kReplyOf) {
-            requests_ += sent_[request];
-            missing_ += std::max(0, sent_[request] - received_[reply]);
-        }
-        if (missing_ > 0)
-            return kUnanswered;
+        for (const auto &entry : kReplyOf)
+            requests_ += sent_[entry.first];
         model = link_.Ecu;
         return kCliOk;
     }
@@ -326,7 +317,7 @@ private:
         for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
             TEcu tried = model;
             const int result = Transfer(kReadFirstStep, tried);
-            if (result != kUnanswered && result != kCliOk)
+            if (result != kCliOk)
                 return result;
             if (ApplyAnswers(model))
                 return kCliOk;
@@ -569,9 +560,7 @@ private:
     bool transferFinished_ = false;
     bool counting_ = false;
     std::map<char, int> sent_;
-    std::map<char, int> received_;
     int requests_ = 0; // settings requests of the last transfer
-    int missing_ = 0; // and how many of them got no reply that could be taken
     int unsettled_ = 0; // requests of a read not yet answered alike in two tries
     // Every answer taken to each settings request since the read began, with its line.
     std::map<std::pair<std::uint8_t, std::uint8_t>,
