@@ -86,12 +86,12 @@ public:
     std::string Unplug(std::optional<int> ms)
     {
         replug_.stop();
-        if (!server_.Unplug())
-            return "already unplugged";
+        // Pulled already: a time given now still plugs it back in then.
+        const std::string done = server_.Unplug() ? "unplugged" : "already unplugged";
         if (!ms)
-            return "unplugged";
+            return done;
         replug_.start(*ms);
-        return "unplugged; plugging in again after " + std::to_string(*ms) + " ms";
+        return done + "; plugging in again after " + std::to_string(*ms) + " ms";
     }
 
     std::string PlugIn()
@@ -220,9 +220,11 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("--version wants X.Y.Z with numbers 0..255"));
     }
     if (parser.isSet(delayOption)) {
-        options.ReplyDelayMs = parser.value(delayOption).toInt(&ok);
-        if (!ok || options.ReplyDelayMs < 0)
+        // Up to a day, as the other times: the reply's due time must not overflow.
+        const std::optional<int> delay = ParseMs(parser.value(delayOption));
+        if (!delay)
             return fail(QStringLiteral("--delay wants milliseconds"));
+        options.ReplyDelayMs = *delay;
     }
     if (parser.isSet(silentOption)) {
         options.SilentAfterLines = parser.value(silentOption).toInt(&ok);
@@ -262,7 +264,8 @@ int main(int argc, char *argv[])
                      qPrintable(parser.value(linkOption)));
         return 1;
     }
-    // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
+    // SIGINT, SIGTERM and SIGHUP (its terminal closed) end the event loop, so the link is
+    // removed on the way out.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return 1;
     struct sigaction action = {};
@@ -271,6 +274,7 @@ int main(int argc, char *argv[])
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     // A reader of our stdout that went away must not end the simulator, nor a terminal it runs in
     // the background of: a read from it then fails instead of stopping the simulator.
     signal(SIGPIPE, SIG_IGN);

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -102,7 +103,7 @@ TEST(EcuSimProgram, QuitCommandEndsItAndBadOptionsAreRefused)
 
     for (const char *bad :
          {"--version=1.x.3", "--delay=-5", "--noise=2", "--noise=nan", "--noise=inf",
-          "--noise=-inf", "--replug-after=100", "--unplug-after=-1"}) {
+          "--noise=-inf", "--replug-after=100", "--unplug-after=-1", "--delay=86400001"}) {
         QProcess refused;
         refused.start(QStringLiteral(ECU_SIM_BINARY), {QString::fromLatin1(bad)});
         ASSERT_TRUE(refused.waitForFinished(kStartMs)) << bad;
@@ -135,9 +136,11 @@ TEST(EcuSimProgram, CablePulledAndPluggedByCommandAndByOption)
     sim.write("s 60000\n");
     EXPECT_EQ(ReadLine(sim), QStringLiteral("silent for 60000 ms"));
     EXPECT_EQ(Ask(link, "@V\n", 200), "");
-    sim.write("s 0\nu 50\n");
+    // A plug-in time given while the cable is out still brings it back.
+    sim.write("s 0\nu\nu 50\n");
     EXPECT_EQ(ReadLine(sim), QStringLiteral("answering again"));
-    EXPECT_EQ(ReadLine(sim), QStringLiteral("unplugged; plugging in again after 50 ms"));
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("unplugged"));
+    EXPECT_EQ(ReadLine(sim), QStringLiteral("already unplugged; plugging in again after 50 ms"));
     EXPECT_TRUE(ReadLine(sim).startsWith(QStringLiteral("plugged in: /dev/")));
     EXPECT_EQ(Ask(link, "@V\n"), "@V010000\r");
     sim.write("q\n");
@@ -152,6 +155,9 @@ TEST(EcuSimProgram, CablePulledAndPluggedByCommandAndByOption)
     EXPECT_EQ(ReadLine(timed), QStringLiteral("unplugged; plugging in again after 50 ms"));
     EXPECT_TRUE(ReadLine(timed).startsWith(QStringLiteral("plugged in: /dev/")));
     EXPECT_EQ(Ask(link, "@V\n"), "@V010000\r");
-    timed.terminate();
+    // Its terminal closed: it ends as on SIGTERM, and takes its link along.
+    ::kill(static_cast<pid_t>(timed.processId()), SIGHUP);
     ASSERT_TRUE(timed.waitForFinished(kStartMs));
+    EXPECT_EQ(timed.exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link.toStdString())));
 }
