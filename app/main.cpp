@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -430,8 +431,14 @@ QString TfrmMain::LogsFolder() const
 
 void TfrmMain::Help2Click()
 {
-    if (QFileInfo::exists(HelpFile) && env_.OpenDocument)
-        env_.OpenDocument(HelpFile);
+    if (!QFileInfo::exists(HelpFile) || !env_.OpenDocument)
+        return;
+    // A desktop with no program for the manual's type opens nothing; F1 must not just do nothing.
+    if (!env_.OpenDocument(HelpFile))
+        Ask(TPrompts::Warning,
+            QStringLiteral("Unable to open the help file %1 - no program to show it is set up.")
+                .arg(QDir::toNativeSeparators(HelpFile)),
+            TPrompts::Ok);
 }
 
 void TfrmMain::Exit1Click()

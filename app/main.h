@@ -50,7 +50,8 @@ struct TMainEnvironment
     std::function<QString()> ReadStoredPort;
     std::function<bool(const QString &)> WriteStoredPort;
     std::function<bool()> DebuggerAttached;
-    std::function<void(const QString &)> OpenDocument; // the desktop's default handler
+    // The desktop's default handler; false when none took the document.
+    std::function<bool(const QString &)> OpenDocument;
     std::function<void()> Terminate; // ends the program once the window has closed
     // The recent profiles, most recent first, kept in the settings store.
     std::function<QStringList()> ReadRecentProfiles;

@@ -44,7 +44,7 @@ TMainEnvironment ProgramEnvironment(TPrompts *prompts, const QStringList &argume
     env.WriteStoredPort = [](const QString &name) { return WriteStoredPort(name); };
     env.DebuggerAttached = [] { return DebuggerAttached(); };
     env.OpenDocument
-        = [](const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+        = [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     env.Terminate = [] { QCoreApplication::quit(); };
     env.ReadRecentProfiles = [] { return ReadRecentProfiles(); };
     env.WriteRecentProfiles = [](const QStringList &list) { return WriteRecentProfiles(list); };

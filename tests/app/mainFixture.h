@@ -39,7 +39,10 @@ protected:
             return true;
         };
         env.DebuggerAttached = [debugger] { return debugger; };
-        env.OpenDocument = [this](const QString &path) { openedDocuments << path; };
+        env.OpenDocument = [this](const QString &path) {
+            openedDocuments << path;
+            return documentsOpen;
+        };
         env.Terminate = [this] { terminated = true; };
         env.ReadRecentProfiles = [this] { return recentProfiles; };
         env.WriteRecentProfiles = [this](const QStringList &list) {
@@ -88,6 +91,7 @@ protected:
     bool portStoreFails = false; // the settings store takes no port
     QStringList recentProfiles; // the settings store's list
     QStringList openedDocuments;
+    bool documentsOpen = true; // the desktop has a program for every document
     bool terminated = false;
     TestPty pty;
     std::unique_ptr<TfrmAbout> about;

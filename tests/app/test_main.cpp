@@ -92,10 +92,19 @@ TEST_F(MainWindowTest, HelpItemFollowsTheHelpFileBesideTheProgram)
     EXPECT_TRUE(window->Help2->isVisible());
     window->Help2Click();
     EXPECT_EQ(openedDocuments, QStringList {helpFile});
+    EXPECT_TRUE(prompts.Questions.empty());
+
+    // No program for the file's type: said, not left at nothing happening.
+    documentsOpen = false;
+    window->Help2Click();
+    ASSERT_EQ(prompts.Questions.size(), 1u);
+    EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Warning);
+    EXPECT_TRUE(prompts.Questions[0].text.contains(QDir::toNativeSeparators(helpFile)));
 
     QFile::remove(helpFile);
     window->Help2Click(); // checks again before opening
-    EXPECT_EQ(openedDocuments.size(), 1);
+    EXPECT_EQ(openedDocuments.size(), 2);
+    EXPECT_EQ(prompts.Questions.size(), 1u);
 }
 
 TEST_F(MainWindowTest, CommunicationsRestartsOnlyForAnotherPort)
