@@ -42,7 +42,7 @@ void TfrmMain::ShowPortProblem()
     const QString tip = CommPort->IsOpen()
         ? QString()
         : PortProblemText(CommPort->PortProblem(), CommPortName,
-                          CommPort->PortProblem() == ppDenied ? DeviceGroup(CommPortName)
-                                                              : QString());
+                          CommPort->PortProblem() == ppDenied ? DeviceAccess(CommPortName)
+                                                              : TDeviceAccess {});
     pnlStatusBar->SetPanelToolTip(0, tip);
 }

@@ -103,7 +103,7 @@ private:
             return Fail(kCliNoController, QStringLiteral("interrupted"));
         if (!link_.IsOpen())
             return Fail(kCliNoController,
-                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
+                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceAccess(port_)));
         if (!everConnected_)
             return Fail(kCliNoController,
                         QStringLiteral("no reply from the controller on %1").arg(port_));
@@ -135,7 +135,7 @@ private:
             port_ = QFileInfo(port_).absoluteFilePath();
         if (!link_.Open(port_, kQuietMs))
             return Fail(kCliNoController,
-                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceGroup(port_)));
+                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceAccess(port_)));
         // The version goes by two whole replies alike: a digit changed on the line would pass
         // for another version. The version is asked for again after each reply until then, and
         // after a reply lost on the line, but not for ever.

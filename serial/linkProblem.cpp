@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #endif
 
-QString PortProblemText(TPortProblem problem, const QString &portName, const QString &group)
+QString PortProblemText(TPortProblem problem, const QString &portName, const TDeviceAccess &access)
 {
     switch (problem) {
     case ppNone:
@@ -20,7 +20,15 @@ QString PortProblemText(TPortProblem problem, const QString &portName, const QSt
         return QStringLiteral("Port %1 is in use by another program.").arg(portName);
     case ppDenied: {
 #ifdef Q_OS_UNIX
+        // Joining a group that may not read and write the device would not help.
+        if (!access.GroupMayUse)
+            return QStringLiteral("Permission to open %1 is denied, and no group of users may "
+                                  "read and write it. Have it given to the dialout group, for "
+                                  "example with \"sudo chgrp dialout %1\" and \"sudo chmod "
+                                  "g+rw %1\", then add your user to that group.")
+                .arg(portName);
         // Serial devices belong to a group (dialout on most systems) whose members may use them.
+        const QString &group = access.Group;
         const QString owner = group.isEmpty() ? QStringLiteral("usually dialout") : group;
         const QString name = group.isEmpty() ? QStringLiteral("dialout") : group;
         return QStringLiteral("Permission to open %1 is denied. Add your user to the group that "
@@ -42,19 +50,21 @@ QString PortProblemText(TPortProblem problem, const QString &portName, const QSt
     return QStringLiteral("Port %1 cannot be opened.").arg(portName);
 }
 
-QString DeviceGroup(const QString &portName)
+TDeviceAccess DeviceAccess(const QString &portName)
 {
+    TDeviceAccess access;
 #ifdef Q_OS_UNIX
     const QString location
         = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
     struct stat info = {};
     if (::stat(QFile::encodeName(location).constData(), &info) != 0)
-        return QString();
+        return access;
     if (const group *entry = ::getgrgid(info.st_gid))
-        return QString::fromLocal8Bit(entry->gr_name);
-    return QString();
+        access.Group = QString::fromLocal8Bit(entry->gr_name);
+    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+    access.GroupMayUse = info.st_gid != 0 && (info.st_mode & kGroupReadWrite) == kGroupReadWrite;
 #else
     Q_UNUSED(portName);
-    return QString();
 #endif
+    return access;
 }

@@ -23,8 +23,13 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -209,16 +214,49 @@ TEST_F(MainWindowTest, TheStatusPanelTipTellsWhyThePortIsNotOpen)
     EXPECT_EQ(Sent(), "@V\n");
 }
 
-TEST(PortProblemText, PermissionNamesTheGroupThatOwnsTheDevice)
+TEST(PortProblemText, PermissionNamesTheOwningGroupOnlyWhenJoiningItHelps)
 {
-    EXPECT_EQ(PortProblemText(ppDenied, "/dev/ttyUSB0", "uucp"),
+    EXPECT_EQ(PortProblemText(ppDenied, "/dev/ttyUSB0", {QStringLiteral("uucp"), true}),
               "Permission to open /dev/ttyUSB0 is denied. Add your user to the group that owns "
               "the device (uucp), for example with \"sudo usermod -aG uucp $USER\", then log "
               "out and in again.");
-    EXPECT_TRUE(PortProblemText(ppDenied, "ttyS0", "")
+    EXPECT_TRUE(PortProblemText(ppDenied, "ttyS0")
                     .contains("(usually dialout), for example with \"sudo usermod -aG dialout"));
-    EXPECT_EQ(DeviceGroup("/nonexistent/ttyECU"), QString());
-    EXPECT_EQ(PortProblemText(ppBusy, "COM3", ""), "Port COM3 is in use by another program.");
+    const QString noGroup
+        = PortProblemText(ppDenied, "/dev/ttyUSB0", {QStringLiteral("root"), false});
+    EXPECT_FALSE(noGroup.contains("usermod")) << noGroup.toStdString();
+    EXPECT_TRUE(noGroup.contains("\"sudo chgrp dialout /dev/ttyUSB0\"")) << noGroup.toStdString();
+    EXPECT_EQ(DeviceAccess("/nonexistent/ttyECU").Group, QString());
+    EXPECT_TRUE(DeviceAccess("/nonexistent/ttyECU").GroupMayUse) << "unknown: the usual hint";
+    EXPECT_EQ(PortProblemText(ppBusy, "COM3"), "Port COM3 is in use by another program.");
+
+    // The device's own group and mode decide. The group is another than root's where the suite
+    // may choose it, as it may running as root.
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyECU"));
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray path = QFile::encodeName(device);
+    const gid_t usersGroup = ::getgid() != 0 ? ::getgid() : 65534;
+    ASSERT_EQ(::chown(path.constData(), static_cast<uid_t>(-1), usersGroup), 0);
+    const struct
+    {
+        mode_t Mode;
+        bool MayUse;
+    } modes[]
+        = {{0660, true}, {0060, true}, {0640, false}, {0620, false}, {0606, false}, {0000, false}};
+    for (const auto &m : modes) {
+        ASSERT_EQ(::chmod(path.constData(), m.Mode), 0);
+        const TDeviceAccess access = DeviceAccess(device);
+        EXPECT_EQ(access.GroupMayUse, m.MayUse) << std::oct << m.Mode;
+        EXPECT_EQ(access.Group, QString::fromLocal8Bit(::getgrgid(usersGroup)->gr_name));
+    }
+    if (::getuid() == 0) {
+        ASSERT_EQ(::chown(path.constData(), static_cast<uid_t>(-1), 0), 0);
+        ASSERT_EQ(::chmod(path.constData(), 0660), 0);
+        EXPECT_FALSE(DeviceAccess(device).GroupMayUse) << "root's group is no one's to join";
+    }
 }
 
 TEST_F(MainWindowTest, ClosingWithUnsavedSettings)
