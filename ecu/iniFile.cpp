@@ -169,16 +169,20 @@ TIniFile::TIniFile(std::string_view text) : newLine_(kNativeLineEnd)
         text.remove_prefix(kByteOrderMark.size());
     }
     bool sawLineEnd = false;
+    // Without it a file from an old Mac editor would read as one line, its settings as missing.
+    const bool crLines
+        = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
+    const char lineEnd = crLines ? '\r' : '\n';
     while (!text.empty()) {
         TLine line;
-        const std::size_t lf = text.find('\n');
+        const std::size_t lf = text.find(lineEnd);
         if (lf == std::string_view::npos) {
             line.Body = text; // the last line, without a line end
             text = {};
         } else {
-            const bool crlf = lf > 0 && text[lf - 1] == '\r';
+            const bool crlf = !crLines && lf > 0 && text[lf - 1] == '\r';
             line.Body = text.substr(0, crlf ? lf - 1 : lf);
-            line.End = crlf ? kCrLf : "\n";
+            line.End = crLines ? "\r" : crlf ? kCrLf : "\n";
             text.remove_prefix(lf + 1);
             if (!sawLineEnd) {
                 newLine_ = line.End; // new lines follow the file's own line ends

@@ -19,7 +19,9 @@
 // - The first section of a name and, inside it, the first key of a name are the ones read and
 //   written; later duplicates are kept as they are.
 // - LF and CR LF line ends and a UTF-8 byte order mark are kept; a last line without a line end
-//   keeps lacking it unless something is added after it.
+//   keeps lacking it unless something is added after it. A text with no LF at all but a CR (as
+//   old Mac editors write) ends its lines in CR alone; in any other text a CR is part of its line
+//   unless an LF follows it.
 // - A text that starts with a UTF-16 byte order mark (little- or big-endian) is read as UTF-16
 //   and written back in it, with the same mark; its names and values are UTF-8 like any other.
 class TIniFile
@@ -59,7 +61,7 @@ private:
     struct TLine
     {
         std::string Body; // without the line end
-        std::string End; // "\n", "\r\n", or "" for a last line without one
+        std::string End; // "\n", "\r\n", "\r", or "" for a last line without one
         bool Removed = false;
         TKind Kind = TKind::Other;
         // Trimmed name of a section or key line, and the trimmed value of a key line.

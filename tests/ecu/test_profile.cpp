@@ -253,10 +253,11 @@ std::string Joined(const std::vector<std::string> &lines, const std::string &end
 
 std::vector<std::string> LinesOf(const std::string &text)
 {
+    const char end = text.find('\n') == std::string::npos ? '\r' : '\n';
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t lf = text.find('\n', start);
+        const std::size_t lf = text.find(end, start);
         const std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
         lines.push_back(text.substr(start, end - start)); // with its line end
         start = end;
@@ -384,8 +385,9 @@ TEST_F(Profile, AHandEditedFileChangesOnlyInTheToolsLines)
     }
     ecu.SparkCutTimeout = 5000;
 
-    for (const std::string end : {"\n", "\r\n"}) {
-        SCOPED_TRACE(end.size() == 1 ? "LF" : "CR LF");
+    // CR alone: an old Mac editor's file, read by its lines and saved with their ends.
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
         WriteText(File(), Joined(original, end, false));
         ASSERT_TRUE(WriteProfile(File(), ecu));
         EXPECT_EQ(LinesOf(ReadText(File())), LinesOf(Joined(expected, end, true)));

@@ -145,19 +145,22 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
+// Lines end in LF or CR LF; in a text with no LF at all, in CR.
 std::vector<TLine> Lines(std::string_view text)
 {
+    const bool crLines
+        = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
     std::vector<TLine> lines;
     while (!text.empty()) {
         TLine line;
-        const auto lf = text.find('\n');
+        const auto lf = text.find(crLines ? '\r' : '\n');
         const std::string_view raw
             = text.substr(0, lf == std::string_view::npos ? text.size() : lf);
         text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
         line.Body = raw;
         if (lf != std::string_view::npos) {
-            line.End = "\n";
-            if (raw.ends_with('\r')) {
+            line.End = crLines ? "\r" : "\n";
+            if (!crLines && raw.ends_with('\r')) {
                 line.Body.pop_back();
                 line.End = "\r\n";
             }
