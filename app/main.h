@@ -253,10 +253,13 @@ public:
         bool Reading = false;
         int Step = 0; // read steps still to run, 3..1; 0 while the last replies come in
         bool Drained = false; // every request has left the queue
-        bool Answered = false; // a status reply came after the last request
+        // The count of status replies (StatusRepliesSeen) that includes the reply to the first
+        // poll sent after the last request; -1 until the queue has drained.
+        int EndsAtReply = -1;
+        bool Answered = false; // that reply came: so did every answer before it
         int SettleTicks = 0;
         // The read ended on silence: answers still on their way are the comparison's, not the
-        // tool's settings, until a status reply shows they are all in.
+        // tool's settings, until that reply shows they are all in.
         bool LateReplies = false;
     } Compare;
     TfrmCompare *frmCompare = nullptr;

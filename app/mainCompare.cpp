@@ -57,17 +57,25 @@ void TfrmMain::BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfe
 void TfrmMain::CompareWithECU1Click()
 {
     TakeTypedSetting();
-    if (tmrUpDownAll->isActive()) {
-        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
-        return;
-    }
-    if (!Connected) {
+    // A read whose timer has ended may still await its last answers: they would be taken as the
+    // comparison's, and the read would miss them.
+    const auto refused = [this] {
+        if (TransferBusy())
+            return true;
+        if (Connected)
+            return false;
         Ask(TPrompts::Information,
             QStringLiteral("ECU Disconnected - the settings cannot be compared until the ECU "
                            "answers."),
             TPrompts::Ok);
+        return true;
+    };
+    if (refused())
         return;
-    }
+    // As for the read of all settings: values of another version may mean other things, and
+    // rows taken from them would go into the panel.
+    if (!VersionCheck() || refused())
+        return;
     // The window would show the previous answers while the new ones come in.
     if (frmCompare)
         frmCompare->hide();
@@ -78,6 +86,7 @@ void TfrmMain::CompareWithECU1Click()
     Compare.Reading = true;
     Compare.Step = kCompareFirstStep;
     Compare.Drained = false;
+    Compare.EndsAtReply = -1;
     Compare.Answered = false;
     Compare.SettleTicks = 0;
     if (aux_.Progress) {
@@ -121,10 +130,15 @@ bool TfrmMain::CompareReadTick()
     }
     // Unlike the read of all settings, the comparison needs the answers: wait until the requests
     // have gone out and the controller has answered a status poll sent after them, or has been
-    // silent for a while.
+    // silent for a while. Replies to polls sent before them may still come first from a slow
+    // controller: they are counted, not taken for the end.
     if (!TxQueue.isEmpty())
         return true;
-    Compare.Drained = true;
+    if (!Compare.Drained) {
+        Compare.Drained = true;
+        Compare.EndsAtReply = StatusPollsSent + 1;
+    }
+    Compare.Answered = StatusRepliesSeen >= Compare.EndsAtReply;
     if (!Compare.Answered && ++Compare.SettleTicks < kCompareSettleTicks)
         return true;
     FinishCompareRead();
@@ -136,11 +150,16 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
     if (!Compare.Reading) {
         if (!Compare.LateReplies)
             return false;
-        // A read of all settings started since wants its answers.
-        if (message.MsgType == mtStatus || tmrUpDownAll->isActive()) {
+        // A read of all settings started since wants its answers. This reply is counted after
+        // this call, as every status reply is: never more than the polls sent.
+        const int seen = StatusRepliesSeen + (StatusRepliesSeen < StatusPollsSent ? 1 : 0);
+        if (tmrUpDownAll->isActive()
+            || (message.MsgType == mtStatus && seen >= Compare.EndsAtReply)) {
             Compare.LateReplies = false;
             return false;
         }
+        if (message.MsgType == mtStatus)
+            return false;
         const bool setting = message.MsgType == mtParams || message.MsgType == mtRange
             || message.MsgType == mtSparkDelay || message.MsgType == mtFeedback;
         if (setting)
@@ -149,10 +168,6 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
     }
     switch (message.MsgType) {
     case mtStatus:
-        // Replies come in the order of the requests: a status reply after the last request
-        // means every answer there will be has arrived.
-        if (Compare.Step == 0 && Compare.Drained)
-            Compare.Answered = true;
         return false;
     case mtParams:
         LogLine(lkOther, QStringLiteral("Rx"), line);

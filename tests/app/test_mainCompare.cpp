@@ -231,6 +231,10 @@ TEST_F(CompareTest, AnswersComingAfterTheReadGaveUpAreNotTakenAsTheToolsSettings
         },
         options);
     const TEcu before = window->Ecu;
+    // Polls went out before the comparison, as they do all the time: their replies come in after
+    // its requests have gone, and must not pass for the sign that every answer is in.
+    for (int i = 0; i < 3; ++i)
+        window->tmrStatusTimer();
     RunComparison();
     ASSERT_TRUE(window->Compare.LateReplies);
     // The status reply after the late answers ends the wait.
@@ -303,6 +307,46 @@ TEST_F(CompareTest, RefusedWhileBusyOrDisconnectedAndItMakesOtherTransfersBusy)
     EXPECT_TRUE(window->Compare.Known.Params);
     EXPECT_EQ(window->Ecu.Debounce, 1);
     EXPECT_EQ(window->Ecu.PositionCount, 8);
+    window->tmrUpDownAll->stop();
+}
+
+TEST_F(CompareTest, WaitsForTheAnswersOfAReadJustEndedAndAsksWhenTheVersionsDiffer)
+{
+    CreateOnPty();
+    Connect();
+    prompts.Questions.clear();
+    // A read of all settings whose timer has ended, its last requests still to be answered.
+    window->UploadAllSettingsToEcu1Click();
+    for (int i = 0; i < 200 && window->tmrUpDownAll->isActive(); ++i) {
+        window->tmrStatusTimer();
+        window->tmrUpDownAllTimer();
+    }
+    ASSERT_FALSE(window->tmrUpDownAll->isActive());
+    while (!window->TxQueue.isEmpty())
+        window->tmrStatusTimer();
+    ASSERT_GE(window->ReadEndsAtReply, 0);
+    window->CompareWithECU1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
+    EXPECT_FALSE(window->Compare.Reading);
+
+    // Answered, the read is over and a comparison may start; a controller of another version
+    // is asked about first, as for a read.
+    for (int i = 0; i < 5 && window->ReadEndsAtReply >= 0; ++i) {
+        window->tmrStatusTimer();
+        Feed("@s0100200300\r");
+    }
+    ASSERT_LT(window->ReadEndsAtReply, 0);
+    prompts.Answers = {TPrompts::No};
+    Feed("@V020000\r");
+    prompts.Questions.clear();
+    prompts.Answers = {TPrompts::No};
+    window->CompareWithECU1Click();
+    EXPECT_EQ(prompts.Texts(),
+              QStringList {"PC and GCU software versions do not match.\rContinue with upload?"});
+    EXPECT_FALSE(window->Compare.Reading);
+    prompts.Answers = {TPrompts::Yes};
+    window->CompareWithECU1Click();
+    EXPECT_TRUE(window->Compare.Reading);
     window->tmrUpDownAll->stop();
 }
 
