@@ -36,7 +36,11 @@ TfrmCompare::TfrmCompare(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCompare"));
     setModal(false);
-    resize(kInitialWidth, kInitialHeight);
+    // Within the screen: on a small laptop the buttons below the table would lie beyond its edge.
+    QSize size(kInitialWidth, kInitialHeight);
+    if (const QScreen *screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 
     sgCompare = new QTableWidget(0, 3, this);
     sgCompare->setObjectName(QStringLiteral("sgCompare"));
