@@ -13,6 +13,9 @@ namespace {
 #ifndef ORBANEL_MANUAL_NAME
 #define ORBANEL_MANUAL_NAME "orbanel.html"
 #endif
+#ifndef ORBANEL_INSTALLED_DESKTOP_ENTRY
+#define ORBANEL_INSTALLED_DESKTOP_ENTRY "../share/applications/com.kestrova.Orbanel.desktop"
+#endif
 
 const QString kProfilesName = QStringLiteral("profiles");
 
@@ -26,7 +29,12 @@ QString InstalledDocFolder(const QString &programPath)
 
 bool IsInstalledProgram(const QString &programPath)
 {
-    return QFileInfo(InstalledDocFolder(programPath)).isDir();
+    // Systems that leave out documentation (a path-exclude of dpkg) still install the menu entry;
+    // without it a program in /usr/bin run as root would make its profiles folder there.
+    const QDir programFolder = QFileInfo(programPath).absoluteDir();
+    return QFileInfo(InstalledDocFolder(programPath)).isDir()
+        || QFileInfo(programFolder.filePath(QStringLiteral(ORBANEL_INSTALLED_DESKTOP_ENTRY)))
+               .isFile();
 }
 
 QString ChooseProfilesFolder(const QString &programPath, const QString &userDataFolder)

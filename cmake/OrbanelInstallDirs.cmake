@@ -7,3 +7,8 @@ include(GNUInstallDirs)
 set(ORBANEL_MANUAL_NAME orbanel.html)
 file(RELATIVE_PATH ORBANEL_DOC_FROM_BIN
     ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DOCDIR})
+# The menu entry tells an installed program too, where the documentation was left out.
+set(ORBANEL_APP_ID com.kestrova.Orbanel)
+file(RELATIVE_PATH ORBANEL_DESKTOP_ENTRY_FROM_BIN
+    ${CMAKE_INSTALL_FULL_BINDIR}
+    ${CMAKE_INSTALL_FULL_DATADIR}/applications/${ORBANEL_APP_ID}.desktop)

@@ -32,6 +32,7 @@ enum class Layout {
     BuildFolderBlocked, // a plain file named "profiles" stands where the folder would be made
     Installed, // root/usr/bin/orbanel with root/usr/share/doc/orbanel beside it
     InstalledWithProfiles, // the same, with a "profiles" folder someone made beside the program
+    InstalledWithoutDocs, // root/usr/bin/orbanel with only its menu entry under root/usr/share
 };
 
 struct FolderCase
@@ -57,13 +58,17 @@ TEST_P(ProfilesFolderTest, ChoosesBesideOrPerUser)
 {
     const FolderCase &c = GetParam();
     QTemporaryDir root;
-    const bool installed
-        = c.layout == Layout::Installed || c.layout == Layout::InstalledWithProfiles;
+    const bool installed = c.layout == Layout::Installed
+        || c.layout == Layout::InstalledWithProfiles || c.layout == Layout::InstalledWithoutDocs;
     const QString bin = installed ? root.filePath("usr/bin") : root.path();
     const QString program = bin + "/orbanel";
     Touch(program);
-    if (installed)
+    if (c.layout == Layout::InstalledWithoutDocs) {
+        QDir().mkpath(root.filePath("usr/share/applications"));
+        Touch(root.filePath("usr/share/applications/com.kestrova.Orbanel.desktop"));
+    } else if (installed) {
         QDir().mkpath(root.filePath("usr/share/doc/orbanel"));
+    }
     if (c.layout == Layout::BuildFolderBlocked)
         Touch(bin + "/profiles");
     if (c.layout == Layout::InstalledWithProfiles)
@@ -78,7 +83,7 @@ TEST_P(ProfilesFolderTest, ChoosesBesideOrPerUser)
     EXPECT_EQ(chosen, c.expectBeside ? beside : perUser);
     EXPECT_TRUE(QFileInfo(chosen).isDir() || c.layout == Layout::BuildFolderBlocked);
     // An installed program leaves its own folder alone, even for a user allowed to write there.
-    if (c.layout == Layout::Installed) {
+    if (c.layout == Layout::Installed || c.layout == Layout::InstalledWithoutDocs) {
         EXPECT_FALSE(QFileInfo::exists(beside));
     }
     if (!c.expectBeside) {
@@ -88,15 +93,16 @@ TEST_P(ProfilesFolderTest, ChoosesBesideOrPerUser)
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ProfilesFolderTest,
-    ::testing::Values(FolderCase {"BuildFolderMakesItBeside", Layout::BuildFolder, true, true},
-                      FolderCase {"BuildFolderWithoutUserFolder", Layout::BuildFolder, false, true},
-                      FolderCase {"BesideCannotBeMadeGoesPerUser", Layout::BuildFolderBlocked, true,
-                                  false},
-                      FolderCase {"BesideCannotBeMadeNoUserFolderKeepsBeside",
-                                  Layout::BuildFolderBlocked, false, true},
-                      FolderCase {"InstalledGoesPerUser", Layout::Installed, true, false},
-                      FolderCase {"InstalledWithExistingProfilesKeepsThem",
-                                  Layout::InstalledWithProfiles, true, true}),
+    ::testing::Values(
+        FolderCase {"BuildFolderMakesItBeside", Layout::BuildFolder, true, true},
+        FolderCase {"BuildFolderWithoutUserFolder", Layout::BuildFolder, false, true},
+        FolderCase {"BesideCannotBeMadeGoesPerUser", Layout::BuildFolderBlocked, true, false},
+        FolderCase {"BesideCannotBeMadeNoUserFolderKeepsBeside", Layout::BuildFolderBlocked, false,
+                    true},
+        FolderCase {"InstalledGoesPerUser", Layout::Installed, true, false},
+        FolderCase {"InstalledWithoutDocsGoesPerUser", Layout::InstalledWithoutDocs, true, false},
+        FolderCase {"InstalledWithExistingProfilesKeepsThem", Layout::InstalledWithProfiles, true,
+                    true}),
     [](const ::testing::TestParamInfo<FolderCase> &info) { return info.param.name; });
 
 // Logs go beside the profiles folder unless they could never be written there.
