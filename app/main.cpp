@@ -355,8 +355,9 @@ void TfrmMain::FormShow()
 {
     connect(BarrelGauge, &TCompassRange::OnSetPosition, this, &TfrmMain::OnSetPosition,
             Qt::UniqueConnection);
-    const QString stored = env_.ReadStoredPort ? env_.ReadStoredPort() : QString();
-    CommPortName = stored.isEmpty() ? QStringLiteral("COM1") : stored;
+    // The store gives "COM1" when it holds no port; a value it holds, even an empty one, is the
+    // user's and stays until another port is chosen.
+    CommPortName = env_.ReadStoredPort ? env_.ReadStoredPort() : QStringLiteral("COM1");
     RestartLink();
     Help2->setVisible(QFileInfo::exists(HelpFile));
     if (aux_.Debug && !env_.Arguments.isEmpty())

@@ -30,7 +30,9 @@ protected:
             = programPath.isEmpty() ? folder.path() + QStringLiteral("/orbanel") : programPath;
         env.UserDataFolder = userDataFolder;
         env.Arguments = arguments;
-        env.ReadStoredPort = [this] { return storedPort; };
+        // As the settings store: "COM1" when it holds no value.
+        env.ReadStoredPort
+            = [this] { return storedPort.isNull() ? QStringLiteral("COM1") : storedPort; };
         env.WriteStoredPort = [this](const QString &name) {
             if (portStoreFails)
                 return false;
@@ -86,7 +88,7 @@ protected:
     QString programPath; // the program file; empty: "orbanel" in folder
     QString userDataFolder; // the per-user data folder; empty: none known
     TScriptedPrompts prompts;
-    QString storedPort;
+    QString storedPort; // null: the store holds no port
     QStringList writtenPorts;
     bool portStoreFails = false; // the settings store takes no port
     QStringList recentProfiles; // the settings store's list

@@ -77,6 +77,16 @@ TEST_F(MainWindowTest, FirstRunOpensCom1AndStoresIt)
     EXPECT_EQ(window->GearDisplay->Digit(), 'R');
 }
 
+TEST_F(MainWindowTest, AnEmptyStoredPortIsTheUsersAndIsNotReplacedByCom1)
+{
+    storedPort = QStringLiteral("");
+    Create();
+    window->show();
+    EXPECT_EQ(window->CommPortName, "");
+    EXPECT_EQ(writtenPorts, QStringList {""});
+    EXPECT_EQ(window->PanelText(0), "ECU Disconnected");
+}
+
 TEST_F(MainWindowTest, AnyArgumentShowsTheDebugWindowAndDebuggerShowsDiagnostics)
 {
     Create({"vehicle.ini"}, true);
