@@ -45,6 +45,8 @@ TfrmCompare::TfrmCompare(QWidget *parent) : QDialog(parent)
     sgCompare = new QTableWidget(0, 3, this);
     sgCompare->setObjectName(QStringLiteral("sgCompare"));
     sgCompare->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the buttons; arrows and space choose rows.
+    sgCompare->setTabKeyNavigation(false);
     sgCompare->setSelectionBehavior(QAbstractItemView::SelectRows);
     sgCompare->verticalHeader()->hide();
     // One line per setting, so the whole comparison fits on a screen.

@@ -166,6 +166,7 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     sgRangeCheck->horizontalHeader()->setSectionResizeMode(kResultColumn, QHeaderView::Stretch);
     sgRangeCheck->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgRangeCheck->setSelectionMode(QAbstractItemView::NoSelection);
+    sgRangeCheck->setTabKeyNavigation(false); // Tab goes on to the next control
     lblCheckFrom = new QLabel(check);
     lblCheckFrom->setObjectName(QStringLiteral("lblCheckFrom"));
     lblCheckFrom->setTextFormat(Qt::PlainText);

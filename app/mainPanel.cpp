@@ -253,6 +253,9 @@ void TfrmMain::BuildSettingsArea(QWidget *area)
     sgGears->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sgGears->setSelectionBehavior(QAbstractItemView::SelectRows);
     sgGears->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control: a table keeps it for its cells, and the controls after
+    // the grid could not be reached from the keyboard.
+    sgGears->setTabKeyNavigation(false);
     sgGears->setShowGrid(true);
     sgGears->setItemDelegate(new TGridDelegate(this, sgGears));
     sgGears->setGeometry(kLeft, 372, 3 * kGridColumnWidth + 2, kGridMaxRows * kGridRowHeight + 2);

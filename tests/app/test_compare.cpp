@@ -2,11 +2,13 @@
 
 #include "compare.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,6 +71,14 @@ TEST(CompareWindow, ChosenRowsComeBackInComparisonOrderWhateverTheDisplayOrder)
     EXPECT_EQ(text, form.TableText());
     EXPECT_TRUE(text.startsWith("  Setting                Tool    ECU\n"
                                 "* No. Of Forwards Gears  6 ms    5 ms\n"));
+
+    // Tab goes from the table on to the buttons.
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.sgCompare->setFocus();
+    QTest::keyClick(form.sgCompare, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), form.sgCompare);
 
     // A new comparison clears the choice; a profile offers no write.
     form.SetComparison("Profile", rows, false);

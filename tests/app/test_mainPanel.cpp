@@ -7,6 +7,7 @@
 #include "compassRange.h"
 #include "ledLamp.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -447,6 +448,22 @@ TEST_F(CalibrationTest, ClearForgetsPositionsButKeepsRanges)
 // Leaving an edit box is the focus moving on to another control of the window. A message box
 // opening, another window taking the activation, a popup menu or the menu bar taking the keyboard
 // leave the typing in the box, and nothing goes into the model.
+// The grid only shows the gears: Tab and Shift+Tab pass through it, or the controls after it
+// could not be reached from the keyboard.
+TEST_F(MainWindowTest, TabPassesThroughTheGearGrid)
+{
+    Create();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        window->sgGears->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), window->sgGears);
+        QTest::keyClick(window->sgGears, key);
+        EXPECT_NE(QApplication::focusWidget(), window->sgGears) << key;
+    }
+}
+
 TEST_F(MainWindowTest, OnlyMovingToAnotherControlLeavesAnEditBox)
 {
     TModalPrompts modal;
