@@ -309,13 +309,20 @@ void TStripChart::RenderBackground()
             p.drawLine(x, lane.top(), x, lane.bottom());
     }
     p.setPen(palette().color(QPalette::WindowText));
+    QStringList labels;
+    std::vector<int> xs;
+    std::vector<int> widths;
     for (std::int64_t t : ticks) {
-        const int x = static_cast<int>(std::lround(TimeToX(scale, t)));
-        const QString label = TickLabel(t, scale, following_);
-        const int w = metrics.horizontalAdvance(label);
-        const int left = std::clamp(x - w / 2, layout_.Plot.left(), layout_.Plot.right() - w);
-        p.drawText(left, layout_.TimeAxisTop + metrics.ascent(), label);
+        labels << TickLabel(t, scale, following_);
+        xs.push_back(static_cast<int>(std::lround(TimeToX(scale, t))));
+        widths.push_back(metrics.horizontalAdvance(labels.back()));
     }
+    const std::vector<int> lefts
+        = TickLabelLefts(xs, widths, layout_.Plot.left(), layout_.Plot.right());
+    for (std::size_t i = 0; i < lefts.size(); ++i)
+        if (lefts[i] >= 0)
+            p.drawText(lefts[i], layout_.TimeAxisTop + metrics.ascent(),
+                       labels[static_cast<qsizetype>(i)]);
 
     // Angle lane: value grid, bands, barrel threshold lines.
     const QRect angle = layout_.Lanes[lnAngle];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace stripchart {
 
@@ -159,6 +160,23 @@ QString TickLabel(std::int64_t ms, const TTimeScale &scale, bool relative)
             .arg(m, 2, 10, QLatin1Char('0'))
             .arg(s, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+std::vector<int> TickLabelLefts(const std::vector<int> &xs, const std::vector<int> &widths,
+                                int left, int right)
+{
+    std::vector<int> lefts;
+    const std::size_t n = std::min(xs.size(), widths.size());
+    lefts.reserve(n);
+    int usedTo = std::numeric_limits<int>::min();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int at = std::clamp(xs[i] - widths[i] / 2, left, std::max(left, right - widths[i]));
+        const bool fits = usedTo == std::numeric_limits<int>::min() || at >= usedTo + kLabelGapPx;
+        lefts.push_back(fits ? at : -1);
+        if (fits)
+            usedTo = at + widths[i];
+    }
+    return lefts;
 }
 
 std::vector<QPointF> ThinTrace(const std::vector<QPointF> &points)

@@ -85,6 +85,11 @@ std::vector<std::int64_t> TimeTicks(const TTimeScale &scale, int minGapPx, bool 
 // Label of a tick: relative to the end ("-20 s", "0 s") when following the live data, else the
 // time since the start of the run ("1:05:20", "12:40").
 QString TickLabel(std::int64_t ms, const TTimeScale &scale, bool relative);
+// Where each tick's label starts: centred on its x, kept within left..right; -1 for a label that
+// would then run into the one before it (one kept at an edge is pushed towards its neighbour).
+constexpr int kLabelGapPx = 4;
+std::vector<int> TickLabelLefts(const std::vector<int> &xs, const std::vector<int> &widths,
+                                int left, int right);
 
 // Thins a trace for drawing: points sorted by x become at most two points per pixel column (its
 // lowest and highest y, in the order they came), so two hours on a screen stay cheap to draw.

@@ -124,6 +124,30 @@ TEST(StripChartGeometry, TicksStayOnTheEndWhileLiveAndOnWholeStepsInALog)
     EXPECT_LE(fit, 693u / 60u + 1u);
 }
 
+TEST(StripChartGeometry, TickLabelsStayInsideAndNeverRunIntoEachOther)
+{
+    const struct
+    {
+        const char *Name;
+        std::vector<int> Xs;
+        std::vector<int> Widths;
+        std::vector<int> Lefts;
+    } rows[] = {
+        {"centred where they fit", {100, 170, 240}, {40, 40, 40}, {80, 150, 220}},
+        {"first kept inside the left edge", {50, 130}, {40, 40}, {60, 110}},
+        {"first pushed into its neighbour", {50, 120}, {40, 40}, {60, -1}},
+        // The last one, kept inside the right edge, would overlap the one before: left out.
+        {"last pushed into its neighbour", {460, 530, 600}, {56, 56, 56}, {432, 502, -1}},
+        {"last pushed, still clear", {460, 530, 600}, {40, 40, 40}, {440, 510, 560}},
+        {"exactly the gap apart", {100, 144}, {40, 40}, {80, 124}},
+        {"one pixel short of the gap", {100, 143}, {40, 40}, {80, -1}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.Name);
+        EXPECT_EQ(TickLabelLefts(row.Xs, row.Widths, 60, 600), row.Lefts);
+    }
+}
+
 TEST(StripChartGeometry, ThinTraceKeepsEachColumnsExtremesInOrder)
 {
     std::vector<QPointF> points;
