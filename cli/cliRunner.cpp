@@ -101,6 +101,12 @@ private:
     {
         if (stopRequested)
             return Fail(kCliNoController, QStringLiteral("interrupted"));
+        return LinkFailure();
+    }
+
+    // What is wrong with the link.
+    int LinkFailure()
+    {
         if (!link_.IsOpen())
             return Fail(kCliNoController,
                         PortProblemText(link_.CommPort->PortProblem(), port_, DeviceAccess(port_)));
@@ -398,10 +404,13 @@ private:
         TEcu model;
         LoadDefaults(model);
         // A file that is there but cannot be read, or a folder that is not, would only fail at the
-        // save, after the whole read.
+        // save, after the whole read. A symbolic link is saved through, into its target's folder.
         if (ReadProfile(options_.File.toStdString(), model) == TDiskRead::Failed)
             return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
-        if (const QString folder = QFileInfo(options_.File).absolutePath();
+        const QFileInfo file(options_.File);
+        if (const QString folder
+            = QFileInfo(file.isSymLink() ? file.symLinkTarget() : file.absoluteFilePath())
+                  .absolutePath();
             !QFileInfo(folder).isDir())
             return Fail(kCliUsage,
                         QStringLiteral("cannot write the profile %1: there is no folder %2")
@@ -428,8 +437,15 @@ private:
         int result = LoadProfile(written, true);
         if (result == kCliOk)
             result = ConnectChecked();
-        if (result == kCliOk)
+        if (result == kCliOk) {
             result = Transfer(kWriteFirstStep, written);
+            // Cut short, by an interrupt or a lost link, a write leaves the controller with some
+            // of the new settings and some of the old.
+            if (result != kCliOk && !sent_.empty())
+                Fail(result,
+                     QStringLiteral("the controller may now hold only part of %1: write it again")
+                         .arg(options_.File));
+        }
         TEcu readBack = written;
         if (result == kCliOk)
             result = ReadSettings(readBack);
@@ -506,16 +522,16 @@ private:
             = WaitFor([&] { return outputFailed || (limitMs > 0 && clock.elapsed() >= limitMs); });
         QObject::disconnect(rows);
         if (outputFailed)
-            return Fail(kCliDiffers, QStringLiteral("unable to write the output; monitor stopped"));
+            return kCliDiffers; // said with every other output failure, on the way out
         // An interrupt is the normal end of an open-ended run.
         if (!ran && !stopRequested)
             return WaitFailure();
-        // The watchdog needs up to two link ticks to call a silent line lost, so the deadline may
-        // come first: a run counts only when the line still answered in the last link tick.
-        if (ran
-            && (lost_ || !link_.IsOpen() || lastStatusMs < 0
-                || clock.elapsed() - lastStatusMs > kLinkTickMs))
-            return WaitFailure();
+        // The watchdog needs up to two link ticks to call a silent line lost, so the deadline or
+        // an interrupt may come first: a run counts only when the line still answered in the
+        // last link tick.
+        if (lost_ || !link_.IsOpen() || lastStatusMs < 0
+            || clock.elapsed() - lastStatusMs > kLinkTickMs)
+            return LinkFailure();
         return kCliOk;
     }
 
@@ -577,10 +593,11 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return RunCli(arguments, {}, out, err);
 }
 
-int RunCli(const QStringList &arguments, const QString &encodingError, QTextStream &out,
-           QTextStream &err)
+namespace {
+
+int RunCommand(const QStringList &arguments, const QString &encodingError, QTextStream &out,
+               QTextStream &err)
 {
-    stopRequested = false;
     TCliOptions options = ParseCliArguments(arguments);
     if (!encodingError.isEmpty())
         options.Error = encodingError;
@@ -596,6 +613,21 @@ int RunCli(const QStringList &arguments, const QString &encodingError, QTextStre
     }
     TCliRun run(options, out, err);
     return run.Run();
+}
+
+} // namespace
+
+int RunCli(const QStringList &arguments, const QString &encodingError, QTextStream &out,
+           QTextStream &err)
+{
+    stopRequested = false;
+    const int code = RunCommand(arguments, encodingError, out, err);
+    // A result a script never got is no success: a full disk, a closed output.
+    out.flush();
+    if (out.status() == QTextStream::Ok)
+        return code;
+    err << "orbanel-cli: unable to write the output" << Qt::endl;
+    return code == kCliOk ? kCliDiffers : code;
 }
 
 void RequestCliStop()

@@ -1,4 +1,8 @@
 #include "cliOptions.h"
+#include "cliRunner.h"
+
+#include <QFile>
+#include <QTextStream>
 
 #include <gtest/gtest.h>
 
@@ -65,4 +69,18 @@ TEST(CliOptions, AnArgumentThatIsNotValidTextIsRefused)
     const char *latin1Program[]
         = {"orbanel-cli\xE9", "ports"}; // the program's own name is not used
     EXPECT_TRUE(ArgumentEncodingError(2, latin1Program).isEmpty());
+}
+
+// A result that never reached its reader (a full disk, a closed output) is no success.
+TEST(CliOptions, OutputThatCannotBeWrittenFailsTheCommand)
+{
+    QFile full(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+    QTextStream out(&full);
+    QString errors;
+    QTextStream err(&errors);
+    EXPECT_EQ(RunCli({QStringLiteral("--help")}, out, err), kCliDiffers);
+    err.flush();
+    EXPECT_TRUE(errors.contains(QStringLiteral("unable to write the output")))
+        << errors.toStdString();
 }

@@ -370,6 +370,15 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     EXPECT_EQ(noFolder.ExitCode, 2);
     EXPECT_TRUE(noFolder.Err.contains(QStringLiteral("there is no folder")))
         << noFolder.Err.toStdString();
+    // A link is saved through: its target's folder must be there.
+    const QString dangling = dir.filePath(QStringLiteral("dangling.ini"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone/car.ini")), dangling));
+    const TCliResult noTargetFolder
+        = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
+                         QStringLiteral("read"), dangling});
+    EXPECT_EQ(noTargetFolder.ExitCode, 2);
+    EXPECT_TRUE(noTargetFolder.Err.contains(QStringLiteral("there is no folder")))
+        << noTargetFolder.Err.toStdString();
 
     const TCliResult usage = RunCliProcess({QStringLiteral("read")});
     EXPECT_EQ(usage.ExitCode, 2);
@@ -521,14 +530,17 @@ TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
         int SilentAfterLines;
         int UnplugAtMs;
         bool StatusAnswered;
-        const char *Seconds;
+        const char *Seconds; // nullptr: until interrupted
         QString Reason;
     } rows[] = {
         {"cable pulled", -1, 1000, true, "2", QStringLiteral("went away")},
         // After the version, told twice, and one status reply.
         {"line silent", 3, -1, true, "2", QStringLiteral("stopped answering")},
-        // The version alone is no status: a run shorter than the watchdog still fails.
+        // The version alone is no status: a run shorter than the watchdog still fails, and so
+        // does one that Ctrl+C ends.
         {"status never answered", -1, -1, false, "1", QStringLiteral("stopped answering")},
+        {"status never answered, interrupted", -1, -1, false, nullptr,
+         QStringLiteral("stopped answering")},
     };
     for (const auto &row : rows) {
         TSimPtyOptions options;
@@ -539,15 +551,38 @@ TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
         ASSERT_TRUE(server.IsOpen());
         if (row.UnplugAtMs >= 0)
             QTimer::singleShot(row.UnplugAtMs, &server, [&server] { server.Unplug(); });
-        const TCliResult monitor
-            = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
-                          QStringLiteral("--seconds"), QString::fromLatin1(row.Seconds)});
+        QStringList arguments
+            = {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor")};
+        if (row.Seconds != nullptr)
+            arguments << QStringLiteral("--seconds") << QString::fromLatin1(row.Seconds);
+        else
+            QTimer::singleShot(1500, &server, [] { RequestCliStop(); });
+        const TCliResult monitor = RunCliHere(arguments);
         EXPECT_EQ(monitor.ExitCode, kCliNoController) << row.Name;
         EXPECT_TRUE(monitor.Err.contains(row.Reason))
             << row.Name << ": " << monitor.Err.toStdString();
         EXPECT_EQ(monitor.Out.isEmpty(), !row.StatusAnswered)
             << row.Name << ": the replies before still printed";
     }
+}
+
+// A controller that falls silent part-way through a write keeps some of the new settings: the
+// failure says so, not only that the controller stopped answering.
+TEST(OrbanelCli, AWriteCutShortSaysTheControllerMayHoldPartOfIt)
+{
+    TSimPtyOptions options;
+    options.SilentAfterLines = 8; // the version twice, then a few of the write's lines
+    TSimPtyServer server(options);
+    ASSERT_TRUE(server.IsOpen());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("car.ini"));
+    ASSERT_TRUE(WriteProfile(file.toStdString(), KnownSettings()));
+    const TCliResult write = RunCliHere(
+        {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("write"), file});
+    EXPECT_EQ(write.ExitCode, kCliNoController);
+    EXPECT_TRUE(write.Err.contains(QStringLiteral("may now hold only part of")))
+        << write.Err.toStdString();
 }
 
 // The cable is pulled after the controller answered and before the reset line's tick (the
