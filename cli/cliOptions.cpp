@@ -57,9 +57,9 @@ const char *const kCommonOptions
       "  --force       read, write, compare: go on when the controller's version differs\n"
       "  --help        this help; after a command, that command's help\n";
 
-const char *const kExitCodes = "Exit codes: 0 success, 1 the controller disagreed or differed, 2 "
-                               "wrong usage,\n3 no controller answering or the port could not be "
-                               "opened.\n";
+const char *const kExitCodes = "Exit codes: 0 success, 1 the controller disagreed or differed or "
+                               "the output\ncould not be written, 2 wrong usage, 3 no controller "
+                               "answering or the port could\nnot be opened.\n";
 
 bool TakesFile(TCliCommand command)
 {
