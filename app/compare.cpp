@@ -169,10 +169,14 @@ void TfrmCompare::SetComparison(const QString &otherHeading, const std::vector<T
         resize(wanted, height());
 
     const int differing = CountDiffering(rows);
-    lblDifferences->setText(differing == 0       ? QStringLiteral("No differences")
-                                : differing == 1 ? QStringLiteral("1 difference")
-                                                 : QStringLiteral("%1 differences").arg(differing));
     const int unknownCount = CountUnknown(rows);
+    QString headline = differing == 1 ? QStringLiteral("1 difference")
+                                      : QStringLiteral("%1 differences").arg(differing);
+    // Settings never answered may differ too: "No differences" alone would read as all equal.
+    if (differing == 0)
+        headline = unknownCount > 0 ? QStringLiteral("No differences among the settings answered")
+                                    : QStringLiteral("No differences");
+    lblDifferences->setText(headline);
     lblUnknown->setText(
         QStringLiteral("The ECU did not answer every request: %1 %2 unknown and cannot be "
                        "compared or taken.")

@@ -249,6 +249,7 @@ public:
         TEcu Ecu;
         TSettingsKnown Known;
         QString Heading;
+        QString ProfilePath; // the profile compared with; empty for the controller
         bool CanWrite = false;
         bool Reading = false;
         int Step = 0; // read steps still to run, 3..1; 0 while the last replies come in
@@ -354,6 +355,8 @@ private:
     // An open comparison follows the tool's settings: its Tool column shows what a write or a
     // save would use, and the rows chosen stay chosen.
     void UpdateComparison();
+    // The profile compared with was saved over or opened: its column reads the file again.
+    void ComparedProfileChanged(const QString &path);
     void LoadProfile(const QString &path);
     bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);

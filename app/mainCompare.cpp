@@ -82,6 +82,7 @@ void TfrmMain::CompareWithECU1Click()
     Compare.Ecu = TEcu();
     Compare.Known = TSettingsKnown::Nothing();
     Compare.Heading = kEcuHeading;
+    Compare.ProfilePath.clear();
     Compare.CanWrite = true;
     Compare.Reading = true;
     Compare.Step = kCompareFirstStep;
@@ -251,9 +252,6 @@ void TfrmMain::TakeChosenRows()
 void TfrmMain::WriteFromComparison()
 {
     DownloadAllSettingsToECU1Click();
-    // Once the write runs, the controller's column describes what it is about to lose.
-    if (frmCompare && tmrUpDownAll->isActive() && UpDownStep < 0)
-        frmCompare->hide();
 }
 
 // ---- Comparison with a profile -----------------------------------------------------------------
@@ -287,8 +285,21 @@ void TfrmMain::CompareWithProfile1Click()
     Compare.Ecu = profile;
     Compare.Known = TSettingsKnown();
     Compare.Heading = kProfileHeading;
+    Compare.ProfilePath = path;
     Compare.CanWrite = false;
     ShowComparison();
+}
+
+void TfrmMain::ComparedProfileChanged(const QString &path)
+{
+    if (Compare.ProfilePath.isEmpty() || Compare.Reading
+        || QFileInfo(path).absoluteFilePath() != QFileInfo(Compare.ProfilePath).absoluteFilePath())
+        return;
+    TEcu profile;
+    if (ReadProfile(path.toStdString(), profile) == TDiskRead::Failed)
+        return;
+    Compare.Ecu = profile;
+    UpdateComparison();
 }
 
 // ---- Recent profiles ---------------------------------------------------------------------------

@@ -39,6 +39,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
     SettingsChanged = false;
     NoteRecentProfile(fileName);
     LiveData->ProfileSaved(fileName);
+    ComparedProfileChanged(fileName);
 }
 
 // A whole transfer runs on its timer under the non-modal progress window and under every dialog:
@@ -118,6 +119,7 @@ void TfrmMain::LoadProfile(const QString &path)
     SetCaption(path);
     NoteRecentProfile(path);
     LiveData->ProfileOpened(path);
+    ComparedProfileChanged(path);
 }
 
 void TfrmMain::Save1Click()

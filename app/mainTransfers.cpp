@@ -4,6 +4,7 @@
 #include "main.h"
 
 #include "about.h"
+#include "compare.h"
 #include "compassRange.h"
 #include "linkRules.h"
 #include "liveRecorder.h"
@@ -71,6 +72,10 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     UpDownStep = kWriteFirstStep;
     tmrUpDownAll->start();
     TransferBegins(false);
+    // Once the write runs, a comparison's controller column describes what it is about to lose:
+    // left open, it would call the old values the controller's.
+    if (frmCompare && Compare.CanWrite)
+        frmCompare->hide();
 }
 
 void TfrmMain::tmrUpDownAllTimer()

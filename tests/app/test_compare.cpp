@@ -85,4 +85,10 @@ TEST(CompareWindow, ChosenRowsComeBackInComparisonOrderWhateverTheDisplayOrder)
     EXPECT_TRUE(form.ChosenRows().empty());
     EXPECT_FALSE(form.btnWrite->isVisibleTo(&form));
     EXPECT_EQ(form.lblDifferences->text(), "2 differences");
+
+    // Nothing differs among the answers, but a setting went unanswered: not all equal.
+    form.SetComparison("ECU", {rows[1], rows[2]}, true);
+    EXPECT_EQ(form.lblDifferences->text(), "No differences among the settings answered");
+    form.SetComparison("ECU", {rows[1]}, true);
+    EXPECT_EQ(form.lblDifferences->text(), "No differences");
 }

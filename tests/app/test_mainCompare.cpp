@@ -175,7 +175,9 @@ TEST_F(CompareTest, OnlyTheDifferingRowsAreMarkedAndNothingChangesUntilRowsAreTa
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].Setting, "Cut Duration (Third)");
 
-    // Writing the tool's settings is the write of all settings, questions and all.
+    // Writing the tool's settings is the write of all settings, questions and all; once it runs,
+    // whether from here or from the menu, the controller's column would call the values it
+    // replaces the controller's.
     prompts.Answers = {TPrompts::Yes};
     form->btnWrite->click();
     EXPECT_TRUE(prompts.Texts().contains(
@@ -380,6 +382,15 @@ TEST_F(CompareTest, AProfileIsComparedWithoutBeingOpened)
     EXPECT_EQ(window->edtIgnore->text(), "800");
     EXPECT_EQ(window->Ecu.Debounce, 2);
     EXPECT_EQ(window->Ecu.SparkDelays[2], 125);
+
+    // Saved over with the tool's settings, the file is the tool's: its column reads it again.
+    window->SaveProfile(path);
+    EXPECT_TRUE(MarkedRows(form->sgCompare).isEmpty());
+    EXPECT_EQ(form->lblDifferences->text(), "No differences");
+    // Another file saved leaves the column as it is.
+    window->trkDebounce->setValue(5);
+    window->SaveProfile(folder.path() + "/profiles/elsewhere.ini");
+    EXPECT_EQ(MarkedRows(form->sgCompare), QStringList {"Trigger Debounce"});
 
     // A file gone between the dialog and the read is not read as an empty profile.
     prompts.OpenNames = {folder.path() + "/profiles/gone.ini"};
