@@ -169,7 +169,6 @@ public:
     void CompareWithECU1Click();
     void CompareWithProfile1Click();
     void TakeChosenRows();
-    void WriteFromComparison();
     void RecentProfiles1Show();
     void OpenRecentProfile(const QString &fileName);
 
@@ -253,11 +252,10 @@ public:
         bool CanWrite = false;
         bool Reading = false;
         int Step = 0; // read steps still to run, 3..1; 0 while the last replies come in
-        bool Drained = false; // every request has left the queue
         // The count of status replies (StatusRepliesSeen) that includes the reply to the first
-        // poll sent after the last request; -1 until the queue has drained.
+        // poll sent after the last request, and with it every answer; -1 until every request has
+        // left the queue.
         int EndsAtReply = -1;
-        bool Answered = false; // that reply came: so did every answer before it
         int SettleTicks = 0;
         // The read ended on silence: answers still on their way are the comparison's, not the
         // tool's settings, until that reply shows they are all in.
@@ -350,7 +348,7 @@ private:
     void BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfer);
     bool CompareReadTick();
     bool CaptureCompareReply(const TQV3318MessageRec &message, const QString &line);
-    void FinishCompareRead();
+    void FinishCompareRead(bool answered);
     void ShowComparison();
     // An open comparison follows the tool's settings: its Tool column shows what a write or a
     // save would use, and the rows chosen stay chosen.

@@ -86,9 +86,7 @@ void TfrmMain::CompareWithECU1Click()
     Compare.CanWrite = true;
     Compare.Reading = true;
     Compare.Step = kCompareFirstStep;
-    Compare.Drained = false;
     Compare.EndsAtReply = -1;
-    Compare.Answered = false;
     Compare.SettleTicks = 0;
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Compare with ECU"), kCompareSteps);
@@ -135,14 +133,12 @@ bool TfrmMain::CompareReadTick()
     // controller: they are counted, not taken for the end.
     if (!TxQueue.isEmpty())
         return true;
-    if (!Compare.Drained) {
-        Compare.Drained = true;
+    if (Compare.EndsAtReply < 0)
         Compare.EndsAtReply = StatusPollsSent + 1;
-    }
-    Compare.Answered = StatusRepliesSeen >= Compare.EndsAtReply;
-    if (!Compare.Answered && ++Compare.SettleTicks < kCompareSettleTicks)
+    const bool answered = StatusRepliesSeen >= Compare.EndsAtReply;
+    if (!answered && ++Compare.SettleTicks < kCompareSettleTicks)
         return true;
-    FinishCompareRead();
+    FinishCompareRead(answered);
     return true;
 }
 
@@ -192,10 +188,10 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
     return true;
 }
 
-void TfrmMain::FinishCompareRead()
+void TfrmMain::FinishCompareRead(bool answered)
 {
     Compare.Reading = false;
-    Compare.LateReplies = !Compare.Answered;
+    Compare.LateReplies = !answered;
     Compare.Step = 0;
     if (aux_.Progress)
         aux_.Progress->FinishProgress();
@@ -212,7 +208,7 @@ void TfrmMain::ShowComparison()
     if (!frmCompare) {
         frmCompare = new TfrmCompare(this);
         frmCompare->OnTake = [this] { TakeChosenRows(); };
-        frmCompare->OnWrite = [this] { WriteFromComparison(); };
+        frmCompare->OnWrite = [this] { DownloadAllSettingsToECU1Click(); };
     }
     frmCompare->SetComparison(Compare.Heading, CompareSettings(Ecu, Compare.Ecu, Compare.Known),
                               Compare.CanWrite);
@@ -247,11 +243,6 @@ void TfrmMain::TakeChosenRows()
     RefreshSettings();
     RedrawRanges();
     ShowComparison();
-}
-
-void TfrmMain::WriteFromComparison()
-{
-    DownloadAllSettingsToECU1Click();
 }
 
 // ---- Comparison with a profile -----------------------------------------------------------------
@@ -292,8 +283,7 @@ void TfrmMain::CompareWithProfile1Click()
 
 void TfrmMain::ComparedProfileChanged(const QString &path)
 {
-    if (Compare.ProfilePath.isEmpty() || Compare.Reading
-        || QFileInfo(path).absoluteFilePath() != QFileInfo(Compare.ProfilePath).absoluteFilePath())
+    if (Compare.ProfilePath.isEmpty() || !SameProfilePath(path, Compare.ProfilePath))
         return;
     TEcu profile;
     if (ReadProfile(path.toStdString(), profile) == TDiskRead::Failed)

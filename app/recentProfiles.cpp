@@ -24,14 +24,18 @@ QString Normalised(const QString &path)
 
 } // namespace
 
+bool SameProfilePath(const QString &a, const QString &b)
+{
+    return Normalised(a).compare(Normalised(b), kPathCase) == 0;
+}
+
 QStringList WithRecentProfile(const QStringList &list, const QString &path)
 {
-    const QString entry = Normalised(path);
-    QStringList result {entry};
+    QStringList result {Normalised(path)};
     for (const QString &old : list) {
         if (result.size() >= kRecentProfilesMax)
             break;
-        if (old.isEmpty() || Normalised(old).compare(entry, kPathCase) == 0)
+        if (old.isEmpty() || SameProfilePath(old, path))
             continue;
         result << old;
     }

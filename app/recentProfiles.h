@@ -9,6 +9,8 @@
 // the stored port (value "recentprofiles").
 inline constexpr int kRecentProfilesMax = 8;
 
+// Whether two paths name the same file, compared as the platform's file system does.
+bool SameProfilePath(const QString &a, const QString &b);
 // The list with path in front, an earlier entry of the same file removed, cut to the maximum.
 QStringList WithRecentProfile(const QStringList &list, const QString &path);
 // The entries whose file still exists (and that are files, not folders), order kept.
