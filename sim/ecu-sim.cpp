@@ -204,6 +204,14 @@ int main(int argc, char *argv[])
         QStringLiteral("Plug it in again MS after that (on a new device)."), QStringLiteral("MS"));
     parser.addOptions({linkOption, versionOption, delayOption, silentOption, noiseOption,
                        seedOption, unplugOption, replugOption});
+    // "--version" takes the version to report; alone, as a user asks any program its version,
+    // it prints the simulator's own rather than failing for a missing value.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 2 && arguments.at(1) == QStringLiteral("--version")) {
+        std::printf("ecu-sim %s (--version X.Y.Z sets the version it reports)\n",
+                    ORBANEL_VERSION_STRING);
+        return 0;
+    }
     parser.process(app);
 
     TSimPtyOptions options;

@@ -26,9 +26,13 @@ constexpr int kWatchdogMs = 1500;
 int main(int argc, char *argv[])
 {
     const bool show = argc == 3 && std::strcmp(argv[1], "--show") == 0;
-    if (argc != 2 && !show) {
-        std::fprintf(stderr, "usage: link-floor [--show] DEVICE\n");
-        return 2;
+    // A device never starts with '-': "--help" or a mistyped option gets the usage, not an
+    // attempt to open it.
+    if ((argc != 2 && !show) || argv[argc - 1][0] == '-') {
+        const bool asked
+            = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+        std::fprintf(asked ? stdout : stderr, "usage: link-floor [--show] DEVICE\n");
+        return asked ? 0 : 2;
     }
     const char *device = argv[argc - 1];
     // Only the shown variant pays for a graphical application.

@@ -110,6 +110,13 @@ TEST(EcuSimProgram, QuitCommandEndsItAndBadOptionsAreRefused)
         EXPECT_NE(refused.exitCode(), 0) << bad;
         EXPECT_TRUE(refused.readAllStandardOutput().isEmpty()) << bad;
     }
+
+    // Alone, as any program is asked its version, it tells its own instead of a usage error.
+    QProcess asked;
+    asked.start(QStringLiteral(ECU_SIM_BINARY), {QStringLiteral("--version")});
+    ASSERT_TRUE(asked.waitForFinished(kStartMs));
+    EXPECT_EQ(asked.exitCode(), 0);
+    EXPECT_TRUE(asked.readAllStandardOutput().startsWith("ecu-sim "));
 }
 
 TEST(EcuSimProgram, CablePulledAndPluggedByCommandAndByOption)
