@@ -56,9 +56,16 @@ QStringList KeptProfiles(const QStringList &list,
                          const std::function<bool(const QString &)> &exists)
 {
     QStringList result;
-    for (const QString &path : list)
-        if (!path.isEmpty() && (exists(path) || !QFileInfo(path).absoluteDir().exists()))
+    for (const QString &path : list) {
+        if (path.isEmpty())
+            continue;
+        // An empty folder is most often a mount point with nothing mounted on it.
+        const QDir folder = QFileInfo(path).absoluteDir();
+        if (exists(path) || !folder.exists()
+            || folder.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
+                              | QDir::System))
             result << path;
+    }
     return result;
 }
 

@@ -17,8 +17,8 @@ QStringList WithRecentProfile(const QStringList &list, const QString &path);
 QStringList ExistingProfiles(const QStringList &list,
                              const std::function<bool(const QString &)> &exists);
 // The entries worth keeping in the store: those whose file exists, and those whose folder is away
-// (a USB stick pulled, a share not mounted), which come back with it. A file gone from a folder
-// that is there was deleted or moved.
+// or empty (a USB stick pulled, a share not mounted on its mount point), which come back with it.
+// A file gone from a folder that holds others was deleted or moved.
 QStringList KeptProfiles(const QStringList &list,
                          const std::function<bool(const QString &)> &exists);
 

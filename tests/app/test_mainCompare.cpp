@@ -477,6 +477,12 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     ASSERT_EQ(window->RecentProfiles1->actions().size(), 1);
     EXPECT_EQ(window->RecentProfiles1->actions()[0]->text(), "(none)");
     EXPECT_EQ(recentProfiles, kept);
+    // So does an empty folder: a mount point with nothing mounted on it.
+    ASSERT_TRUE(QDir().mkdir(folder.path() + "/profiles"));
+    window->RecentProfiles1Show();
+    EXPECT_EQ(window->RecentProfiles1->actions()[0]->text(), "(none)");
+    EXPECT_EQ(recentProfiles, kept);
+    ASSERT_TRUE(QDir().rmdir(folder.path() + "/profiles"));
     ASSERT_TRUE(QDir().rename(folder.path() + "/away", folder.path() + "/profiles"));
     window->RecentProfiles1Show();
     EXPECT_EQ(window->RecentProfiles1->actions().size(), kept.size());
