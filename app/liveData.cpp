@@ -625,10 +625,17 @@ void TfrmLiveData::btnExportClick()
                                                            QStringLiteral("png"));
     if (path.isEmpty())
         return;
-    // Written beside and put in place whole: a full disk leaves no broken picture, and an older
-    // one of the name stays as it was.
+    // The dialog leaves this question to the window, as Save As does: a picture of the same name
+    // may be one the user keeps.
+    if (QFileInfo::exists(path)
+        && recorder_.Prompts()->Ask(this, TPrompts::Confirmation,
+                                    QStringLiteral("File exists - overwrite?"),
+                                    TPrompts::Ok | TPrompts::Cancel)
+            != TPrompts::Ok)
+        return;
     // Encoded in memory first: the image writer's own path for a failed write loses memory. The
-    // file is then saved as profiles are: beside, and put in place whole.
+    // file is then saved as profiles are: beside, and put in place whole, so a full disk leaves no
+    // broken picture and an older one of the name stays as it was.
     QByteArray png;
     QBuffer buffer(&png);
     const bool saved = buffer.open(QIODevice::WriteOnly) && chtLive->grab().save(&buffer, "PNG")

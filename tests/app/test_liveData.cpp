@@ -766,12 +766,22 @@ TEST_F(LiveDataTest, SpansAndExportOfThePicture)
     ASSERT_EQ(prompts.Questions.size(), 1u);
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
 
-    // A disk that fills up during a second export leaves the first picture, and nothing else.
+    // A picture of the same name is replaced only when the user says so.
     QFile first(png);
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     const QByteArray before = first.readAll();
     first.close();
     live->cmbSpan->setCurrentIndex(0);
+    prompts.SaveNames.push_back(png);
+    prompts.Answers = {TPrompts::Cancel};
+    live->btnExportClick();
+    ASSERT_EQ(prompts.Questions.size(), 2u);
+    EXPECT_EQ(prompts.Questions[1].text, "File exists - overwrite?");
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), before);
+    first.close();
+
+    // A disk that fills up during a second export leaves the first picture, and nothing else.
     struct rlimit old
     {
     };
@@ -781,11 +791,12 @@ TEST_F(LiveDataTest, SpansAndExportOfThePicture)
     small.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     prompts.SaveNames.push_back(png);
+    prompts.Answers = {TPrompts::Ok};
     live->btnExportClick();
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
-    ASSERT_EQ(prompts.Questions.size(), 2u);
-    EXPECT_EQ(prompts.Questions[1].text, "Unable to write to " + png);
+    ASSERT_EQ(prompts.Questions.size(), 4u);
+    EXPECT_EQ(prompts.Questions[3].text, "Unable to write to " + png);
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     EXPECT_EQ(first.readAll(), before);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList {"chart.png"});
