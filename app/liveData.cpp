@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -42,6 +43,26 @@ constexpr int kStaleMs = 400;
 constexpr int kResultColumn = 6; // of the range check
 
 const QString kTitle = QStringLiteral("Live Data");
+
+// Degrees as every other number of the window, the table beside it included: with a point. A
+// comma is taken for the point, as a user of a comma locale types it; neither is ever read as a
+// thousands separator, which made "1.5" a margin of 15.
+class TDegreesSpinBox : public QDoubleSpinBox
+{
+public:
+    explicit TDegreesSpinBox(QWidget *parent) : QDoubleSpinBox(parent)
+    {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+        setLocale(c);
+    }
+
+    QValidator::State validate(QString &input, int &pos) const override
+    {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        return QDoubleSpinBox::validate(input, pos);
+    }
+};
 const QString kLogFilter = QStringLiteral("Data Logs (*.csv)");
 const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 
@@ -138,7 +159,7 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     check->setObjectName(QStringLiteral("grpRangeCheck"));
     auto *checkLayout = new QVBoxLayout(check);
     auto *checkTools = new QHBoxLayout;
-    edtMargin = new QDoubleSpinBox(check);
+    edtMargin = new TDegreesSpinBox(check);
     edtMargin->setObjectName(QStringLiteral("edtMargin"));
     edtMargin->setRange(0, 20);
     edtMargin->setSingleStep(0.5);

@@ -33,6 +33,7 @@
 #include <future>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -800,6 +801,25 @@ TEST_F(LiveDataTest, SpansAndExportOfThePicture)
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     EXPECT_EQ(first.readAll(), before);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList {"chart.png"});
+}
+
+TEST_F(LiveDataTest, TheMarginReadsAPointOrACommaWhateverTheLocale)
+{
+    // A German laptop: its group separator is the point, its decimal separator the comma.
+    const QLocale system;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Create();
+    TfrmLiveData *live = Live().Window();
+    QLocale::setDefault(system);
+    QDoubleSpinBox *margin = live->edtMargin;
+    for (const auto &[typed, value, shown] :
+         {std::tuple {"1.5", 1.5, "1.5°"}, {"2,5", 2.5, "2.5°"}, {"12.5", 12.5, "12.5°"}}) {
+        margin->selectAll();
+        QTest::keyClicks(margin, QString::fromUtf8(typed));
+        margin->interpretText();
+        EXPECT_DOUBLE_EQ(margin->value(), value) << typed;
+        EXPECT_EQ(margin->text(), QString::fromUtf8(shown)) << typed;
+    }
 }
 
 TEST_F(LiveDataTest, LoggedRunAgainstTheSimulatedControllerParses)
