@@ -570,6 +570,10 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     // pass for a gear that left its range.
     if (StatusReplyPlausible(Codec.DecodedLine(), message))
         LiveData->StatusReceived(message);
+    // A comparison's claim on this reply is settled as it came: under the question below, later
+    // replies may end the comparison's wait for its late answers, and this one, a late answer
+    // itself, would then pass for the tool's own settings.
+    const bool compared = CaptureCompareReply(message, line);
     if (linkCameBack) {
         const bool progressShown = aux_.Progress && aux_.Progress->isVisible();
         if (!UploadPromptOpen && !progressShown) {
@@ -587,7 +591,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     SetLinkControlsEnabled(true);
     LinkMissedTicks = 0;
     // A comparison read fills its own model; the tool's settings and display stay as they are.
-    if (CaptureCompareReply(message, line))
+    if (compared)
         return;
 
     switch (message.MsgType) {

@@ -246,6 +246,37 @@ TEST_F(CompareTest, AnswersComingAfterTheReadGaveUpAreNotTakenAsTheToolsSettings
     EXPECT_FALSE(window->SettingsChanged);
 }
 
+TEST_F(CompareTest, ALateAnswerThatBringsTheLinkBackIsNotTakenUnderTheUploadQuestion)
+{
+    // The controller froze during the comparison: it gave up, and the link went down.
+    TSimPtyOptions options;
+    options.SilentAfterLines = 0;
+    StartOn([](TEcu &) {}, options);
+    const TEcu before = window->Ecu;
+    window->CompareWithECU1Click();
+    for (int i = 0; i < 1000 && window->Compare.Reading; ++i) {
+        window->tmrUpDownAllTimer();
+        window->tmrStatusTimer();
+    }
+    ASSERT_FALSE(window->Compare.Reading);
+    ASSERT_TRUE(window->Compare.LateReplies);
+    for (int i = 0; i < 100 && window->Connected; ++i)
+        window->tmrLinkTimer();
+    ASSERT_FALSE(window->Connected);
+
+    // It wakes: its first late answer brings the link back, and while the question is open the
+    // reply to a poll sent after the comparison ends the wait for late answers.
+    prompts.Answers = {TPrompts::No};
+    prompts.WhileOpen = [this](const QString &) { Feed("@s01F40C0300\r"); };
+    Feed("@r0203001400300024\r");
+    prompts.WhileOpen = nullptr;
+    EXPECT_EQ(prompts.Texts().constLast(), "ECU Connected - upload values from ECU?");
+    EXPECT_FALSE(window->Compare.LateReplies);
+    EXPECT_EQ(CountDiffering(CompareSettings(before, window->Ecu)), 0);
+    EXPECT_EQ(window->Ecu.Ranges.Count(), before.Ranges.Count());
+    EXPECT_FALSE(window->SettingsChanged);
+}
+
 TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
 {
     StartOn([](TEcu &e) { e.Ignore = 100; });
