@@ -51,6 +51,8 @@ public:
     void StopLogging1Click();
     void OpenLog1Click();
 
+    // A transfer runs whose link went down or one of whose lines was lost: it has failed already.
+    bool TransferBroken() const { return transferReading_ >= 0 && transferBroken_; }
     bool Logging() const { return log_.IsOpen(); }
     QString LogPath() const { return log_.IsOpen() ? log_.Path() : QString(); }
     QString LogsFolder() const;

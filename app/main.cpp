@@ -520,9 +520,11 @@ void TfrmMain::tmrStatusTimer()
         && (tmrUpDownAll->isActive() || TransferLinesLeft > 0))
         ++TransferRequests;
     if (!idle && TransferLinesLeft > 0 && --TransferLinesLeft == 0) {
-        // A read waits for its answers, unless the link is down and none will come.
-        if (TransferReading && Connected)
-            ReadEndsAtReply = StatusPollsSent + 1;
+        // A read waits for its answers, a write for a sign that the controller was still there to
+        // take its lines (one that froze under them would pass for written), unless the link is
+        // down and none will come, or the transfer has failed already.
+        if (Connected && !LiveData->TransferBroken())
+            TransferEndsAtReply = StatusPollsSent + 1;
         else
             EndTransfer();
     }
@@ -600,7 +602,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         // it belongs to none of its own.
         if (StatusRepliesSeen < StatusPollsSent)
             ++StatusRepliesSeen;
-        if (ReadEndsAtReply >= 0 && StatusRepliesSeen >= ReadEndsAtReply)
+        if (TransferEndsAtReply >= 0 && StatusRepliesSeen >= TransferEndsAtReply)
             EndTransfer();
         LogLine(lkStatus, QStringLiteral("Rx"), line);
         GearDisplay->SetDigit(GearLetterOf(message.Gear));
@@ -669,8 +671,8 @@ void TfrmMain::tmrLinkTimer()
     if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine))) {
         SetConnected(false);
         btnCapture->setEnabled(false);
-        // A read waiting for its answers gets no more.
-        if (ReadEndsAtReply >= 0)
+        // A transfer waiting for its answers gets no more.
+        if (TransferEndsAtReply >= 0)
             EndTransfer();
     }
 }

@@ -199,11 +199,12 @@ public:
     int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it
     // A finished transfer's lines still queued: it came through, or not, once the last has left.
     int TransferLinesLeft = -1; // -1: no transfer is ending
-    // A read ends only once its answers are in: with the reply to the first status poll after
-    // its last line, since the controller answers in order. Until then it is still busy.
+    // A transfer ends only with the reply to the first status poll after its last line, since the
+    // controller answers in order: a read's answers are in, and a write's lines were taken by a
+    // controller still running. Until then it is still busy.
     int StatusPollsSent = 0; // while connected, since the last transfer began
     int StatusRepliesSeen = 0; // to those polls
-    int ReadEndsAtReply = -1; // the reply count that ends a read whose lines have all gone
+    int TransferEndsAtReply = -1; // the reply count that ends a transfer whose lines have all gone
     int TransferRequests = 0; // settings requests of the transfer that went out
     int TransferAnswers = 0; // and the whole replies that came to them
     bool TransferReading = false;

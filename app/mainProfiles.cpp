@@ -48,7 +48,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
 // still come in and a write is not complete.
 bool TfrmMain::TransferBusy()
 {
-    if (!tmrUpDownAll->isActive() && TransferLinesLeft <= 0 && ReadEndsAtReply < 0)
+    if (!tmrUpDownAll->isActive() && TransferLinesLeft <= 0 && TransferEndsAtReply < 0)
         return false;
     Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
     return true;

@@ -141,7 +141,7 @@ void TfrmMain::TransferBegins(bool reading)
 void TfrmMain::EndTransfer()
 {
     TransferLinesLeft = -1;
-    ReadEndsAtReply = -1;
+    TransferEndsAtReply = -1;
     const bool unanswered = TransferReading && TransferAnswers < TransferRequests;
     const TTransferEnd end = LiveData->TransferFinished(unanswered);
     if (end == TTransferEnd::Done)

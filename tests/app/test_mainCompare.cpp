@@ -357,18 +357,18 @@ TEST_F(CompareTest, WaitsForTheAnswersOfAReadJustEndedAndAsksWhenTheVersionsDiff
     ASSERT_FALSE(window->tmrUpDownAll->isActive());
     while (!window->TxQueue.isEmpty())
         window->tmrStatusTimer();
-    ASSERT_GE(window->ReadEndsAtReply, 0);
+    ASSERT_GE(window->TransferEndsAtReply, 0);
     window->CompareWithECU1Click();
     EXPECT_EQ(prompts.Texts(), QStringList {"Busy"});
     EXPECT_FALSE(window->Compare.Reading);
 
     // Answered, the read is over and a comparison may start; a controller of another version
     // is asked about first, as for a read.
-    for (int i = 0; i < 5 && window->ReadEndsAtReply >= 0; ++i) {
+    for (int i = 0; i < 5 && window->TransferEndsAtReply >= 0; ++i) {
         window->tmrStatusTimer();
         Feed("@s0100200300\r");
     }
-    ASSERT_LT(window->ReadEndsAtReply, 0);
+    ASSERT_LT(window->TransferEndsAtReply, 0);
     prompts.Answers = {TPrompts::No};
     Feed("@V020000\r");
     prompts.Questions.clear();

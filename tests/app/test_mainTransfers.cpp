@@ -159,7 +159,9 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     EXPECT_FALSE(progress->isVisible());
 
     // The controller took it all in silence over two link ticks, and owed no answer: the link
-    // stayed up, and no question came. Unanswered polls after it lose the link as ever.
+    // stayed up, and no question came. Unanswered polls after it lose the link as ever, and
+    // then the write, which no answer showed the controller alive to take, is told as failed: a
+    // controller that froze under it would otherwise pass for written.
     EXPECT_FALSE(linkLost);
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.Questions.size(), 1u);
@@ -169,6 +171,11 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     window->tmrStatusTimer();
     window->tmrLinkTimer();
     EXPECT_FALSE(window->Connected);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts().mid(1),
+              QStringList {"Download to ECU incomplete - the ECU was "
+                           "disconnected. Download again once it is "
+                           "connected."});
 }
 
 // A transfer runs to its end and its progress window closes whatever the link does. One that the
@@ -214,12 +221,13 @@ TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
         Run();
         QCoreApplication::processEvents();
         EXPECT_TRUE(prompts.Questions.empty());
-        EXPECT_GE(window->ReadEndsAtReply, 0) << "every line has left, the answers may not have";
+        EXPECT_GE(window->TransferEndsAtReply, 0)
+            << "every line has left, the answers may not have";
 
         window->tmrStatusTimer(); // the poll after the last line, and its reply
         Feed(simulated.Receive(pty.Read(64, std::chrono::milliseconds(200))));
         QCoreApplication::processEvents();
-        EXPECT_LT(window->ReadEndsAtReply, 0);
+        EXPECT_LT(window->TransferEndsAtReply, 0);
         EXPECT_EQ(prompts.Texts(),
                   *lost ? QStringList {"Upload from ECU incomplete - the ECU did not answer every "
                                        "request. Upload again."}
@@ -244,6 +252,10 @@ TEST_F(TransferTest, TheWindowDoesNotCloseUnderAWrite)
     EXPECT_FALSE(window->close());
     EXPECT_EQ(prompts.Texts().mid(1), (QStringList {"Busy", "Busy"}));
     Run();
+    // Its lines have left: it is done once the controller answers a poll sent after them.
+    EXPECT_FALSE(window->close());
+    window->tmrStatusTimer();
+    Feed("@s01F40C0300\r");
     EXPECT_TRUE(window->close());
 }
 
