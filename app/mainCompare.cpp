@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QTimer>
 
@@ -23,6 +24,8 @@ constexpr int kCompareFirstStep = 3;
 // How long, in transfer-timer ticks, the read waits for the last replies after every request has
 // gone out, when no status reply shows that the controller has answered them all.
 constexpr int kCompareSettleTicks = 100;
+// The widest entry of Recent Profiles, in average characters.
+constexpr int kRecentProfileChars = 72;
 
 const QString kEcuHeading = QStringLiteral("ECU");
 const QString kProfileHeading = QStringLiteral("Profile");
@@ -316,10 +319,18 @@ void TfrmMain::RecentProfiles1Show()
         RecentProfiles1->addAction(QStringLiteral("(none)"))->setEnabled(false);
         return;
     }
+    // A long path is shortened in its middle: its start tells the place, its end the file; the
+    // whole path is the entry's tip.
+    RecentProfiles1->setToolTipsVisible(true);
+    const QFontMetrics metrics(RecentProfiles1->font());
+    const int widest = metrics.averageCharWidth() * kRecentProfileChars;
     for (int i = 0; i < list.size(); ++i) {
         const QString path = list[i];
+        const QString shown = QDir::toNativeSeparators(path);
         QAction *action = RecentProfiles1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
-            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QLatin1String("&&"))));
+            metrics.elidedText(shown, Qt::ElideMiddle, widest)
+                .replace(QLatin1Char('&'), QLatin1String("&&"))));
+        action->setToolTip(shown);
         action->setObjectName(QStringLiteral("RecentProfile%1").arg(i + 1));
         connect(action, &QAction::triggered, this, [this, path] { OpenRecentProfile(path); });
     }

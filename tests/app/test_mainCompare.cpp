@@ -469,6 +469,7 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     ASSERT_EQ(entries.size(), kRecentProfilesMax - 1);
     EXPECT_FALSE(recentProfiles.contains(saved[1]));
     EXPECT_TRUE(entries[0]->iconText().endsWith("/R&D car3.ini"));
+    EXPECT_EQ(entries[0]->toolTip(), saved[5]);
 
     // Choosing one asks the save question first; Cancel loads nothing.
     window->Ecu.Debounce = 9;
@@ -500,6 +501,19 @@ TEST_F(CompareTest, RecentProfilesKeepTheLastEightOpenedOrSavedAndDropMissingFil
     ASSERT_EQ(prompts.Texts().size(), 2);
     EXPECT_TRUE(prompts.Texts()[1].startsWith("Profile not found: "));
     EXPECT_FALSE(recentProfiles.contains(saved[3]));
+
+    // A long path is shortened in its middle: the place and the file's name stay readable.
+    const QString longPath = folder.path() + "/profiles/" + QString(200, 'x') + " car9.ini";
+    window->SettingsChanged = true;
+    window->SaveProfile(longPath);
+    window->RecentProfiles1Show();
+    const QString shown = window->RecentProfiles1->actions()[0]->text();
+    EXPECT_LT(shown.size(), longPath.size() / 2) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("&1 " + folder.path())) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("x car9.ini")) << shown.toStdString();
+    EXPECT_EQ(window->RecentProfiles1->actions()[0]->toolTip(), longPath);
+    ASSERT_TRUE(QFile::remove(longPath));
+    window->RecentProfiles1Show();
 
     // A folder that is away (a USB stick pulled) hides its profiles but keeps them for its return.
     const QStringList kept = recentProfiles;
