@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -146,6 +147,19 @@ TDataLogFile::TSync TDataLogFile::PollSync()
     if (running_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return TSync::Running;
     return running_.get() ? TSync::Done : TSync::Failed;
+}
+
+bool TDataLogFile::Deleted() const
+{
+#ifdef _WIN32
+    // An open file cannot be deleted there.
+    return false;
+#else
+    struct stat info
+    {
+    };
+    return file_.isOpen() && ::fstat(file_.handle(), &info) == 0 && info.st_nlink == 0;
+#endif
 }
 
 bool TDataLogFile::SyncToDisk(int descriptor)

@@ -44,6 +44,9 @@ public:
     [[nodiscard]] bool Sync();
     // Rows written since the last sync began.
     bool Unsynced() const { return unsynced_; }
+    // The open file has no name left in any folder: deleted, or replaced by another of its name.
+    // Its rows would be lost at the close.
+    bool Deleted() const;
     // The same without waiting: the disk's wait (long on a slow stick, or while another program
     // writes much) runs on a worker of its own with a copy of the file's descriptor, so the
     // window goes on. False when it cannot begin; the file is then as broken as by a failed

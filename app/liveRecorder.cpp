@@ -219,6 +219,11 @@ void TLiveRecorder::SyncNow()
     }
     if (!log_.Unsynced())
         return;
+    // Rows written on would reach no file anybody can open.
+    if (log_.Deleted()) {
+        WriteFailed(QStringLiteral("Logging stopped: %1 was deleted"));
+        return;
+    }
     if (!log_.StartSync()) {
         WriteFailed();
         return;
@@ -257,7 +262,7 @@ void TLiveRecorder::CheckClosedLogs()
     }
 }
 
-void TLiveRecorder::WriteFailed()
+void TLiveRecorder::WriteFailed(const QString &message)
 {
     const QString path = log_.Path();
     CloseLog(false); // reported below, whatever the disk gives
@@ -265,10 +270,8 @@ void TLiveRecorder::WriteFailed()
     ShowLogging();
     emit LoggingChanged();
     // Said once, and not from inside the receive path that found it.
-    QTimer::singleShot(0, this, [this, path] {
-        prompts_->Ask(&main_, TPrompts::Error,
-                      QStringLiteral("Logging stopped: unable to write to %1").arg(path),
-                      TPrompts::Ok);
+    QTimer::singleShot(0, this, [this, text = message.arg(path)] {
+        prompts_->Ask(&main_, TPrompts::Error, text, TPrompts::Ok);
     });
 }
 

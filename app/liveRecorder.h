@@ -94,7 +94,9 @@ signals:
 private:
     void BuildMenu();
     void ShowLogging();
-    void WriteFailed();
+    // message holds %1 for the log's path.
+    void WriteFailed(const QString &message
+                     = QStringLiteral("Logging stopped: unable to write to %1"));
     void SyncNow();
     // Hands the log to a worker that waits for the disk; report: a failure is to be told.
     void CloseLog(bool report);

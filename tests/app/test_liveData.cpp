@@ -376,6 +376,16 @@ TEST_F(LiveDataTest, AWriteFailureStopsLoggingWithOneMessageOutsideTheReceivePat
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Error);
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + path);
     EXPECT_EQ(Live().Samples().Count(), 2u); // the chart goes on
+
+    // A log deleted while it runs would take every row from then on with it, without a word.
+    prompts.Questions.clear();
+    const QString deleted = StartLogging();
+    ASSERT_TRUE(QFile::remove(deleted));
+    Live().findChild<QTimer *>("tmrLogSync")->setInterval(10); // the second's wait, shortened
+    Feed(StatusLine(302, 1, 2, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Live().Logging(); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Logging stopped: " + deleted + " was deleted"});
 }
 
 // The disk's wait runs on a worker: replies go on being logged while it lasts, and a sync that
