@@ -26,10 +26,16 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -39,6 +45,9 @@ constexpr int kClientHeight = 664;
 constexpr int kSettingsWidth = 760;
 constexpr int kDashWidth = 258;
 constexpr int kStatusBarHeight = 19;
+constexpr int kWindowBorder = 4; // assumed, per side, on a screen too small for the window
+constexpr int kMinTitleBar = 36; // a window manager's title bar may be taller than the style's
+constexpr int kMinClientSide = 200;
 
 const QString kConnectedText = QStringLiteral("ECU Connected");
 const QString kDisconnectedText = QStringLiteral("ECU Disconnected");
@@ -99,10 +108,24 @@ void TfrmMain::FormCreate()
 
     BuildMenu();
 
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(kClientWidth, kClientHeight);
-    setCentralWidget(client);
+    // The settings and the dashboard lie in a scroll area above the status bar. It scrolls only on
+    // a screen too small for the whole window (a small laptop, a large scale factor), where the
+    // status bar, the only sign of the link, would otherwise lie beyond the screen's edge.
+    auto *frame = new QWidget(this);
+    frame->setObjectName(QStringLiteral("client"));
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    frameLayout->setSpacing(0);
+    scrClient = new QScrollArea(frame);
+    scrClient->setObjectName(QStringLiteral("scrClient"));
+    scrClient->setFrameShape(QFrame::NoFrame);
+    auto *client = new QWidget;
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
+    scrClient->setWidget(client);
+    scrClient->setFixedSize(client->size());
+    frameLayout->addWidget(scrClient);
+    setCentralWidget(frame);
     // A single fixed border: the outer size follows the client area and the menu bar, and the
     // user cannot change it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -131,9 +154,10 @@ void TfrmMain::FormCreate()
 
     BuildDashboard(dash);
 
-    pnlStatusBar = new TStatusPanels(client);
+    pnlStatusBar = new TStatusPanels(frame);
     pnlStatusBar->setObjectName(QStringLiteral("pnlStatusBar"));
-    pnlStatusBar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    pnlStatusBar->setFixedSize(kClientWidth, kStatusBarHeight);
+    frameLayout->addWidget(pnlStatusBar);
     pnlStatusBar->AddPanel({106, Qt::AlignHCenter, kDisconnectedText, true});
     pnlStatusBar->AddPanel({150, Qt::AlignHCenter, QStringLiteral("ECU Version"), false});
     pnlStatusBar->AddPanel({150, Qt::AlignRight, QString(), false});
@@ -343,8 +367,43 @@ void TfrmMain::BuildDashboard(QWidget *dash)
     logo->setGeometry((indicators->width() - 165) / 2, 196, 165, 45);
 }
 
+void TfrmMain::FitToScreen(const QSize &available)
+{
+    // Room for the window manager's title bar and borders, which are not known before the
+    // window is shown.
+    const QSize frame(2 * kWindowBorder,
+                      std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), kMinTitleBar)
+                          + 2 * kWindowBorder);
+    const QSize whole(kClientWidth, kClientHeight - kStatusBarHeight);
+    const QSize room
+        = available - frame - QSize(0, menuBar()->sizeHint().height() + kStatusBarHeight);
+    const QSize shown = whole.boundedTo(room).expandedTo(QSize(kMinClientSide, kMinClientSide));
+    scrClient->setFixedSize(shown);
+    // The status bar spans the window, as wide as what is shown of the client.
+    pnlStatusBar->setFixedSize(shown.width(), kStatusBarHeight);
+    // The window takes its new size now, not after it has been shown at the old one.
+    centralWidget()->layout()->activate();
+    centralWidget()->updateGeometry();
+    layout()->activate();
+}
+
+void TfrmMain::FitToCurrentScreen()
+{
+    QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    FitToScreen(shownOn->availableGeometry().size());
+    // A panel moved or a scale factor changed while the program runs.
+    connect(shownOn, &QScreen::availableGeometryChanged, this, &TfrmMain::FitToCurrentScreen,
+            Qt::UniqueConnection);
+}
+
 void TfrmMain::showEvent(QShowEvent *event)
 {
+    FitToCurrentScreen();
+    if (QWindow *window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, &TfrmMain::FitToCurrentScreen,
+                Qt::UniqueConnection);
     QMainWindow::showEvent(event);
     // A restore from the task bar is a spontaneous show and must not restart the link.
     if (!event->spontaneous())

@@ -21,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QScrollArea;
 class QPainter;
 class QPushButton;
 class QRadioButton;
@@ -314,6 +315,10 @@ public:
     QLabel *lblBlipLed = nullptr;
     QLabel *lblDownshiftLed = nullptr;
     TStatusPanels *pnlStatusBar = nullptr;
+    QScrollArea *scrClient = nullptr; // holds the settings and the dashboard
+    // Shows as much of the window as a screen of this free size holds, the status bar always.
+    void FitToScreen(const QSize &available);
+    void FitToCurrentScreen();
 
     // Live data: the chart, the data log and the range check (owned, as a child).
     TLiveRecorder *LiveData = nullptr;

@@ -20,9 +20,12 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -67,6 +70,22 @@ TEST_F(MainWindowTest, FirstRunOpensCom1AndStoresIt)
     EXPECT_EQ(window->maximumSize(), outer);
     window->resize(outer + QSize(120, 80));
     EXPECT_EQ(window->size(), outer);
+    EXPECT_EQ(window->scrClient->verticalScrollBar()->maximum(), 0);
+
+    // On a screen too small for it (a netbook, or a laptop at 150 %), the settings and the
+    // dashboard scroll, and the status bar, the link's only sign, stays on the screen.
+    for (const QSize &screen : {QSize(1024, 600), QSize(1280, 672)}) {
+        window->FitToScreen(screen);
+        EXPECT_LE(window->frameGeometry().height(), screen.height()) << screen.height();
+        EXPECT_LE(window->frameGeometry().width(), screen.width()) << screen.width();
+        const QRect bar(window->pnlStatusBar->mapTo(window.get(), QPoint(0, 0)),
+                        window->pnlStatusBar->size());
+        EXPECT_TRUE(window->rect().contains(bar)) << screen.height();
+        EXPECT_GT(window->scrClient->verticalScrollBar()->maximum(), 0) << screen.height();
+    }
+    window->FitToScreen(QSize(1366, 768));
+    EXPECT_EQ(window->size(), outer);
+    EXPECT_EQ(window->scrClient->verticalScrollBar()->maximum(), 0);
     EXPECT_TRUE(QDir(folder.path() + "/profiles").exists());
     EXPECT_FALSE(window->Help2->isVisible());
     EXPECT_TRUE(debug->isHidden());
