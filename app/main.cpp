@@ -625,6 +625,10 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     const bool linkCameBack = !Connected;
     if (linkCameBack)
         SetConnected(true);
+    // The watchdog counts from this reply, also while the question below is open: it still held
+    // the count that lost the link, and its next tick would drop the link again under the
+    // question, and a Yes would then read nothing.
+    LinkMissedTicks = 0;
     // A status reply is recorded when it comes, even when the question below holds up its
     // display: replies received while the question is open are recorded meanwhile, after it.
     // One that line noise damaged is shown as ever but not recorded: a spike in the log would

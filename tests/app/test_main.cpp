@@ -410,10 +410,16 @@ TEST_F(MainWindowTest, SilenceDropsTheLinkAtTheSecondLinkTick)
     window->tmrStatusTimer();
     EXPECT_EQ(Sent(), "@V\n");
 
-    // The controller comes back: the question is asked again.
+    // The controller comes back: the question is asked again. The watchdog counts afresh from
+    // that reply: its tick under the question does not drop the link just found, and a Yes reads.
+    window->tmrLinkTimer(); // it repeats itself while the link stays lost
+    prompts.Answers = {TPrompts::Yes};
+    prompts.WhileOpen = [this](const QString &) { window->tmrLinkTimer(); };
     Feed(StatusLine(0, 0, 1, 0));
+    prompts.WhileOpen = nullptr;
     EXPECT_TRUE(window->Connected);
     EXPECT_EQ(prompts.Questions.size(), 2u);
+    EXPECT_TRUE(window->tmrUpDownAll->isActive());
 }
 
 TEST_F(MainWindowTest, NoQuestionWhileTheProgressWindowIsShown)
