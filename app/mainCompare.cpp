@@ -4,6 +4,7 @@
 #include "main.h"
 
 #include "compare.h"
+#include "ecuLink.h"
 #include "profile.h"
 #include "progress.h"
 #include "recentProfiles.h"
@@ -147,6 +148,8 @@ bool TfrmMain::CompareReadTick()
 
 bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QString &line)
 {
+    const bool setting = message.MsgType == mtParams || message.MsgType == mtRange
+        || message.MsgType == mtSparkDelay || message.MsgType == mtFeedback;
     if (!Compare.Reading) {
         if (!Compare.LateReplies)
             return false;
@@ -158,34 +161,31 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
             Compare.LateReplies = false;
             return false;
         }
-        if (message.MsgType == mtStatus)
-            return false;
-        const bool setting = message.MsgType == mtParams || message.MsgType == mtRange
-            || message.MsgType == mtSparkDelay || message.MsgType == mtFeedback;
         if (setting)
             LogLine(lkOther, QStringLiteral("Rx"), line);
         return setting;
     }
-    switch (message.MsgType) {
-    case mtStatus:
+    if (!setting)
         return false;
-    case mtParams:
+    if (message.MsgType != mtFeedback)
         LogLine(lkOther, QStringLiteral("Rx"), line);
+    // Cut short or garbled on the line, a reply reads as zeros past the damage: shown as the
+    // controller's values, they could be taken into the panel. Unknown is the truth.
+    if (!SettingsReplyComplete(Codec.DecodedLine()))
+        return true;
+    switch (message.MsgType) {
+    case mtParams:
         ApplyParams(Compare.Ecu, message);
         break;
     case mtRange:
-        LogLine(lkOther, QStringLiteral("Rx"), line);
         ApplyRange(Compare.Ecu, message);
         break;
     case mtSparkDelay:
-        LogLine(lkOther, QStringLiteral("Rx"), line);
         ApplySparkDelay(Compare.Ecu, message);
         break;
-    case mtFeedback:
+    default:
         ApplyFeedback(Compare.Ecu, message);
         break;
-    default:
-        return false;
     }
     Compare.Known.NoteReceived(message);
     return true;

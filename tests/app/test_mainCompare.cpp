@@ -277,6 +277,28 @@ TEST_F(CompareTest, ALateAnswerThatBringsTheLinkBackIsNotTakenUnderTheUploadQues
     EXPECT_FALSE(window->SettingsChanged);
 }
 
+TEST_F(CompareTest, AReplyCutShortOrGarbledOnTheLineIsUnknownNotZeros)
+{
+    TSimPtyOptions options;
+    options.SilentAfterLines = 0; // the answers below are fed directly
+    StartOn([](TEcu &) {}, options);
+    window->CompareWithECU1Click();
+    ASSERT_TRUE(window->Compare.Reading);
+    Feed("@p1007020A0A05\r"); // cut short
+    Feed("@r02030014003G0024\r"); // a digit garbled
+    Feed("@d037\r"); // cut short
+    Feed("@r0303001400300024\r"); // whole
+    Feed("@d0464\r"); // whole
+    const TSettingsKnown &known = window->Compare.Known;
+    EXPECT_FALSE(known.Params);
+    EXPECT_FALSE(known.RangeSlots.test(2));
+    EXPECT_FALSE(known.SparkDelays.test(3));
+    EXPECT_TRUE(known.RangeSlots.test(3));
+    EXPECT_TRUE(known.SparkDelays.test(4));
+    EXPECT_EQ(window->Compare.Ecu.SparkDelays[4], 100);
+    EXPECT_EQ(window->Compare.Ecu.SparkDelays[3], TEcu().SparkDelays[3]);
+}
+
 TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
 {
     StartOn([](TEcu &e) { e.Ignore = 100; });
