@@ -597,11 +597,19 @@ void TfrmMain::tmrStatusTimer()
 
 void TfrmMain::ReceiveData(TSerialPortDriver *, const char *data, quint32 size)
 {
-    // A question opened by a decoded message runs a nested event loop, and the driver's next
-    // tick reuses its buffer: work on a copy so the outer loop never sees overwritten bytes.
-    const std::string bytes(data, size);
-    for (char c : bytes)
+    // A question opened by a decoded message runs a nested event loop, in which the driver
+    // delivers newer bytes. Every call takes its bytes from the one shared queue, front first:
+    // the nested call goes on with what the outer one had not reached, so the lines are handled
+    // in the order they came. Handled out of order, the older ones left behind the question
+    // would come after newer ones: a late answer taken once the wait for it had ended, a stale
+    // reading logged at the answer's time.
+    RxPending.append(data, size);
+    while (RxTaken < RxPending.size()) {
+        const char c = RxPending[RxTaken++];
         Codec.Receive(std::string_view(&c, 1));
+    }
+    RxPending.clear();
+    RxTaken = 0;
 }
 
 void TfrmMain::LogLine(TLogKind kind, const QString &direction, const QString &text)
@@ -613,7 +621,9 @@ void TfrmMain::LogLine(TLogKind kind, const QString &direction, const QString &t
 
 void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 {
-    const QString line = QString::fromStdString(Codec.DecodedLine());
+    // Taken now: a nested loop below decodes other lines.
+    const std::string decoded = Codec.DecodedLine();
+    const QString line = QString::fromStdString(decoded);
     if (message.MsgType == mtVersion) {
         LogLine(lkStatus, QStringLiteral("Rx"), line);
         pnlStatusBar->SetPanelText(
@@ -633,7 +643,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     // display: replies received while the question is open are recorded meanwhile, after it.
     // One that line noise damaged is shown as ever but not recorded: a spike in the log would
     // pass for a gear that left its range.
-    if (StatusReplyPlausible(Codec.DecodedLine(), message))
+    if (StatusReplyPlausible(decoded, message))
         LiveData->StatusReceived(message);
     // A comparison's claim on this reply is settled as it came: under the question below, later
     // replies may end the comparison's wait for its late answers, and this one, a late answer
@@ -725,7 +735,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         break;
     }
     if (TransferReading && (tmrUpDownAll->isActive() || TransferLinesLeft >= 0)
-        && SettingsReplyComplete(Codec.DecodedLine()))
+        && SettingsReplyComplete(decoded))
         ++TransferAnswers;
 }
 

@@ -95,6 +95,8 @@ public:
     // Link supervision and dispatch.
     void tmrStatusTimer();
     void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
+    std::string RxPending; // received bytes not yet decoded, shared by nested calls
+    std::size_t RxTaken = 0; // of them, those handed to the codec
     void DispatchMessage(const TQV3318MessageRec &message);
     void tmrLinkTimer();
     enum TLogKind { lkStatus, lkOther };

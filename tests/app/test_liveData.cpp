@@ -205,20 +205,21 @@ TEST_F(LiveDataTest, AReplyThatBringsTheLinkBackIsRecordedBeforeTheRepliesUnderI
     window->show();
     const QString path = StartLogging();
     LoseLink();
-    // The reply that brings the link back opens the upload question; two more come in while it
-    // is open. All three are recorded in the order they came.
+    // The reply that brings the link back opens the upload question; another came in the same
+    // read, and two more come in while it is open. All four are recorded in the order they came.
     prompts.WhileOpen = [&](const QString &) {
         prompts.WhileOpen = nullptr;
         Feed(StatusLine(0x2A1, 7, 3, 0x00));
         Feed(StatusLine(0x2B3, 9, 3, 0x02));
     };
     const std::size_t before = Live().Samples().Count();
-    Feed(StatusLine(0x111, 5, 2, 0x01));
+    Feed(StatusLine(0x111, 5, 2, 0x01) + StatusLine(0x0C4, 5, 2, 0x00));
     const TLiveSamples &samples = Live().Samples();
-    ASSERT_EQ(samples.Count(), before + 3);
+    ASSERT_EQ(samples.Count(), before + 4);
     EXPECT_EQ(samples.At(before).Adc, 0x111);
-    EXPECT_EQ(samples.At(before + 1).Adc, 0x2A1);
-    EXPECT_EQ(samples.At(before + 2).Adc, 0x2B3);
+    EXPECT_EQ(samples.At(before + 1).Adc, 0x0C4);
+    EXPECT_EQ(samples.At(before + 2).Adc, 0x2A1);
+    EXPECT_EQ(samples.At(before + 3).Adc, 0x2B3);
 
     QStringList adcs;
     for (const QString &line : FileLines(path).mid(1)) {
@@ -226,7 +227,7 @@ TEST_F(LiveDataTest, AReplyThatBringsTheLinkBackIsRecordedBeforeTheRepliesUnderI
         if (fields.size() > 2 && !fields[2].isEmpty())
             adcs << fields[2];
     }
-    EXPECT_EQ(adcs.mid(adcs.size() - 3), QStringList({"273", "673", "691"}));
+    EXPECT_EQ(adcs.mid(adcs.size() - 4), QStringList({"273", "196", "673", "691"}));
 }
 
 TEST_F(LiveDataTest, TransfersAndAnOpenedProfileAreMarkedWithRangesOnlyWhenTheyCameThrough)

@@ -265,10 +265,12 @@ TEST_F(CompareTest, ALateAnswerThatBringsTheLinkBackIsNotTakenUnderTheUploadQues
     ASSERT_FALSE(window->Connected);
 
     // It wakes: its first late answer brings the link back, and while the question is open the
-    // reply to a poll sent after the comparison ends the wait for late answers.
+    // reply to a poll sent after the comparison ends the wait for late answers. Another late
+    // answer came in the same read as the first: it is older than that reply, and is handled
+    // before it.
     prompts.Answers = {TPrompts::No};
     prompts.WhileOpen = [this](const QString &) { Feed("@s01F40C0300\r"); };
-    Feed("@r0203001400300024\r");
+    Feed("@r0203001400300024\r@r0303001400300024\r");
     prompts.WhileOpen = nullptr;
     EXPECT_EQ(prompts.Texts().constLast(), "ECU Connected - upload values from ECU?");
     EXPECT_FALSE(window->Compare.LateReplies);
