@@ -21,10 +21,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QScrollArea;
 class QPainter;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSlider;
 class QTableWidget;
 class QTimer;
@@ -95,8 +95,6 @@ public:
     // Link supervision and dispatch.
     void tmrStatusTimer();
     void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
-    std::string RxPending; // received bytes not yet decoded, shared by nested calls
-    std::size_t RxTaken = 0; // of them, those handed to the codec
     void DispatchMessage(const TQV3318MessageRec &message);
     void tmrLinkTimer();
     enum TLogKind { lkStatus, lkOther };
@@ -331,6 +329,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::string RxPending; // received bytes not yet decoded, shared by nested calls
+    std::size_t RxTaken = 0; // of them, those handed to the codec
+
     void FormCreate();
     // The handler that leaving this settings box runs; null for any other object.
     using TExitHandler = void (TfrmMain::*)();

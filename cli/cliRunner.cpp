@@ -140,8 +140,7 @@ private:
         if (port_.contains(QLatin1Char('/')) && QFileInfo(port_).isRelative())
             port_ = QFileInfo(port_).absoluteFilePath();
         if (!link_.Open(port_, kQuietMs))
-            return Fail(kCliNoController,
-                        PortProblemText(link_.CommPort->PortProblem(), port_, DeviceAccess(port_)));
+            return LinkFailure();
         // The version goes by two whole replies alike: a digit changed on the line would pass
         // for another version. The version is asked for again after each reply until then, and
         // after a reply lost on the line, but not for ever.
