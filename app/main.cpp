@@ -741,11 +741,15 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 
 void TfrmMain::tmrLinkTimer()
 {
-    if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine))) {
-        SetConnected(false);
-        btnCapture->setEnabled(false);
-        // A transfer waiting for its answers gets no more.
-        if (TransferEndsAtReply >= 0)
-            EndTransfer();
-    }
+    if (LinkTick(LinkMissedTicks, std::exchange(LinkDemand, TLinkDemand::NoLine)))
+        LinkLost();
+}
+
+void TfrmMain::LinkLost()
+{
+    SetConnected(false);
+    btnCapture->setEnabled(false);
+    // A transfer waiting for its answers gets no more.
+    if (TransferEndsAtReply >= 0)
+        EndTransfer();
 }

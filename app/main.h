@@ -97,6 +97,7 @@ public:
     void ReceiveData(TSerialPortDriver *sender, const char *data, quint32 size);
     void DispatchMessage(const TQV3318MessageRec &message);
     void tmrLinkTimer();
+    void LinkLost();
     enum TLogKind { lkStatus, lkOther };
     void LogLine(TLogKind kind, const QString &direction, const QString &text);
     void QueueMessage(const TQV3318MessageRec &message);

@@ -28,9 +28,14 @@ void TfrmMain::CreateReopenTimer()
 
 void TfrmMain::tmrReopenTimer()
 {
-    // Silently, and nothing else: the stored port and the link state stay as they are. Once the
-    // port is open the polls bring the link up as after any silence of the controller.
+    // Silently: the stored port stays as it is. Once the port is open the polls bring the link up
+    // as after any silence of the controller.
     if (!CommPort->IsOpen()) {
+        // A port that went away ends the link at once, not at the watchdog's second tick: an
+        // adapter moved to another car within a second would otherwise pass for the same
+        // controller, with no question and the first car's settings on show.
+        if (Connected)
+            LinkLost();
         CommPort->SetPortName(CommPortName);
         CommPort->OpenPort();
     }

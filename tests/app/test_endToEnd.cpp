@@ -165,4 +165,12 @@ TEST_F(EndToEndTest, AnUnpluggedControllerComesBackWithoutTheUser)
     EXPECT_EQ(window->CommPortName, link);
     EXPECT_EQ(writtenPorts, QStringList {link}) << "the stored port was written at start only";
     EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0), QString());
+
+    // The adapter moved to another car at once, back within the watchdog's time: still a new
+    // link, with its question, not the first car passing for the second.
+    ASSERT_TRUE(sim.Unplug());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->CommPort->IsOpen(); }, kLinkUpMs));
+    ASSERT_TRUE(sim.Replug());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return prompts.Texts().size() == 3; }, kLinkUpMs));
+    EXPECT_TRUE(window->Connected);
 }
