@@ -575,6 +575,8 @@ void TfrmMain::tmrStatusTimer()
         LiveData->LineNotSent();
     if (idle && sent && Connected)
         ++StatusPollsSent;
+    if (idle && Connected)
+        StatusPollsUnanswered = std::min(StatusPollsUnanswered + 1, kStaleStatusPolls);
     if (!idle && sent && IsSettingsRequest(line)
         && (tmrUpDownAll->isActive() || TransferLinesLeft > 0))
         ++TransferRequests;
@@ -675,6 +677,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         // it belongs to none of its own.
         if (StatusRepliesSeen < StatusPollsSent)
             ++StatusRepliesSeen;
+        StatusPollsUnanswered = 0;
         if (TransferEndsAtReply >= 0 && StatusRepliesSeen >= TransferEndsAtReply)
             EndTransfer();
         LogLine(lkStatus, QStringLiteral("Rx"), line);

@@ -196,6 +196,9 @@ public:
     std::array<QSlider *, 8> SparkBars {};
     int LinkMissedTicks = 0; // the link timer's tag
     TLinkDemand LinkDemand = TLinkDemand::NoLine; // what was asked since the last link tick
+    // Status polls due since the last status reply: the dial shows the barrel as it was then.
+    // None has come yet at the start.
+    int StatusPollsUnanswered = kStaleStatusPolls;
     bool PortStored = true; // the last link restart could store its port
     int UpDownStep = 0; // the transfer timer's tag
     int UploadsStarted = 0; // reads of all settings begun, so a question can see one ran under it

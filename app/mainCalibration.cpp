@@ -58,8 +58,9 @@ void TfrmMain::btnCaptureClick()
             break;
         }
         // A dial that no longer follows the barrel shows an earlier gear's angle: the same gear
-        // is asked for again, and the run goes on once the controller answers.
-        if (!Connected) {
+        // is asked for again, and the run goes on once the controller answers. It stops following
+        // as soon as the polls go unanswered, before the watchdog drops the link.
+        if (!Connected || StatusPollsUnanswered >= kStaleStatusPolls) {
             Ask(TPrompts::Warning,
                 QStringLiteral("ECU Disconnected - the gear position cannot be sampled until the "
                                "ECU answers."),

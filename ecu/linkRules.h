@@ -18,6 +18,9 @@ inline constexpr int kStatusPollMs = 100;
 // Watchdog: the link is lost at the second link tick without a decoded message.
 inline constexpr int kLinkTickMs = 1500;
 inline constexpr int kLinkLostAfterTicks = 2;
+// Status polls in a row without a status reply after which the shown barrel angle is stale: a
+// gear position is not sampled from it, though the watchdog may not have dropped the link yet.
+inline constexpr int kStaleStatusPolls = 5;
 // Transfer timer, and the most lines that may still wait before it runs the next step.
 inline constexpr int kTransferTickMs = 10;
 inline constexpr std::size_t kTransferMaxWaiting = 1;

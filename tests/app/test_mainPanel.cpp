@@ -356,6 +356,42 @@ TEST_F(CalibrationTest, AGearIsNotSampledWhileTheLinkIsDown)
     EXPECT_TRUE(window->SettingsChanged);
 }
 
+// The controller stops answering while the link still counts as up: the dial holds the last angle
+// it reported, which is not sampled once half a second of polls has gone unanswered.
+TEST_F(CalibrationTest, AGearIsNotSampledFromAnAngleTheControllerNoLongerReports)
+{
+    for (const int polls : {kStaleStatusPolls - 1, kStaleStatusPolls}) {
+        SCOPED_TRACE(polls);
+        const bool stale = polls == kStaleStatusPolls;
+        int selects = 0;
+        prompts.Questions.clear();
+        prompts.WhileOpen = [&](const QString &text) {
+            if (!text.startsWith("Select"))
+                return;
+            switch (selects++) {
+            case 0:
+                Feed(StatusLine(100));
+                break;
+            case 1:
+                Feed(StatusLine(200));
+                for (int i = 0; i < polls; ++i)
+                    window->tmrStatusTimer();
+                break;
+            default:
+                Feed(StatusLine(130 + 100 * selects));
+            }
+        };
+        prompts.Answers.assign(7, TPrompts::Ok);
+        window->btnCaptureClick();
+        ASSERT_TRUE(window->Connected);
+        EXPECT_EQ(prompts.Texts().contains("ECU Disconnected - the gear position cannot be sampled "
+                                           "until the ECU answers."),
+                  stale);
+        EXPECT_EQ(window->Ecu.Positions[1].Adc, stale ? 430 : 200);
+        EXPECT_EQ(window->Ecu.Ranges.Count(), 6);
+    }
+}
+
 // The run ends with a word either way: "Busy" while the read runs, or why it stopped once done.
 TEST_F(CalibrationTest, AnUploadTakenUnderAQuestionEndsTheRunWithoutBuildingRanges)
 {
