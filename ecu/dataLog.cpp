@@ -256,6 +256,8 @@ TParsedLog ParseLog(std::istream &in)
     char separator = 0;
     std::vector<std::string> fields;
     bool tooLong = false;
+    std::int64_t offset = 0; // of the current run's ms
+    std::int64_t lastMs = 0;
     while (ReadLogLine(in, line, tooLong)) {
         if (tooLong) {
             ++log.SkippedLines;
@@ -270,13 +272,19 @@ TParsedLog ParseLog(std::istream &in)
             separator = LogSeparator(body);
         // The header, also as a spreadsheet saves it (other separator, quoted, padded to the
         // widest row).
-        if (first && SplitFields(body, separator, fields) && fields.size() >= 2
-            && fields[0] == "time" && fields[1] == "ms")
+        if (SplitFields(body, separator, fields) && fields.size() >= 2 && fields[0] == "time"
+            && fields[1] == "ms") {
+            // The next run's rows go after this one's, not in among them.
+            if (!first)
+                offset = lastMs + kRunGapMs;
             continue;
-        if (!ParseLogRow(body, row, separator)) {
+        }
+        if (!ParseLogRow(body, row, separator) || row.Sample.Ms > kLogMsMax - offset) {
             ++log.SkippedLines;
             continue;
         }
+        row.Sample.Ms += offset;
+        lastMs = std::max(lastMs, row.Sample.Ms);
         if (first) {
             log.FirstTime = row.Time;
             first = false;

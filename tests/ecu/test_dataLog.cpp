@@ -168,6 +168,32 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
     }
 }
 
+// Two runs' logs joined into one file: each counts its ms from its own start.
+TEST(DataLog, LogsJoinedIntoOneFileReadOneAfterTheOther)
+{
+    const auto run = [](std::int64_t lastMs, std::uint16_t adc) {
+        return std::string(kDataLogHeader) + "\n" + FormatMarkerRow("T", 0, "logging started")
+            + "\n" + FormatSampleRow("T", {0, adc, 1, 0, 0}) + "\n"
+            + FormatSampleRow("T", {lastMs, static_cast<std::uint16_t>(adc + 1), 1, 0, 0}) + "\n";
+    };
+    std::istringstream joined(run(300, 100) + run(200, 700) + run(100, 900));
+    const TParsedLog log = ParseLog(joined);
+    const std::vector<TLogSample> samples
+        = {{0, 100, 1, 0, 0},    {300, 101, 1, 0, 0},  {1300, 700, 1, 0, 0},
+           {1500, 701, 1, 0, 0}, {2500, 900, 1, 0, 0}, {2600, 901, 1, 0, 0}};
+    EXPECT_EQ(log.Samples, samples);
+    ASSERT_EQ(log.Markers.size(), 3u);
+    EXPECT_EQ(log.Markers[1].Ms, 1300);
+    EXPECT_EQ(log.SkippedLines, 0);
+
+    // A run that would go beyond the largest time is not read.
+    std::istringstream far(run(kLogMsMax - kRunGapMs / 2, 100) + run(0, 700));
+    const TParsedLog last = ParseLog(far);
+    EXPECT_EQ(last.Samples.size(), 2u);
+    EXPECT_EQ(last.Samples.back().Ms, kLogMsMax - kRunGapMs / 2);
+    EXPECT_EQ(last.SkippedLines, 3);
+}
+
 TEST(DataLog, ParserRefusesWhatIsNotACompleteRow)
 {
     const char *bad[] = {
