@@ -90,6 +90,8 @@ public:
     void Help2Click();
     void Exit1Click();
     bool FormCloseQuery();
+    // A read, write or comparison is under way, and a close now would only say "Busy".
+    bool TransferRunning() const;
     void OnSetPosition();
 
     // Link supervision and dispatch.

@@ -46,9 +46,14 @@ void TfrmMain::SaveProfile(const QString &fileName)
 // an upload empties the ranges before it refills them, so the model is only half there meanwhile.
 // Its last lines are still queued when the window closes: until they have left, a read's answers
 // still come in and a write is not complete.
+bool TfrmMain::TransferRunning() const
+{
+    return tmrUpDownAll->isActive() || TransferLinesLeft > 0 || TransferEndsAtReply >= 0;
+}
+
 bool TfrmMain::TransferBusy()
 {
-    if (!tmrUpDownAll->isActive() && TransferLinesLeft <= 0 && TransferEndsAtReply < 0)
+    if (!TransferRunning())
         return false;
     Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
     return true;

@@ -7,6 +7,7 @@
 #include "progress.h"
 #include "recentProfiles.h"
 #include "splash.h"
+#include "stopSignals.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -90,6 +91,9 @@ int RunProgram(int argc, char **argv)
             QCoreApplication::quit();
         });
     }
+
+    // A kill, a shutdown or a closed terminal closes the window as its close button does.
+    const TStopSignals stops([&] { return frmMain->TransferRunning(); }, [&] { frmMain->close(); });
 
     frmMain->show();
     const int code = app.exec();
