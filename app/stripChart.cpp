@@ -111,7 +111,7 @@ void TStripChart::SetFollowing(bool following)
     if (!following && NowMs)
         endMs_ = NowMs();
     following_ = following;
-    InvalidateBackground();
+    ViewChanged();
 }
 
 void TStripChart::SetSpanMs(std::int64_t span)
@@ -120,7 +120,7 @@ void TStripChart::SetSpanMs(std::int64_t span)
     if (span == spanMs_)
         return;
     spanMs_ = span;
-    InvalidateBackground();
+    ViewChanged();
 }
 
 void TStripChart::SetViewEnd(std::int64_t endMs)
@@ -129,7 +129,16 @@ void TStripChart::SetViewEnd(std::int64_t endMs)
         return;
     endMs_ = endMs;
     if (!following_)
-        InvalidateBackground();
+        ViewChanged();
+}
+
+void TStripChart::ViewChanged()
+{
+    InvalidateBackground();
+    // The time under a cursor that stood still changed with the view (a wheel turned, the span
+    // chosen): its read-out must not go on telling the time it stood on before.
+    if (cursorX_ >= 0)
+        emit CursorMoved();
 }
 
 std::int64_t TStripChart::FollowPixel() const

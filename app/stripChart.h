@@ -86,6 +86,7 @@ protected:
 private:
     void Relayout();
     void InvalidateBackground();
+    void ViewChanged();
     void RenderBackground();
     // Draws what lies in the plot; the traces only as far as `dirty` needs them.
     void DrawTraces(QPainter &painter, const stripchart::TTimeScale &scale,

@@ -746,6 +746,10 @@ TEST_F(LiveDataTest, CursorReadsEveryValueAtTheTimeUnderTheMouse)
     EXPECT_TRUE(live->lblCursor->text().contains(
         "Angle 133.7° (380)   Gear 1   Analogue 78   Status 05 (up trigger, cut)"))
         << live->lblCursor->text().toStdString();
+    // The view moves under a cursor that stands still (the wheel turned): it reads the new time.
+    chart->SetViewEnd(chart->ViewEnd() + 20000);
+    EXPECT_TRUE(live->lblCursor->text().endsWith("no reply from the controller"))
+        << live->lblCursor->text().toStdString();
     chart->SetCursorX(-1);
     EXPECT_FALSE(chart->HasCursor());
     // Far from any reply the cursor says so.
