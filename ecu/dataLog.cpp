@@ -271,9 +271,11 @@ TParsedLog ParseLog(std::istream &in)
         if (separator == 0)
             separator = LogSeparator(body);
         // The header, also as a spreadsheet saves it (other separator, quoted, padded to the
-        // widest row).
-        if (SplitFields(body, separator, fields) && fields.size() >= 2 && fields[0] == "time"
-            && fields[1] == "ms") {
+        // widest row). Only a line that can start with "time" is split here, so a data row is
+        // split once, by ParseLogRow.
+        const bool mayBeHeader = body.starts_with("time") || body.starts_with('"');
+        if (mayBeHeader && SplitFields(body, separator, fields) && fields.size() >= 2
+            && fields[0] == "time" && fields[1] == "ms") {
             // The next run's rows go after this one's, not in among them.
             if (!first)
                 offset = lastMs + kRunGapMs;
