@@ -220,6 +220,10 @@ void TfrmMain::BuildMenu()
     DownloadAllSettingsToECU1->setShortcut(QKeySequence(Qt::Key_F8));
     DownloadAllSettingsToECU1->setEnabled(false);
     BuildCompareMenu(file, beforeExit, transfer);
+    OpenBackup1 = new QAction(QStringLiteral("Open &Backup\u2026"), this);
+    OpenBackup1->setObjectName(QStringLiteral("OpenBackup1"));
+    connect(OpenBackup1, &QAction::triggered, this, &TfrmMain::OpenBackup1Click);
+    file->insertAction(beforeExit, OpenBackup1);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     About1 = help->addAction(QStringLiteral("About"), this, &TfrmMain::About1Click);
@@ -487,6 +491,11 @@ void TfrmMain::About1Click()
 QString TfrmMain::LogsFolder() const
 {
     return ChooseLogsFolder(ProfilesFolder, env_.UserDataFolder);
+}
+
+QString TfrmMain::BackupsFolder() const
+{
+    return ChooseBackupsFolder(ProfilesFolder, env_.UserDataFolder);
 }
 
 void TfrmMain::Help2Click()

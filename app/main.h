@@ -167,6 +167,8 @@ public:
     void Save1Click();
     void SaveAs1Click();
     bool SavePrompt(); // true when the caller may go on
+    // A copy of the settings a read found (controllerBackups.h), opened as a new profile.
+    void OpenBackup1Click();
 
     // Comparison with the controller or a profile before anything is overwritten, and the recent
     // profiles.
@@ -220,6 +222,8 @@ public:
     QString HelpFile;
     // Where data logs go (ChooseLogsFolder): beside the profiles folder, or per user.
     QString LogsFolder() const;
+    // Where the copies of the controller's settings go (ChooseBackupsFolder).
+    QString BackupsFolder() const;
 
     TCompassRange *BarrelGauge = nullptr;
     TDisplay *GearDisplay = nullptr;
@@ -248,6 +252,7 @@ public:
     QAction *CompareWithECU1 = nullptr;
     QAction *CompareWithProfile1 = nullptr;
     QMenu *RecentProfiles1 = nullptr;
+    QAction *OpenBackup1 = nullptr;
 
     // The other side of a comparison and the read that fills it from the controller, which runs
     // on the transfer timer (so every other transfer sees "Busy") without touching Ecu.
@@ -370,7 +375,11 @@ private:
     void UpdateComparison();
     // The profile compared with was saved over or opened: its column reads the file again.
     void ComparedProfileChanged(const QString &path);
-    void LoadProfile(const QString &path);
+    // untitled: the settings come in as a new profile, not saved anywhere yet (a backup).
+    void LoadProfile(const QString &path, bool untitled = false);
+    // Open and Open Backup: asks to save, lets the user choose a file in folder, and loads it.
+    void OpenChosenProfile(const QString &folder, const QString &filter, bool untitled);
+    void KeepControllerBackup(); // after a read of all settings that came through
     bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);
 

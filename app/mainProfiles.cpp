@@ -3,10 +3,12 @@
 #include "main.h"
 
 #include "Display.h"
+#include "controllerBackups.h"
 #include "diskFile.h"
 #include "liveRecorder.h"
 #include "profile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -89,11 +91,16 @@ void TfrmMain::New1Click()
 
 void TfrmMain::Open1Click()
 {
+    OpenChosenProfile(ProfilesFolder, kProfileFilter, false);
+}
+
+void TfrmMain::OpenChosenProfile(const QString &folder, const QString &filter, bool untitled)
+{
     if (!SavePrompt() || TransferBusy())
         return;
     const bool hadChanges = SettingsChanged;
     const int uploads = UploadsStarted;
-    const QString path = env_.Prompts->OpenFileName(this, ProfilesFolder, kProfileFilter);
+    const QString path = env_.Prompts->OpenFileName(this, folder, filter);
     if (path.isEmpty() || TransferBusy())
         return;
     // An upload may have started and ended while the dialog was open; its settings are new
@@ -101,10 +108,10 @@ void TfrmMain::Open1Click()
     if ((!hadChanges || UploadsStarted != uploads) && SettingsChanged
         && (!SavePrompt() || TransferBusy()))
         return;
-    LoadProfile(path);
+    LoadProfile(path, untitled);
 }
 
-void TfrmMain::LoadProfile(const QString &path)
+void TfrmMain::LoadProfile(const QString &path, bool untitled)
 {
     // Read first: a file that cannot be read, or is no profile at all, must not replace the
     // settings with defaults. A file that is not there reads as an empty profile.
@@ -120,11 +127,29 @@ void TfrmMain::LoadProfile(const QString &path)
     RedrawRanges();
     SettingsChanged = false;
     RefreshSettings();
-    ProfileFileName = path;
     SetCaption(path);
-    NoteRecentProfile(path);
     LiveData->ProfileOpened(path);
+    if (untitled) {
+        // A Save asks for the vehicle's profile rather than writing over the copy, and a close
+        // asks first.
+        ProfileFileName.clear();
+        SettingsChanged = true;
+        return;
+    }
+    ProfileFileName = path;
+    NoteRecentProfile(path);
     ComparedProfileChanged(path);
+}
+
+void TfrmMain::KeepControllerBackup()
+{
+    // A folder that cannot be written gets no copy; the read itself came through all the same.
+    KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), ProfileText(std::string(), Ecu));
+}
+
+void TfrmMain::OpenBackup1Click()
+{
+    OpenChosenProfile(BackupsFolder(), QString::fromLatin1(kBackupFilter), true);
 }
 
 void TfrmMain::Save1Click()

@@ -144,8 +144,11 @@ void TfrmMain::EndTransfer()
     TransferEndsAtReply = -1;
     const bool unanswered = TransferReading && TransferAnswers < TransferRequests;
     const TTransferEnd end = LiveData->TransferFinished(unanswered);
-    if (end == TTransferEnd::Done)
+    if (end == TTransferEnd::Done) {
+        if (TransferReading)
+            KeepControllerBackup();
         return;
+    }
     // The progress window has closed as if all went through; the user must not drive on the
     // settings the controller did not get, nor keep a half read as the controller's.
     QString text;

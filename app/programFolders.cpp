@@ -51,16 +51,31 @@ QString ChooseProfilesFolder(const QString &programPath, const QString &userData
     return perUser;
 }
 
-QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataFolder)
+namespace {
+
+QString ChooseFolderBesideProfiles(const QString &profilesFolder, const QString &userDataFolder,
+                                   const QString &name)
 {
     const QString parent = QFileInfo(profilesFolder).absolutePath();
-    const QString beside = parent + QStringLiteral("/logs");
-    const QFileInfo logs(beside);
+    const QString beside = parent + QLatin1Char('/') + name;
+    const QFileInfo folder(beside);
     const bool usable
-        = logs.exists() ? logs.isDir() && logs.isWritable() : QFileInfo(parent).isWritable();
+        = folder.exists() ? folder.isDir() && folder.isWritable() : QFileInfo(parent).isWritable();
     if (usable || userDataFolder.isEmpty())
         return beside;
-    return QDir(userDataFolder).filePath(QStringLiteral("logs"));
+    return QDir(userDataFolder).filePath(name);
+}
+
+} // namespace
+
+QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataFolder)
+{
+    return ChooseFolderBesideProfiles(profilesFolder, userDataFolder, QStringLiteral("logs"));
+}
+
+QString ChooseBackupsFolder(const QString &profilesFolder, const QString &userDataFolder)
+{
+    return ChooseFolderBesideProfiles(profilesFolder, userDataFolder, QStringLiteral("backups"));
 }
 
 QString ChooseHelpFile(const QString &programPath)

@@ -33,6 +33,10 @@ QString ChooseProfilesFolder(const QString &programPath, const QString &userData
 // never be written there). Nothing is made here: logging makes the folder it starts in.
 QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataFolder);
 
+// The folder of the copies of the controller's settings (controllerBackups.h): "backups", chosen
+// as the data logs folder is. Nothing is made here.
+QString ChooseBackupsFolder(const QString &profilesFolder, const QString &userDataFolder);
+
 // The help file the Help item opens: beside the program, the program's name with the help
 // extension; otherwise the manual in the installed documentation. When neither exists it is the
 // one beside the program, so the Help item stays hidden until that file is there.

@@ -287,14 +287,8 @@ void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string
     }
 }
 
-bool WriteProfile(const std::string &fileName, const TEcu &ecu)
+std::string ProfileText(const std::string &text, const TEcu &ecu)
 {
-    // Whatever the file holds already is kept; a file that exists but cannot be read is not
-    // overwritten, or its other sections would be lost.
-    std::string text;
-    if (ReadDiskFile(fileName, text) == TDiskRead::Failed) {
-        return false;
-    }
     TIniFile ini(text);
 
     WriteInteger(ini, kVehicle, "fwdgears",
@@ -336,5 +330,16 @@ bool WriteProfile(const std::string &fileName, const TEcu &ecu)
     WriteInteger(ini, kSparkDelays, "timeout",
                  std::clamp(ecu.SparkCutTimeout, 0, kMaxSparkCutTimeout));
 
-    return SaveDiskFile(fileName, ini.Text());
+    return ini.Text();
+}
+
+bool WriteProfile(const std::string &fileName, const TEcu &ecu)
+{
+    // Whatever the file holds already is kept; a file that exists but cannot be read is not
+    // overwritten, or its other sections would be lost.
+    std::string text;
+    if (ReadDiskFile(fileName, text) == TDiskRead::Failed) {
+        return false;
+    }
+    return SaveDiskFile(fileName, ProfileText(text, ecu));
 }

@@ -38,6 +38,10 @@ void ClearCutDurationsInUse(TEcu &ecu);
 void ReadProfileText(const std::string &text, TEcu &ecu,
                      std::vector<std::string> *unreadable = nullptr);
 
+// The profile text holding the model, made from the text a file holds already (empty for a new
+// file): only the tool's own lines change, as WriteProfile says.
+std::string ProfileText(const std::string &text, const TEcu &ecu);
+
 // Writes the model into the profile. Only the tool's own lines change: comments, blank lines,
 // other sections and keys, duplicates and line ends stay as they are (iniFile.h). The file is
 // saved as SaveDiskFile does (diskFile.h): a read-only file is refused, links are followed, and a

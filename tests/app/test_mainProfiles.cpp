@@ -139,6 +139,37 @@ TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
     EXPECT_EQ(window->edtBarrelThreshold->text(), "7");
 }
 
+// A copy of what a read found comes in as a new profile: a Save asks for the vehicle's file
+// rather than writing over the copy, and a close asks first.
+TEST_F(ProfileTest, ABackupOpensAsANewProfile)
+{
+    TEcu found;
+    found.Debounce = 6;
+    found.BlipTimeout = 113;
+    const QString backups = window->BackupsFolder();
+    const QString copy = backups + "/2026-12-11 14-02-11 read from ECU.ini";
+    ASSERT_TRUE(QDir().mkpath(backups));
+    ASSERT_TRUE(WriteProfile(copy.toStdString(), found));
+    const QByteArray before = Read(copy);
+    window->ProfileFileName = path;
+    prompts.OpenNames = {copy};
+    window->OpenBackup1Click();
+    EXPECT_EQ(prompts.DialogFolders, QStringList {backups});
+    EXPECT_EQ(window->Ecu.Debounce, 6);
+    EXPECT_EQ(window->Ecu.BlipTimeout, 113);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_EQ(window->windowTitle(), "Kestrova - 2026-12-11 14-02-11 read from ECU.ini");
+    EXPECT_TRUE(recentProfiles.isEmpty());
+
+    prompts.SaveNames = {path};
+    window->Save1Click();
+    EXPECT_EQ(prompts.FileDialogs, 2);
+    EXPECT_EQ(window->ProfileFileName, path);
+    EXPECT_TRUE(Read(path).contains("bliptimeout=113"));
+    EXPECT_EQ(Read(copy), before);
+}
+
 TEST_F(ProfileTest, NewAndOpenOfferToSaveFirst)
 {
     window->SettingsChanged = true;
@@ -249,6 +280,11 @@ TEST_F(ProfileTest, FileCommandsSayBusyWhileATransferRuns)
              EXPECT_EQ(prompts.FileDialogs, dialogs) << "no file is chosen while busy";
          }},
         {"OpenRecent", [&] { window->OpenRecentProfile(path); }},
+        {"OpenBackup",
+         [&] {
+             prompts.OpenNames = {path};
+             window->OpenBackup1Click();
+         }},
     };
     window->tmrUpDownAll->start();
     for (const auto &[name, run] : commands) {

@@ -3,9 +3,12 @@
 #include "ecuSimulator.h"
 #include "mainFixture.h"
 #include "modalPrompts.h"
+#include "profile.h"
 #include "serialDriver.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -208,12 +211,15 @@ TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHa
 
 // A read is done only once its answers are in: with the reply to the first status poll after its
 // last line, since the controller answers in order. Until then it is busy; a request that got no
-// answer is told.
+// answer is told. Only a read that came through leaves a copy of what it found, and only when
+// the newest copy does not hold the same already.
 TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
 {
     TEcuSimulator simulated;
     controller = &simulated;
-    for (const char *lost : {"", "@R02\n"}) {
+    const QDir backups(window->BackupsFolder());
+    std::string kept; // what the first read found
+    for (const char *lost : {"", "@R02\n", ""}) {
         SCOPED_TRACE(lost);
         unanswered = lost;
         prompts.Questions.clear();
@@ -232,6 +238,15 @@ TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
                   *lost ? QStringList {"Upload from ECU incomplete - the ECU did not answer every "
                                        "request. Upload again."}
                         : QStringList {});
+        const std::string found = ProfileText({}, window->Ecu);
+        if (kept.empty())
+            kept = found;
+        EXPECT_EQ(found == kept, !*lost) << "a read that lost an answer found other settings";
+        const QStringList copies = backups.entryList(QDir::Files);
+        ASSERT_EQ(copies.size(), 1);
+        QFile copy(backups.filePath(copies[0]));
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll().toStdString(), kept);
     }
 }
 

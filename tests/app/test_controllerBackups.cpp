@@ -1,0 +1,58 @@
+// Copies of the settings read from the controller: one per read that found new settings, never
+// over an earlier copy, in time order by name.
+
+#include "controllerBackups.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(ControllerBackups, ACopyPerNewReadNeverOverAnother)
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath("app/backups"); // made with its parent
+    const QDateTime at(QDate(2026, 12, 11), QTime(14, 2, 11));
+    const std::string first = "[vehicle]\nfwdgears=3\n";
+    const std::string second = "[vehicle]\nfwdgears=4\n";
+
+    QString written;
+    EXPECT_EQ(KeepBackup(folder, at, first, &written), TBackupResult::Written);
+    EXPECT_EQ(written, folder + "/2026-12-11 14-02-11 read from ECU.ini");
+    EXPECT_EQ(Read(written).toStdString(), first);
+
+    // The same settings again, even hours later: the newest copy has them.
+    written.clear();
+    EXPECT_EQ(KeepBackup(folder, at.addSecs(7200), first, &written), TBackupResult::Unchanged);
+    EXPECT_TRUE(written.isEmpty());
+
+    // New settings within the same second get a name of their own that sorts after the first;
+    // then the first settings again are new against that newest copy.
+    EXPECT_EQ(KeepBackup(folder, at, second, &written), TBackupResult::Written);
+    EXPECT_EQ(written, folder + "/2026-12-11 14-02-11-2 read from ECU.ini");
+    EXPECT_EQ(KeepBackup(folder, at.addSecs(1), first, &written), TBackupResult::Written);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name),
+              (QStringList {"2026-12-11 14-02-11 read from ECU.ini",
+                            "2026-12-11 14-02-11-2 read from ECU.ini",
+                            "2026-12-11 14-02-12 read from ECU.ini"}));
+    EXPECT_EQ(Read(folder + "/2026-12-11 14-02-11 read from ECU.ini").toStdString(), first)
+        << "an earlier copy is never written over";
+
+    // A plain file where the folder would be: no copy, and the file is left alone.
+    const QString blocked = root.filePath("blocked");
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(KeepBackup(blocked, at, first), TBackupResult::Failed);
+    EXPECT_EQ(QFileInfo(blocked).size(), 0);
+}
