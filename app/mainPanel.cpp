@@ -105,6 +105,10 @@ QSlider *TfrmMain::MakeTrackBar(QWidget *parent, const char *name, int min, int 
     bar->setTickPosition(QSlider::TicksBelow);
     bar->setPageStep(2);
     bar->setGeometry(geometry);
+    // A wheel turn over a track bar takes the focus as a click does, so a number typed into a
+    // box is taken before the bar changes; otherwise the bar's change would show the box's old
+    // value again over the typing, which was then lost.
+    bar->setFocusPolicy(Qt::WheelFocus);
     return bar;
 }
 

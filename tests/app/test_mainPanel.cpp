@@ -20,8 +20,10 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpontaneKeyEvent>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -550,6 +552,18 @@ TEST_F(MainWindowTest, OnlyMovingToAnotherControlLeavesAnEditBox)
         {"Tab", [&] { QTest::keyClick(mask, Qt::Key_Tab); }, true},
         {"a click on another control",
          [&] { QTest::mouseClick(window->edtDebounce, Qt::LeftButton); }, true},
+        {"the wheel turns another track bar",
+         [&] {
+             QSlider *bar = window->trkDebounce;
+             const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+             QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                               Qt::NoModifier, Qt::NoScrollPhase, false);
+             // As from the window system: sendEvent would make it a synthesized one, which
+             // moves no focus.
+             QSpontaneKeyEvent::setSpontaneous(&wheel);
+             QApplication::instance()->notify(bar, &wheel);
+         },
+         true},
     };
     for (const Row &row : rows) {
         mask->setFocus(Qt::OtherFocusReason);
