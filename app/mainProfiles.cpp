@@ -83,6 +83,7 @@ void TfrmMain::New1Click()
 {
     if (!SavePrompt() || TransferBusy())
         return;
+    ClearEveryPosition(Ecu); // the factory's fill only the first positions
     loadDefaults();
     SettingsChanged = false;
     ProfileFileName.clear();
@@ -120,9 +121,10 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
         Ask(TPrompts::Error, QStringLiteral("Unable to read %1").arg(path), TPrompts::Ok);
         return;
     }
-    // Forget what the old profile had for the positions in use before the new one fills them.
+    // Forget what the old profile had for every position before the new one fills them.
     btnClearClick();
     btnClearSparksClick();
+    ClearEveryPosition(Ecu);
     ReadProfileText(text, Ecu);
     RedrawRanges();
     SettingsChanged = false;

@@ -225,6 +225,14 @@ void ClearPositionsInUse(TEcu &ecu)
     }
 }
 
+void ClearEveryPosition(TEcu &ecu)
+{
+    for (std::size_t i = 0; i < kPositionSlots; ++i) {
+        ecu.Positions[i].Adc = 0;
+        ecu.SparkDelays[i] = 0;
+    }
+}
+
 void ClearCutDurationsInUse(TEcu &ecu)
 {
     for (int i = 0; i < std::min<int>(ecu.PositionCount, kPositionSlots); ++i) {

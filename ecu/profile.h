@@ -31,6 +31,11 @@ bool HoldsSettings(const std::string &text);
 void ClearPositionsInUse(TEcu &ecu);
 void ClearCutDurationsInUse(TEcu &ecu);
 
+// The sampled position and the cut duration of every position slot, in use or not: a new or an
+// opened profile forgets them all, or a higher position count would bring the last vehicle's
+// values back unseen (a gear sampled, a cut duration sent to the controller).
+void ClearEveryPosition(TEcu &ecu);
+
 // Reads the text of a profile file into the model, as ReadProfile does once it has the text; for
 // a caller that must know the file is readable before it changes anything. A value that is no
 // integer reads as the reader's default; unreadable, when given, gets each such value read

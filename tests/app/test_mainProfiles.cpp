@@ -139,6 +139,37 @@ TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
     EXPECT_EQ(window->edtBarrelThreshold->text(), "7");
 }
 
+// A position out of use keeps its values while the count is lowered and raised again, but a new
+// or an opened profile forgets them: a profile with more gears would otherwise show the last
+// vehicle's angle for a gear it has not sampled, and send its cut duration to the controller.
+TEST_F(ProfileTest, NewAndOpenForgetPositionsOutOfUse)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[vehicle]\nfwdgears=3\n"); // nine positions, none sampled, no cut durations
+    file.close();
+    const std::vector<std::pair<const char *, std::function<void()>>> commands {
+        {"Open",
+         [&] {
+             prompts.OpenNames = {path};
+             window->Open1Click();
+         }},
+        {"New", [&] { window->New1Click(); }},
+    };
+    for (const auto &[name, run] : commands) {
+        SCOPED_TRACE(name);
+        window->Ecu.SetPositionCount(9);
+        window->Ecu.Positions[8].Adc = 921;
+        window->Ecu.SparkDelays[8] = 77;
+        window->Ecu.SetPositionCount(6);
+        window->SettingsChanged = false;
+        run();
+        EXPECT_EQ(window->Ecu.Positions[8].Adc, 0);
+        EXPECT_EQ(window->Ecu.SparkDelays[8], 0);
+    }
+    EXPECT_EQ(window->Ecu.SparkDelays[2], 125) << "New still gives the factory's durations";
+}
+
 // A copy of what a read found comes in as a new profile: a Save asks for the vehicle's file
 // rather than writing over the copy, and a close asks first.
 TEST_F(ProfileTest, ABackupOpensAsANewProfile)
