@@ -3,21 +3,26 @@
 #include "diskFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
-const QString kBackupSuffix = QStringLiteral(" read from ECU.ini");
+QString SuffixOf(TBackupKind kind)
+{
+    return kind == TBackupKind::Read ? QStringLiteral(" read from ECU.ini")
+                                     : QStringLiteral(" unsaved before read.ini");
+}
 
 } // namespace
 
-TBackupResult KeepBackup(const QString &folder, const QDateTime &readAt, const std::string &text,
-                         QString *written)
+TBackupResult KeepBackup(const QString &folder, const QDateTime &at, TBackupKind kind,
+                         const std::string &text, QString *written)
 {
     const QDir dir(folder);
     // The time leads the name, so the last in name order is the newest.
-    const QStringList copies = dir.entryList({QStringLiteral("*") + kBackupSuffix},
-                                             QDir::Files | QDir::Readable, QDir::Name);
+    const QStringList copies
+        = dir.entryList({QLatin1Char('*') + SuffixOf(TBackupKind::Read),
+                         QLatin1Char('*') + SuffixOf(TBackupKind::UnsavedBeforeRead)},
+                        QDir::Files | QDir::Readable, QDir::Name);
     if (!copies.isEmpty()) {
         std::string newest;
         if (ReadDiskFile(dir.filePath(copies.last()).toStdString(), newest) == TDiskRead::Loaded
@@ -26,12 +31,18 @@ TBackupResult KeepBackup(const QString &folder, const QDateTime &readAt, const s
     }
     if (!QDir().mkpath(folder))
         return TBackupResult::Failed;
-    // Never over an earlier copy: two reads within one second get "-2", "-3", which still sort
-    // after the first.
-    const QString stamp = readAt.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
-    QString path = dir.filePath(stamp + kBackupSuffix);
-    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
-        path = dir.filePath(stamp + QStringLiteral("-%1").arg(n) + kBackupSuffix);
+    // Never over an earlier copy, and in time order whatever the kinds: a second copy within one
+    // second gets "-2", a third "-3", which sort after the first.
+    const QString second = at.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    QString stamp = second;
+    const auto taken = [&dir](const QString &prefix) {
+        return !dir.entryList({prefix + QStringLiteral(" *")},
+                              QDir::AllEntries | QDir::System | QDir::Hidden)
+                    .isEmpty();
+    };
+    for (int n = 2; taken(stamp); ++n)
+        stamp = second + QStringLiteral("-%1").arg(n);
+    const QString path = dir.filePath(stamp + SuffixOf(kind));
     if (!SaveDiskFile(path.toStdString(), text))
         return TBackupResult::Failed;
     if (written)

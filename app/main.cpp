@@ -427,6 +427,7 @@ void TfrmMain::FormShow()
         aux_.Debug->show();
     loadDefaults();
     SettingsChanged = false;
+    NoteSettingsBaseline();
     move(0, 0);
 }
 

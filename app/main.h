@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ecu.h"
+#include "controllerBackups.h"
 #include "encdec.h"
 #include "linkRules.h"
 #include "prompts.h"
@@ -193,6 +194,9 @@ public:
     bool Connected = false;
     QString CommPortName;
     bool SettingsChanged = false;
+    // The settings as a profile text when last made new, opened, saved or read: the changes a
+    // read would replace unasked are those since (a read sets SettingsChanged too).
+    std::string SettingsBaseline;
     bool Refreshing = false;
     bool UploadPromptOpen = false;
     std::int32_t EcuVersionMajor = 0;
@@ -379,7 +383,8 @@ private:
     void LoadProfile(const QString &path, bool untitled = false);
     // Open and Open Backup: asks to save, lets the user choose a file in folder, and loads it.
     void OpenChosenProfile(const QString &folder, const QString &filter, bool untitled);
-    void KeepControllerBackup(); // after a read of all settings that came through
+    void KeepBackupOfSettings(TBackupKind kind); // the model's settings, see controllerBackups.h
+    void NoteSettingsBaseline();
     bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);
 

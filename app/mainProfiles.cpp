@@ -39,6 +39,7 @@ void TfrmMain::SaveProfile(const QString &fileName)
         return;
     }
     SettingsChanged = false;
+    NoteSettingsBaseline();
     NoteRecentProfile(fileName);
     LiveData->ProfileSaved(fileName);
     ComparedProfileChanged(fileName);
@@ -86,6 +87,7 @@ void TfrmMain::New1Click()
     ClearEveryPosition(Ecu); // the factory's fill only the first positions
     loadDefaults();
     SettingsChanged = false;
+    NoteSettingsBaseline();
     ProfileFileName.clear();
     setWindowTitle(QStringLiteral("Kestrova"));
 }
@@ -130,6 +132,7 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
     SettingsChanged = false;
     RefreshSettings();
     SetCaption(path);
+    NoteSettingsBaseline();
     LiveData->ProfileOpened(path);
     if (untitled) {
         // A Save asks for the vehicle's profile rather than writing over the copy, and a close
@@ -143,10 +146,16 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
     ComparedProfileChanged(path);
 }
 
-void TfrmMain::KeepControllerBackup()
+void TfrmMain::NoteSettingsBaseline()
 {
-    // A folder that cannot be written gets no copy; the read itself came through all the same.
-    KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), ProfileText(std::string(), Ecu));
+    SettingsBaseline = ProfileText(std::string(), Ecu);
+}
+
+void TfrmMain::KeepBackupOfSettings(TBackupKind kind)
+{
+    // A folder that cannot be written gets no copy; the read goes on all the same.
+    KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), kind,
+               ProfileText(std::string(), Ecu));
 }
 
 void TfrmMain::OpenBackup1Click()

@@ -6,8 +6,10 @@
 #include "about.h"
 #include "compare.h"
 #include "compassRange.h"
+#include "controllerBackups.h"
 #include "linkRules.h"
 #include "liveRecorder.h"
+#include "profile.h"
 #include "progress.h"
 #include "transfers.h"
 
@@ -38,6 +40,9 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
         aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();
     }
+    // The read replaces the panel's settings without a question: changes not saved yet are kept.
+    if (SettingsChanged && ProfileText(std::string(), Ecu) != SettingsBaseline)
+        KeepBackupOfSettings(TBackupKind::UnsavedBeforeRead);
     UpDownStep = kReadFirstStep;
     ++UploadsStarted;
     tmrUpDownAll->start();
@@ -144,9 +149,11 @@ void TfrmMain::EndTransfer()
     TransferEndsAtReply = -1;
     const bool unanswered = TransferReading && TransferAnswers < TransferRequests;
     const TTransferEnd end = LiveData->TransferFinished(unanswered);
+    if (TransferReading)
+        NoteSettingsBaseline(); // what it found, whole or not
     if (end == TTransferEnd::Done) {
         if (TransferReading)
-            KeepControllerBackup();
+            KeepBackupOfSettings(TBackupKind::Read);
         return;
     }
     // The progress window has closed as if all went through; the user must not drive on the

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 namespace {
@@ -211,18 +212,35 @@ TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHa
 
 // A read is done only once its answers are in: with the reply to the first status poll after its
 // last line, since the controller answers in order. Until then it is busy; a request that got no
-// answer is told. Only a read that came through leaves a copy of what it found, and only when
-// the newest copy does not hold the same already.
+// answer is told. A read that came through leaves a copy of what it found; one that starts over
+// changes made since the last read (not over what a read, whole or not, brought) keeps those
+// first. Settings the same as the newest copy's make none.
 TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
 {
     TEcuSimulator simulated;
     controller = &simulated;
     const QDir backups(window->BackupsFolder());
+    const auto copy = [&backups](int index) {
+        QFile file(backups.filePath(backups.entryList(QDir::Files, QDir::Name).value(index)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    };
     std::string kept; // what the first read found
-    for (const char *lost : {"", "@R02\n", ""}) {
-        SCOPED_TRACE(lost);
-        unanswered = lost;
+    struct Row
+    {
+        const char *lost;
+        bool edited; // before the read
+        int copies; // after it
+    };
+    for (const Row &row :
+         {Row {"", false, 1}, Row {"@R02\n", false, 1}, Row {"", false, 1}, Row {"", true, 3}}) {
+        SCOPED_TRACE(testing::Message() << row.lost << row.edited);
+        unanswered = row.lost;
         prompts.Questions.clear();
+        if (row.edited) {
+            window->edtDebounce->setText("23");
+            window->edtDebounceExit();
+        }
+        const std::string before = ProfileText({}, window->Ecu);
         window->UploadAllSettingsToEcu1Click();
         Run();
         QCoreApplication::processEvents();
@@ -235,18 +253,18 @@ TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
         QCoreApplication::processEvents();
         EXPECT_LT(window->TransferEndsAtReply, 0);
         EXPECT_EQ(prompts.Texts(),
-                  *lost ? QStringList {"Upload from ECU incomplete - the ECU did not answer every "
-                                       "request. Upload again."}
-                        : QStringList {});
+                  *row.lost ? QStringList {"Upload from ECU incomplete - the ECU did not answer "
+                                           "every request. Upload again."}
+                            : QStringList {});
         const std::string found = ProfileText({}, window->Ecu);
         if (kept.empty())
             kept = found;
-        EXPECT_EQ(found == kept, !*lost) << "a read that lost an answer found other settings";
-        const QStringList copies = backups.entryList(QDir::Files);
-        ASSERT_EQ(copies.size(), 1);
-        QFile copy(backups.filePath(copies[0]));
-        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-        EXPECT_EQ(copy.readAll().toStdString(), kept);
+        EXPECT_EQ(found == kept, !*row.lost) << "a read that lost an answer found other settings";
+        ASSERT_EQ(backups.entryList(QDir::Files).size(), row.copies);
+        EXPECT_EQ(copy(row.copies - 1), kept);
+        if (row.edited) {
+            EXPECT_EQ(copy(row.copies - 2), before);
+        }
     }
 }
 
