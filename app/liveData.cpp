@@ -1,6 +1,7 @@
 #include "liveData.h"
 
 #include "diskFile.h"
+#include "droppedFile.h"
 #include "liveRecorder.h"
 #include "main.h"
 #include "rangeCheck.h"
@@ -8,6 +9,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -109,6 +111,7 @@ TfrmLiveData::TfrmLiveData(TLiveRecorder &recorder, QWidget *parent)
     : QWidget(parent, Qt::Window), recorder_(recorder)
 {
     setObjectName(QStringLiteral("frmLiveData"));
+    setAcceptDrops(true);
     // Within the screen: on a small laptop the range check and the buttons below the chart would
     // otherwise lie beyond its edge.
     QSize size(1100, 860);
@@ -628,6 +631,22 @@ bool TfrmLiveData::OpenLog(const QString &path)
     UpdateRedrawTimer();
     btnCheckRangesClick();
     return true;
+}
+
+void TfrmLiveData::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TfrmLiveData::dropEvent(QDropEvent *event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Read once the drop has ended: a long log would hold up the program it came from.
+    QTimer::singleShot(0, this, [this, path] { OpenLog(path); });
 }
 
 void TfrmLiveData::btnOpenLogClick()

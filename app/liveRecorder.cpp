@@ -343,3 +343,9 @@ void TLiveRecorder::OpenLog1Click()
 {
     Window()->btnOpenLogClick();
 }
+
+void TLiveRecorder::OpenDroppedLog(const QString &path)
+{
+    if (Window()->OpenLog(path))
+        LiveData1Click();
+}

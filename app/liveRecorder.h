@@ -50,6 +50,8 @@ public:
     void StartLogging1Click();
     void StopLogging1Click();
     void OpenLog1Click();
+    // A log dropped on the main window: shown in the Live Data window once it could be read.
+    void OpenDroppedLog(const QString &path);
 
     // A transfer runs whose link went down or one of whose lines was lost: it has failed already.
     bool TransferBroken() const { return transferReading_ >= 0 && transferBroken_; }

@@ -107,6 +107,7 @@ void TfrmMain::FormCreate()
     HelpFile = ChooseHelpFile(env_.ProgramPath);
 
     BuildMenu();
+    setAcceptDrops(true);
 
     // The settings and the dashboard lie in a scroll area above the status bar. It scrolls only on
     // a screen too small for the whole window (a small laptop, a large scale factor), where the

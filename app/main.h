@@ -178,6 +178,7 @@ public:
     void TakeChosenRows();
     void RecentProfiles1Show();
     void OpenRecentProfile(const QString &fileName);
+    void OpenDroppedFile(const QString &path);
 
     // Cell text of the gear grid, and the status bar panels.
     QString CellText(int column, int row) const;
@@ -342,6 +343,10 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // A profile dropped on the window opens as from Recent Profiles; a data log opens in the
+    // Live Data window.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     std::string RxPending; // received bytes not yet decoded, shared by nested calls

@@ -3,6 +3,8 @@
 
 #include "main.h"
 
+#include "droppedFile.h"
+
 #include "ledLamp.h"
 #include "panelRules.h"
 #include "profile.h"
@@ -10,6 +12,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -143,6 +146,16 @@ TfrmMain::TExitHandler TfrmMain::ExitHandlerOf(const QObject *edit) const
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    // A file dropped on an edit box opens as on the rest of the window; text still goes in.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)
+        && !DroppedFile(static_cast<QDropEvent *>(event)->mimeData()).isEmpty()) {
+        if (type == QEvent::Drop)
+            dropEvent(static_cast<QDropEvent *>(event));
+        else
+            static_cast<QDropEvent *>(event)->acceptProposedAction();
+        return true;
+    }
     if (event->type() == QEvent::FocusOut && IsExit(static_cast<QFocusEvent *>(event)))
         if (const auto handler = ExitHandlerOf(watched))
             (this->*handler)();

@@ -5,10 +5,12 @@
 #include "Display.h"
 #include "controllerBackups.h"
 #include "diskFile.h"
+#include "droppedFile.h"
 #include "liveRecorder.h"
 #include "profile.h"
 
 #include <QDateTime>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -156,6 +158,31 @@ void TfrmMain::KeepBackupOfSettings(TBackupKind kind)
     // A folder that cannot be written gets no copy; the read goes on all the same.
     KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), kind,
                ProfileText(std::string(), Ecu));
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent *event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop has ended, so the program the file came from is not held up by the
+    // questions on the way.
+    QTimer::singleShot(0, this, [this, path] { OpenDroppedFile(path); });
+}
+
+void TfrmMain::OpenDroppedFile(const QString &path)
+{
+    if (IsDataLogName(path))
+        LiveData->OpenDroppedLog(path);
+    else
+        OpenRecentProfile(path);
 }
 
 void TfrmMain::OpenBackup1Click()

@@ -2,13 +2,20 @@
 
 #include "mainFixture.h"
 
+#include "liveData.h"
+#include "liveRecorder.h"
+
 #include "profile.h"
 #include "textFile.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 
 #include <functional>
 #include <utility>
@@ -168,6 +175,66 @@ TEST_F(ProfileTest, NewAndOpenForgetPositionsOutOfUse)
         EXPECT_EQ(window->Ecu.SparkDelays[8], 0);
     }
     EXPECT_EQ(window->Ecu.SparkDelays[2], 125) << "New still gives the factory's durations";
+}
+
+// A profile dragged from a file manager onto the window, also onto an edit box, opens as from
+// Recent Profiles, with the save question first; a data log opens in the Live Data window, which
+// takes any file dropped on it for a log. A drag of several files, or of a web address, is
+// refused.
+TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
+{
+    TEcu saved;
+    saved.Debounce = 17;
+    ASSERT_TRUE(WriteProfile(path.toStdString(), saved));
+    const QString log = folder.path() + "/run.CSV";
+    QFile csv(log);
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("time,ms,adc,angle_deg,gear_index,gear,analog_input,status_hex,upshift_trigger,"
+              "downshift_trigger,engine_cut,throttle_blip\n"
+              "2026-12-11T14:02:11.000,0,100,35.2,2,1,12,0x00,0,0,0,0\n");
+    csv.close();
+    const auto drop = [&](QWidget *target, const QList<QUrl> &urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(urls.value(0).toString()); // as file managers add it
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        QCoreApplication::processEvents();
+        return dropped.isAccepted();
+    };
+    const QUrl profile = QUrl::fromLocalFile(path);
+
+    EXPECT_FALSE(drop(window.get(), {profile, QUrl::fromLocalFile(log)}));
+    EXPECT_FALSE(drop(window.get(), {QUrl("https://example.com/car.ini")}));
+    EXPECT_NE(window->Ecu.Debounce, 17);
+
+    window->SettingsChanged = true;
+    prompts.Answers = {TPrompts::Cancel};
+    EXPECT_TRUE(drop(window->edtDebounce, {profile}));
+    EXPECT_EQ(prompts.Texts(), QStringList {"Settings have changed - do you want to save?"});
+    EXPECT_NE(window->Ecu.Debounce, 17);
+
+    prompts.Answers = {TPrompts::No};
+    EXPECT_TRUE(drop(window->edtDebounce, {profile}));
+    EXPECT_EQ(window->Ecu.Debounce, 17);
+    EXPECT_EQ(window->edtDebounce->text(), "17") << "the path went into no box";
+    EXPECT_EQ(window->ProfileFileName, path);
+
+    EXPECT_TRUE(drop(window.get(), {QUrl::fromLocalFile(log)}));
+    EXPECT_EQ(window->ProfileFileName, path) << "a log is no profile";
+    TfrmLiveData *live = window->LiveData->Window();
+    EXPECT_TRUE(live->isVisible());
+    EXPECT_TRUE(live->ShowingLog());
+    EXPECT_EQ(live->Shown().Count(), 1u);
+    // The Live Data window takes whatever is dropped on it for a log.
+    prompts.Questions.clear();
+    EXPECT_TRUE(drop(live, {profile}));
+    EXPECT_EQ(prompts.Texts(), QStringList {"No data rows in " + path});
 }
 
 // A copy of what a read found comes in as a new profile: a Save asks for the vehicle's file
