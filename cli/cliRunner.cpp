@@ -10,6 +10,7 @@
 #include "profile.h"
 #include "settingsCompare.h"
 #include "statusFormat.h"
+#include "transfers.h"
 
 #include "orbanel_version.h"
 
@@ -321,6 +322,12 @@ private:
         answers_.clear();
         for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
             TEcu tried = model;
+            // The cut durations asked for follow the number of gears. A slow controller's
+            // parameters come after that step has chosen by the file's number: the next try
+            // chooses by the one the controller gave.
+            const auto params = answers_.find(AnswerKey(mtParams, 0));
+            if (params != answers_.end() && !params->second.empty())
+                ApplyParams(tried, params->second.back().second);
             const int result = Transfer(kReadFirstStep, tried);
             if (result != kCliOk)
                 return result;
@@ -365,6 +372,21 @@ private:
             return Fail(kCliUsage,
                         QStringLiteral("cannot write the profile %1: not a number: %2")
                             .arg(options_.File, values.join(QStringLiteral(", "))));
+        }
+        // Nor a value its field on the line cannot carry: the controller would get another one,
+        // and the read-back would tell only after the car had it.
+        if (toWrite) {
+            QStringList changed;
+            for (const TCompareRow &row : CompareSettings(model, AsWritten(model)))
+                if (row.Differs())
+                    changed << QStringLiteral("%1 %2 (would arrive as %3)")
+                                   .arg(QString::fromStdString(row.Setting),
+                                        QString::fromStdString(CellText(row.Left, row.Unit)),
+                                        QString::fromStdString(CellText(row.Right, row.Unit)));
+            if (!changed.isEmpty())
+                return Fail(kCliUsage,
+                            QStringLiteral("cannot write the profile %1: the line cannot carry: %2")
+                                .arg(options_.File, changed.join(QStringLiteral(", "))));
         }
         return kCliOk;
     }

@@ -152,6 +152,23 @@ bool ApplyRange(TEcu &ecu, const TQV3318MessageRec &message)
     return true;
 }
 
+TEcu AsWritten(const TEcu &ecu)
+{
+    TEcu held = ecu;
+    for (const TQV3318MessageRec &m : ParamsWriteStep(ecu))
+        ApplyParams(held, m);
+    held.Ranges.Clear();
+    for (const TQV3318MessageRec &m : GearsWriteStep(ecu)) {
+        if (m.MsgType == mtFeedback)
+            ApplyFeedback(held, m);
+        else if (m.Index < kRangeSlots)
+            ApplyRange(held, m);
+    }
+    for (const TQV3318MessageRec &m : SparksWriteStep(ecu))
+        ApplySparkDelay(held, m);
+    return held;
+}
+
 int RangeMarkerCount(const TGearDataList &ranges, int currentCount)
 {
     const int n = ranges.Count();

@@ -33,6 +33,11 @@ bool ApplySparkDelay(TEcu &ecu, const TQV3318MessageRec &message);
 // position of its gear. False for an empty slot (Upper 0), which changes nothing.
 bool ApplyRange(TEcu &ecu, const TQV3318MessageRec &message);
 
+// The settings a controller that stores what it is sent holds after a write of ecu: a value too
+// large for its field arrives as the nearest that fits, a range with no upper bound or beyond the
+// controller's slots not at all. Where it differs from ecu, a read-back would too.
+TEcu AsWritten(const TEcu &ecu);
+
 // Range display: how many sample markers go with the ranges (current count kept when empty), and
 // the line of one range in the debug listing.
 int RangeMarkerCount(const TGearDataList &ranges, int currentCount);

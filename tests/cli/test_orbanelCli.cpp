@@ -351,9 +351,15 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     WriteText(empty.toStdString(), "; to be filled in\n");
     const QString typo = dir.filePath(QStringLiteral("typo.ini"));
     WriteText(typo.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=3O\nignore=\n");
+    // Nor a value its field on the line cannot carry: the car would get another one.
+    const QString unfit = dir.filePath(QStringLiteral("unfit.ini"));
+    WriteText(unfit.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=300\n");
     const std::pair<QString, QString> refusals[] = {
         {empty, QStringLiteral("holds no settings")},
         {typo, QStringLiteral("not a number: [vehicle] debounce=3O, [vehicle] ignore=")},
+        {unfit,
+         QStringLiteral("the line cannot carry: Trigger Debounce 300 ms (would arrive as "
+                        "255 ms)")},
     };
     for (const auto &[file, reason] : refusals)
         for (const char *command : {"write", "compare"}) {
@@ -500,24 +506,33 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
 }
 
 // A controller or adapter that answers late still owes the last command its replies when the
-// next one opens the port: they must not pass for answers to the new command's requests.
+// next one opens the port: they must not pass for answers to the new command's requests. One that
+// answers later than the read's steps go gives the number of gears after the cut durations were
+// asked for by the file's number (a new file's default): the next try asks by the controller's.
 TEST(OrbanelCli, ACommandRightAfterAnotherThroughALateControllerReadsAll)
 {
-    TSimPtyOptions options;
-    options.ReplyDelayMs = 300;
-    TSimPtyServer server(options);
-    ASSERT_TRUE(server.IsOpen());
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const TCliResult monitor
-        = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
-                      QStringLiteral("--seconds"), QStringLiteral("1")});
-    ASSERT_EQ(monitor.ExitCode, kCliOk) << monitor.Err.toStdString();
-    const QString file = dir.filePath(QStringLiteral("late.ini"));
-    const TCliResult read
-        = RunCliHere({QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
-    EXPECT_EQ(read.ExitCode, kCliOk) << read.Err.toStdString();
-    EXPECT_EQ(ProfileAt(file).Debounce, server.Simulator().Settings().Params.Debounce);
+    for (const int delayMs : {300, 1200}) {
+        SCOPED_TRACE(delayMs);
+        TSimPtyOptions options;
+        options.ReplyDelayMs = delayMs;
+        TSimPtyServer server(options);
+        ASSERT_TRUE(server.IsOpen());
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        if (delayMs < 1000) { // later, the line is lost to the monitor's watchdog
+            const TCliResult monitor = RunCliHere(
+                {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("monitor"),
+                 QStringLiteral("--seconds"), QStringLiteral("1")});
+            ASSERT_EQ(monitor.ExitCode, kCliOk) << monitor.Err.toStdString();
+        }
+        const QString file = dir.filePath(QStringLiteral("late.ini"));
+        const TCliResult read = RunCliHere(
+            {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
+        EXPECT_EQ(read.ExitCode, kCliOk) << read.Err.toStdString();
+        const TSimParams &held = server.Simulator().Settings().Params;
+        EXPECT_EQ(ProfileAt(file).Debounce, held.Debounce);
+        EXPECT_EQ(ProfileAt(file).PositionCount, held.PositionCount);
+    }
 }
 
 // The watchdog calls a silent line lost only at its second tick; a run whose deadline comes

@@ -1,7 +1,12 @@
 #include "panelRules.h"
+#include "profile.h"
+#include "settingsCompare.h"
 #include "transfers.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -86,6 +91,52 @@ TEST(Transfers, WriteStepsSendWhatFitsAndFillEmptySlots)
     // A position count beyond the table stops at its last index.
     ecu.PositionCount = 40;
     EXPECT_EQ(SparksWriteStep(ecu).size(), 9u);
+}
+
+// What a controller holds after a write differs from the model exactly where a value does not
+// travel as it is.
+TEST(Transfers, AsWrittenDiffersOnlyWhereAValueDoesNotTravel)
+{
+    TEcu fits;
+    LoadDefaults(fits);
+    fits.Debounce = 255;
+    fits.SparkCutTimeout = 65535;
+    fits.SparkDelays[7] = 250;
+    struct Row
+    {
+        const char *name;
+        std::function<void(TEcu &)> edit;
+        TSettingField differs;
+    };
+    const Row rows[] = {
+        {"debounce beyond its byte", [](TEcu &e) { e.Debounce = 256; }, TSettingField::Debounce},
+        {"negative mask", [](TEcu &e) { e.Ignore = -1; }, TSettingField::Ignore},
+        {"cut duration beyond its byte", [](TEcu &e) { e.SparkDelays[4] = 300; },
+         TSettingField::SparkDelay},
+        {"maximum cut beyond 16 bits", [](TEcu &e) { e.SparkCutTimeout = 65536; },
+         TSettingField::SparkCutTimeout},
+        {"a range with no upper bound", [](TEcu &e) { e.Ranges.Items(3).Upper = 0; },
+         TSettingField::Ranges},
+        {"an eleventh range",
+         [](TEcu &e) {
+             for (int i = 0; i < 3; ++i) {
+                 TGearData &r = e.Ranges.Add();
+                 r = e.Ranges.Items(0);
+             }
+         },
+         TSettingField::Ranges},
+    };
+    EXPECT_EQ(CountDiffering(CompareSettings(fits, AsWritten(fits))), 0);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TEcu unfit = fits;
+        row.edit(unfit);
+        std::vector<TSettingField> differing;
+        for (const TCompareRow &r : CompareSettings(unfit, AsWritten(unfit)))
+            if (r.Differs())
+                differing.push_back(r.Field);
+        EXPECT_EQ(differing, std::vector<TSettingField> {row.differs});
+    }
 }
 
 TEST(Transfers, ReceivedRangesStartAFreshListAtSlotZero)
