@@ -1,7 +1,9 @@
 #include "droppedFile.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 QString DroppedFile(const QMimeData *data)
@@ -12,6 +14,21 @@ QString DroppedFile(const QMimeData *data)
     if (urls.size() != 1 || !urls.front().isLocalFile())
         return QString();
     return urls.front().toLocalFile();
+}
+
+QString AcceptDroppedFile(QDropEvent *event)
+{
+    QString path = DroppedFile(event->mimeData());
+    if (!path.isEmpty())
+        event->acceptProposedAction();
+    return path;
+}
+
+void OpenAfterDrop(QDropEvent *event, QObject *context, std::function<void(QString)> open)
+{
+    const QString path = AcceptDroppedFile(event);
+    if (!path.isEmpty())
+        QTimer::singleShot(0, context, [path, open = std::move(open)] { open(path); });
 }
 
 bool IsDataLogName(const QString &path)

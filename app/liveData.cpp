@@ -635,18 +635,12 @@ bool TfrmLiveData::OpenLog(const QString &path)
 
 void TfrmLiveData::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!DroppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    AcceptDroppedFile(event);
 }
 
 void TfrmLiveData::dropEvent(QDropEvent *event)
 {
-    const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Read once the drop has ended: a long log would hold up the program it came from.
-    QTimer::singleShot(0, this, [this, path] { OpenLog(path); });
+    OpenAfterDrop(event, this, [this](const QString &path) { OpenLog(path); });
 }
 
 void TfrmLiveData::btnOpenLogClick()

@@ -162,19 +162,12 @@ void TfrmMain::KeepBackupOfSettings(TBackupKind kind)
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!DroppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    AcceptDroppedFile(event);
 }
 
 void TfrmMain::dropEvent(QDropEvent *event)
 {
-    const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Opened once the drop has ended, so the program the file came from is not held up by the
-    // questions on the way.
-    QTimer::singleShot(0, this, [this, path] { OpenDroppedFile(path); });
+    OpenAfterDrop(event, this, [this](const QString &path) { OpenDroppedFile(path); });
 }
 
 void TfrmMain::OpenDroppedFile(const QString &path)
