@@ -307,9 +307,13 @@ void TfrmLiveData::UpdateSettings()
 {
     const TEcu &ecu = recorder_.Main().Ecu;
     const TGearDataList &ranges = CheckedRanges();
-    std::string key = FormatRangesEvent(ranges);
-    key += ' ' + std::to_string(ecu.GearShiftType) + ' ' + std::to_string(ecu.GearThresholdUpper)
-        + ' ' + std::to_string(ecu.GearThresholdLower) + ' ' + std::to_string(ecu.BarrelThreshold);
+    // An opened log draws the thresholds it was driven with when it tells them; a log written
+    // before it did, as its ranges, draws the panel's.
+    const TLogTrigger trigger = showingLog_ && logTrigger_
+        ? *logTrigger_
+        : TLogTrigger {ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower,
+                       ecu.BarrelThreshold};
+    const std::string key = FormatRangesEvent(ranges) + ' ' + FormatTriggerEvent(trigger);
     if (key == settingsKey_)
         return;
     settingsKey_ = key;
@@ -323,8 +327,8 @@ void TfrmLiveData::UpdateSettings()
     }
     chtLive->SetBands(bands);
     // The barrel threshold is a width: counts x 360 / 1024.
-    chtLive->SetTrigger({ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower,
-                         ecu.BarrelThreshold * 360.0 / 1024.0});
+    chtLive->SetTrigger({trigger.Method, trigger.UpThreshold, trigger.DownThreshold,
+                         trigger.BarrelThreshold * 360.0 / 1024.0});
 }
 
 void TfrmLiveData::SamplesChanged()
@@ -404,6 +408,7 @@ void TfrmLiveData::btnLiveClick()
     showingLog_ = false;
     log_ = TLiveSamples(1);
     logRanges_ = {};
+    logTrigger_.reset();
     KeepListedSpan();
     chtLive->SetSamples(&recorder_.Samples());
     chtLive->SetFollowing(true);
@@ -615,6 +620,10 @@ bool TfrmLiveData::OpenLog(const QString &path)
             log_.LinkUp(m.Ms);
     }
     logRanges_ = RangesOfRun(parsed.Markers);
+    logTrigger_.reset();
+    for (const TLogMarker &m : parsed.Markers)
+        if (TLogTrigger trigger; ParseTriggerEvent(m.Event, trigger))
+            logTrigger_ = trigger;
     if (!log_.DownPeriods().empty() && log_.DownPeriods().back().To < 0)
         log_.LinkUp(log_.Last().Ms); // still down when the log ended
     showingLog_ = true;

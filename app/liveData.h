@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -88,6 +90,7 @@ private:
     std::int64_t scrollUnitMs_ = 1; // the time of one step of the scroll bar
     TLiveSamples log_ {1};
     TRunRanges logRanges_; // what the opened log's markers say about its ranges
+    std::optional<TLogTrigger> logTrigger_; // the trigger settings its last transfer left
     // The same for the live data, from the recorder's transfers, worked out again when they
     // change (their count and the time of the last).
     mutable TRunRanges liveRanges_;

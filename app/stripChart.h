@@ -44,6 +44,7 @@ public:
     void SetSamples(const TLiveSamples *samples); // not owned; may be null
     void SetBands(const std::vector<TBand> &bands);
     void SetTrigger(const TTrigger &trigger);
+    const TTrigger &Trigger() const { return trigger_; }
 
     // Following: the window ends at the newest time (nowMs) and moves with it. Otherwise it
     // stays where SetViewEnd put it.

@@ -220,6 +220,37 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     return run;
 }
 
+std::string FormatTriggerEvent(const TLogTrigger &trigger)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "trigger %d %d %d %d", trigger.Method, trigger.UpThreshold,
+                  trigger.DownThreshold, trigger.BarrelThreshold);
+    return text;
+}
+
+bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger)
+{
+    constexpr std::string_view kPrefix = "trigger";
+    if (!event.starts_with(kPrefix))
+        return false;
+    TLogTrigger parsed;
+    std::string_view rest = event.substr(kPrefix.size());
+    for (int *field :
+         {&parsed.Method, &parsed.UpThreshold, &parsed.DownThreshold, &parsed.BarrelThreshold}) {
+        if (rest.empty() || rest.front() != ' ')
+            return false;
+        rest.remove_prefix(1);
+        const auto [next, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), *field);
+        if (ec != std::errc() || next == rest.data())
+            return false;
+        rest.remove_prefix(static_cast<std::size_t>(next - rest.data()));
+    }
+    if (!rest.empty())
+        return false;
+    trigger = parsed;
+    return true;
+}
+
 std::string FormatRangesEvent(const TGearDataList &ranges)
 {
     std::string text(kRangesPrefix);

@@ -76,6 +76,21 @@ private:
 std::string FormatRangesEvent(const TGearDataList &ranges);
 bool ParseRangesEvent(std::string_view event, TGearDataList &ranges);
 
+// The trigger settings as a data log marker ("trigger 1 78 69 14": method, up-shift and down-shift
+// threshold, barrel threshold in counts), written after the ranges marker of a transfer that came
+// through, so an opened log draws the thresholds it was driven with. Parse gives false, and
+// leaves trigger alone, for any other text.
+struct TLogTrigger
+{
+    int Method = 0;
+    int UpThreshold = 0;
+    int DownThreshold = 0;
+    int BarrelThreshold = 0;
+    bool operator==(const TLogTrigger &) const = default;
+};
+std::string FormatTriggerEvent(const TLogTrigger &trigger);
+bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger);
+
 // The markers of a transfer that came through, each followed by the ranges marker; one that did
 // not is marked by its event and the suffix, with no ranges.
 inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";

@@ -272,11 +272,12 @@ TEST_F(LiveDataTest, TransfersAndAnOpenedProfileAreMarkedWithRangesOnlyWhenTheyC
         if (!row.section(',', 12).isEmpty())
             events << row.section(',', 12).remove('"');
     const QString ranges = "ranges 1:240-280@260 2:360-390@380 3:440-480@460";
+    const QString trigger = "trigger 1 78 69 14";
     EXPECT_EQ(events,
-              (QStringList {"settings read from ECU", ranges, "settings written to ECU", ranges,
-                            "settings written to ECU failed (link down)", "link down", "link up",
-                            "settings read from ECU failed (link down)", "link down",
-                            "settings read from ECU failed (link down)",
+              (QStringList {"settings read from ECU", ranges, trigger, "settings written to ECU",
+                            ranges, trigger, "settings written to ECU failed (link down)",
+                            "link down", "link up", "settings read from ECU failed (link down)",
+                            "link down", "settings read from ECU failed (link down)",
                             "profile opened: Kart 7.ini", ranges, "logging stopped"}));
 }
 
@@ -543,9 +544,13 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     LoseLink();
     Live().StopLogging1Click();
 
+    // The thresholds change after the run: the log draws the ones it was driven with.
+    window->Ecu.GearThresholdUpper = 201;
+    window->Ecu.GearThresholdLower = 12;
     TfrmLiveData *live = Live().Window();
     live->show();
     ASSERT_TRUE(live->OpenLog(path));
+    EXPECT_EQ(live->chtLive->Trigger(), (TStripChart::TTrigger {1, 78, 69, 14 * 360.0 / 1024}));
     EXPECT_TRUE(live->ShowingLog());
     const TLiveSamples &logged = live->Shown();
     const TLiveSamples &recorded = Live().Samples();
@@ -589,6 +594,7 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     live->btnLiveClick();
     EXPECT_FALSE(live->ShowingLog());
     EXPECT_EQ(&live->Shown(), &Live().Samples());
+    EXPECT_EQ(live->chtLive->Trigger().UpThreshold, 201);
     // Live, the same transfers give the same start.
     EXPECT_TRUE(live->lblCheckFrom->text().startsWith(from));
     EXPECT_EQ(table->rowCount(), 3);

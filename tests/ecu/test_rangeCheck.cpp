@@ -182,7 +182,7 @@ TEST(GearRangeCheck, AReadingAgreeingWithNeitherItsRunNorTheNextIsLeftOut)
     EXPECT_EQ(fifth->LeftOut, 2);
 }
 
-TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
+TEST(GearRangeCheck, RangesAndTriggerTravelInMarkersAndComeBackTheSame)
 {
     TGearDataList ranges = Ranges({{1, 100, 140}, {0, 1000, 1023}, {0, 0, 20}});
     ranges.Items(0).Adc = 120;
@@ -210,6 +210,19 @@ TEST(GearRangeCheck, RangesTravelInAMarkerAndComeBackTheSame)
         TGearDataList kept = ranges;
         EXPECT_FALSE(ParseRangesEvent(bad, kept)) << bad;
         EXPECT_EQ(kept.Count(), 3) << bad;
+    }
+
+    // The trigger settings beside them: an out-of-range value logged as the controller held it.
+    const TLogTrigger trigger {2, 144, -3, 300};
+    EXPECT_EQ(FormatTriggerEvent(trigger), "trigger 2 144 -3 300");
+    TLogTrigger readTrigger;
+    ASSERT_TRUE(ParseTriggerEvent("trigger 2 144 -3 300", readTrigger));
+    EXPECT_EQ(readTrigger, trigger);
+    for (const char *bad : {"trigger 1 78 69", "trigger 1 78 69 14 5", "trigger 1 78 69 14x",
+                            "trigger  1 78 69 14", "triggers 1 78 69 14", "ranges"}) {
+        TLogTrigger kept = trigger;
+        EXPECT_FALSE(ParseTriggerEvent(bad, kept)) << bad;
+        EXPECT_EQ(kept, trigger) << bad;
     }
 }
 
