@@ -240,12 +240,20 @@ void TfrmMain::TakeChosenRows()
     const std::vector<TCompareRow> rows = frmCompare->ChosenRows();
     if (rows.empty())
         return;
+    QStringList refused;
     for (const TCompareRow &row : rows)
-        TakeSetting(Ecu, Compare.Ecu, row);
+        if (!TakeSetting(Ecu, Compare.Ecu, row))
+            refused << QString::fromStdString(row.Setting);
     SettingsChanged = true;
     RefreshSettings();
     RedrawRanges();
     ShowComparison();
+    if (!refused.isEmpty())
+        Ask(TPrompts::Information,
+            QStringLiteral("Not taken, for a gear the tool does not have: %1. Take No. Of "
+                           "Forwards Gears with it.")
+                .arg(refused.join(QStringLiteral(", "))),
+            TPrompts::Ok);
 }
 
 // ---- Comparison with a profile -----------------------------------------------------------------

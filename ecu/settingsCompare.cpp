@@ -373,6 +373,13 @@ bool TakeSetting(TEcu &into, const TEcu &from, const TCompareRow &row)
             = from.SparkDelays[static_cast<std::size_t>(row.Gear)];
         break;
     case TSettingField::Ranges: {
+        // A gear the model has no position for would keep a range that no lower gear count can
+        // have: the number of gears is taken with it, first.
+        bool adds = false;
+        for (int k = 0; k < from.Ranges.Count(); ++k)
+            adds = adds || from.Ranges.Items(k).Gear == row.Gear;
+        if (adds && row.Gear >= into.PositionCount)
+            return false;
         for (int k = into.Ranges.Count() - 1; k >= 0; --k)
             if (into.Ranges.Items(k).Gear == row.Gear)
                 into.Ranges.Delete(k);

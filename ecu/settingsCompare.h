@@ -92,7 +92,8 @@ std::string ComparisonText(const std::vector<TCompareRow> &rows, const std::stri
                            const std::string &rightHeading);
 
 // Copies the setting of a row from one model into the other: a Ranges row replaces every range of
-// its gear and that gear's sampled position. An unknown row is not taken (false). The gear count
-// goes through SetPositionCount, which drops the ranges of gears that no longer exist, so a caller
-// taking several rows takes them in the order CompareSettings gives.
+// its gear and that gear's sampled position. An unknown row is not taken (false), nor a range of a
+// gear beyond into's number of gears (false; the number of gears taken first lets it in). The gear
+// count goes through SetPositionCount, which drops the ranges of gears that no longer exist, so a
+// caller taking several rows takes them in the order CompareSettings gives.
 bool TakeSetting(TEcu &into, const TEcu &from, const TCompareRow &row);

@@ -9,6 +9,7 @@
 #include "recentProfiles.h"
 #include "simPtyServer.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -437,6 +438,30 @@ TEST_F(CompareTest, AProfileIsComparedWithoutBeingOpened)
     EXPECT_EQ(window->edtIgnore->text(), "800");
     EXPECT_EQ(window->Ecu.Debounce, 2);
     EXPECT_EQ(window->Ecu.SparkDelays[2], 125);
+
+    // A range of a gear the tool no longer has is taken only with the number of gears.
+    const auto sixthRanges = [this] {
+        int n = 0;
+        for (int k = 0; k < window->Ecu.Ranges.Count(); ++k)
+            n += window->Ecu.Ranges.Items(k).Gear == 7;
+        return n;
+    };
+    window->cmbGears->setCurrentIndex(1); // five forward gears: the sixth's range goes
+    ASSERT_EQ(sixthRanges(), 0);
+    ASSERT_TRUE(form->ChooseRow("Trigger Mask", false));
+    ASSERT_TRUE(form->ChooseRow("Sixth Range"));
+    form->btnTake->click();
+    EXPECT_EQ(prompts.Texts(),
+              QStringList {"Not taken, for a gear the tool does not have: Sixth "
+                           "Range. Take No. Of Forwards Gears with it."});
+    EXPECT_EQ(sixthRanges(), 0);
+    ASSERT_TRUE(form->ChooseRow("No. Of Forwards Gears"));
+    ASSERT_TRUE(form->ChooseRow("Sixth Range"));
+    form->btnTake->click();
+    EXPECT_EQ(prompts.Texts().size(), 1);
+    EXPECT_EQ(window->Ecu.PositionCount, 8);
+    EXPECT_EQ(sixthRanges(), 1);
+    prompts.Questions.clear();
 
     // Saved over with the tool's settings, the file is the tool's: its column reads it again.
     window->SaveProfile(path);

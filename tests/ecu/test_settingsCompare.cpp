@@ -311,8 +311,24 @@ TEST(SettingsCompare, TakingRowsCopiesOnlyTheirFields)
         (std::map<std::string, TCompareState> {{"Trigger Mask", D}, {"Cut Duration (Second)", D}}));
     EXPECT_EQ(taken.Ranges.Count(), tool.Ranges.Count() + 1);
 
-    // Every row taken leaves nothing different; the gear count goes through SetPositionCount.
+    // A range of a gear the model has no position for is refused, unless the number of gears
+    // comes first; one that removes such a gear's range is not.
     ecu.SetPositionCount(6);
+    TEcu fewer = taken;
+    fewer.SetPositionCount(4); // drops the ranges of gears 4 and up
+    const auto fewerRows = CompareSettings(fewer, ecu);
+    const TEcu before = fewer;
+    EXPECT_FALSE(TakeSetting(fewer, ecu, RowOf(fewerRows, "Third Range")));
+    EXPECT_EQ(CountDiffering(CompareSettings(fewer, before)), 0);
+    EXPECT_TRUE(TakeSetting(fewer, ecu, RowOf(fewerRows, "No. Of Forwards Gears")));
+    EXPECT_TRUE(TakeSetting(fewer, ecu, RowOf(fewerRows, "Third Range")));
+    TEcu beyond = ecu;
+    beyond.Ranges.Add() = ecu.Ranges.Items(0); // a range kept as the controller sent it
+    beyond.Ranges.Items(beyond.Ranges.Count() - 1).Gear = 7;
+    EXPECT_TRUE(TakeSetting(beyond, ecu, RowOf(CompareSettings(beyond, ecu), "Sixth Range")));
+    EXPECT_EQ(beyond.Ranges.Count(), ecu.Ranges.Count());
+
+    // Every row taken leaves nothing different; the gear count goes through SetPositionCount.
     for (const TCompareRow &row : CompareSettings(taken, ecu)) {
         EXPECT_TRUE(TakeSetting(taken, ecu, row));
     }
