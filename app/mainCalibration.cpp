@@ -34,7 +34,20 @@ void TfrmMain::btnCaptureClick()
     BarrelGauge->SetMarkerCount(0);
     bool aborted = false;
     const int count = std::min<int>(Ecu.PositionCount, kPositionSlots);
+    // A read of all settings begun under a question (the link came back and the user took the
+    // upload) changes the gear count and positions this run has sampled: ranges built now would
+    // mix the two. The user pressed OK and is owed a word on why no further gear is asked for.
     const int uploads = UploadsStarted;
+    const auto readMeanwhile = [this, uploads] {
+        if (UploadsStarted == uploads)
+            return false;
+        if (!TransferBusy())
+            Ask(TPrompts::Information,
+                QStringLiteral("Sampling stopped: settings were read from the ECU - sample the "
+                               "gear positions again"),
+                TPrompts::Ok);
+        return true;
+    };
     for (int i = 0; i < count; ++i) {
         const std::string_view name = GearNameOf(i);
         const QString text = QStringLiteral("Select ")
@@ -44,16 +57,7 @@ void TfrmMain::btnCaptureClick()
             aborted = true;
             break;
         }
-        // A read of all settings begun under the question (the link came back and the user took
-        // the upload) changes the gear count and positions this run has sampled: ranges built now
-        // would mix the two.
-        if (UploadsStarted != uploads) {
-            // The user pressed OK and is owed a word on why no further gear is asked for.
-            if (!TransferBusy())
-                Ask(TPrompts::Information,
-                    QStringLiteral("Sampling stopped: settings were read from the ECU - sample the "
-                                   "gear positions again"),
-                    TPrompts::Ok);
+        if (readMeanwhile()) {
             aborted = true;
             break;
         }
@@ -65,6 +69,10 @@ void TfrmMain::btnCaptureClick()
                 QStringLiteral("ECU Disconnected - the gear position cannot be sampled until the "
                                "ECU answers."),
                 TPrompts::Ok);
+            if (readMeanwhile()) {
+                aborted = true;
+                break;
+            }
             --i;
             continue;
         }

@@ -394,36 +394,48 @@ TEST_F(CalibrationTest, AGearIsNotSampledFromAnAngleTheControllerNoLongerReports
     }
 }
 
-// The run ends with a word either way: "Busy" while the read runs, or why it stopped once done.
+// The run ends with a word either way: "Busy" while the read runs, or why it stopped once done;
+// also when the upload was taken under the warning that the controller fell silent, with no gear
+// asked for again.
 TEST_F(CalibrationTest, AnUploadTakenUnderAQuestionEndsTheRunWithoutBuildingRanges)
 {
     const TGearDataList before = window->Ecu.Ranges;
-    for (const bool readDone : {false, true}) {
-        SCOPED_TRACE(readDone ? "the read has ended" : "the read runs");
+    struct Row
+    {
+        const char *name;
+        bool readDone;
+        int silentAt; // the question under which the controller falls silent, or 0
+    };
+    for (const Row &row : {Row {"the read runs", false, 0}, Row {"the read has ended", true, 0},
+                           Row {"taken under the warning", true, 2}}) {
+        SCOPED_TRACE(row.name);
         int asked = 0;
         prompts.Questions.clear();
         prompts.WhileOpen = [&](const QString &) {
             Feed(StatusLine(100 + 111 * asked));
+            if (++asked == row.silentAt)
+                window->StatusPollsUnanswered = kStaleStatusPolls;
             // The link came back under the third question and the user took the upload.
-            if (++asked == 3) {
+            if (asked == 3) {
                 window->UploadAllSettingsToEcu1Click();
-                if (readDone)
+                if (row.readDone)
                     window->tmrUpDownAll->stop();
             }
         };
-        prompts.Answers = {TPrompts::Ok, TPrompts::Ok, TPrompts::Ok, TPrompts::Ok};
+        prompts.Answers = {TPrompts::Ok, TPrompts::Ok, TPrompts::Ok, TPrompts::Ok, TPrompts::Ok};
         window->btnCaptureClick();
-        EXPECT_EQ(asked, 4); // three gears and the word that ends the run
+        EXPECT_EQ(asked, 4); // three questions and the word that ends the run
         EXPECT_EQ(prompts.Questions.back().text,
-                  readDone ? "Sampling stopped: settings were read from the ECU - sample the gear "
-                             "positions again"
-                           : "Busy");
-        EXPECT_EQ(window->Ecu.Positions[1].Adc, 211);
+                  row.readDone ? "Sampling stopped: settings were read from the ECU - sample the "
+                                 "gear positions again"
+                               : "Busy");
+        EXPECT_EQ(window->Ecu.Positions[1].Adc == 211, row.silentAt == 0);
         EXPECT_NE(window->Ecu.Positions[2].Adc, 322) << "the third answer came after the upload";
         EXPECT_EQ(window->Ecu.Ranges.Count(), before.Count());
         EXPECT_FALSE(window->SettingsChanged);
         window->tmrUpDownAll->stop();
         window->TxQueue.clear();
+        window->Ecu.Positions[1].Adc = 0;
     }
 }
 
