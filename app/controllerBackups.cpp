@@ -3,6 +3,7 @@
 #include "diskFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -13,6 +14,12 @@ QString SuffixOf(TBackupKind kind)
 }
 
 } // namespace
+
+bool IsBackupPath(const QString &folder, const QString &path)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return !canonical.isEmpty() && QFileInfo(path).canonicalPath() == canonical;
+}
 
 TBackupResult KeepBackup(const QString &folder, const QDateTime &at, TBackupKind kind,
                          const std::string &text, QString *written)

@@ -21,6 +21,10 @@ enum class TBackupResult { Written, Unchanged, Failed };
 // The open dialog's filter: the copies are profiles (a pattern with spaces would be split).
 inline constexpr char kBackupFilter[] = "ECU Backups (*.ini)";
 
+// True for a file in folder (links followed): a copy, which opens as a new profile however it is
+// opened, so that a Save never writes over it.
+bool IsBackupPath(const QString &folder, const QString &path);
+
 // Keeps text, a whole profile, as the newest copy in folder (made when missing). written gets
 // the copy's path when one is written.
 TBackupResult KeepBackup(const QString &folder, const QDateTime &at, TBackupKind kind,

@@ -649,7 +649,9 @@ void TfrmLiveData::dragEnterEvent(QDragEnterEvent *event)
 
 void TfrmLiveData::dropEvent(QDropEvent *event)
 {
-    OpenAfterDrop(event, this, [this](const QString &path) { OpenLog(path); });
+    // A profile dropped here opens as one, as on the main window.
+    OpenAfterDrop(event, this,
+                  [this](const QString &path) { recorder_.Main().OpenDroppedFile(path); });
 }
 
 void TfrmLiveData::btnOpenLogClick()

@@ -384,7 +384,8 @@ private:
     void UpdateComparison();
     // The profile compared with was saved over or opened: its column reads the file again.
     void ComparedProfileChanged(const QString &path);
-    // untitled: the settings come in as a new profile, not saved anywhere yet (a backup).
+    // untitled: the settings come in as a new profile, not saved anywhere yet, as a backup does
+    // however it is opened.
     void LoadProfile(const QString &path, bool untitled = false);
     // Open and Open Backup: asks to save, lets the user choose a file in folder, and loads it.
     void OpenChosenProfile(const QString &folder, const QString &filter, bool untitled);

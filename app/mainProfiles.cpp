@@ -136,7 +136,7 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
     SetCaption(path);
     NoteSettingsBaseline();
     LiveData->ProfileOpened(path);
-    if (untitled) {
+    if (untitled || IsBackupPath(BackupsFolder(), path)) {
         // A Save asks for the vehicle's profile rather than writing over the copy, and a close
         // asks first.
         ProfileFileName.clear();

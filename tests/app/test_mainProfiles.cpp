@@ -178,9 +178,8 @@ TEST_F(ProfileTest, NewAndOpenForgetPositionsOutOfUse)
 }
 
 // A profile dragged from a file manager onto the window, also onto an edit box, opens as from
-// Recent Profiles, with the save question first; a data log opens in the Live Data window, which
-// takes any file dropped on it for a log. A drag of several files, or of a web address, is
-// refused.
+// Recent Profiles, with the save question first; a data log opens in the Live Data window, also
+// when dropped there. A drag of several files, or of a web address, is refused.
 TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
 {
     TEcu saved;
@@ -231,14 +230,15 @@ TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
     EXPECT_TRUE(live->isVisible());
     EXPECT_TRUE(live->ShowingLog());
     EXPECT_EQ(live->Shown().Count(), 1u);
-    // The Live Data window takes whatever is dropped on it for a log.
-    prompts.Questions.clear();
-    EXPECT_TRUE(drop(live, {profile}));
-    EXPECT_EQ(prompts.Texts(), QStringList {"No data rows in " + path});
+    // Dropped on the Live Data window, a log opens there and a profile as a profile.
+    const QString other = folder.path() + "/profiles/other.ini";
+    ASSERT_TRUE(WriteProfile(other.toStdString(), TEcu()));
+    EXPECT_TRUE(drop(live, {QUrl::fromLocalFile(other)}));
+    EXPECT_EQ(window->ProfileFileName, other);
 }
 
-// A copy of what a read found comes in as a new profile: a Save asks for the vehicle's file
-// rather than writing over the copy, and a close asks first.
+// A copy of what a read found comes in as a new profile, however it is opened: a Save asks for the
+// vehicle's file rather than writing over the copy, and a close asks first.
 TEST_F(ProfileTest, ABackupOpensAsANewProfile)
 {
     TEcu found;
@@ -249,20 +249,37 @@ TEST_F(ProfileTest, ABackupOpensAsANewProfile)
     ASSERT_TRUE(QDir().mkpath(backups));
     ASSERT_TRUE(WriteProfile(copy.toStdString(), found));
     const QByteArray before = Read(copy);
-    window->ProfileFileName = path;
-    prompts.OpenNames = {copy};
-    window->OpenBackup1Click();
-    EXPECT_EQ(prompts.DialogFolders, QStringList {backups});
-    EXPECT_EQ(window->Ecu.Debounce, 6);
-    EXPECT_EQ(window->Ecu.BlipTimeout, 113);
-    EXPECT_TRUE(window->ProfileFileName.isEmpty());
-    EXPECT_TRUE(window->SettingsChanged);
-    EXPECT_EQ(window->windowTitle(), "Kestrova - 2026-12-11 14-02-11 read from ECU.ini");
-    EXPECT_TRUE(recentProfiles.isEmpty());
+    const std::vector<std::pair<const char *, std::function<void()>>> openers {
+        {"Open Backup",
+         [&] {
+             prompts.OpenNames = {copy};
+             window->OpenBackup1Click();
+             EXPECT_EQ(prompts.DialogFolders.constLast(), backups);
+         }},
+        {"Open",
+         [&] {
+             prompts.OpenNames = {copy};
+             window->Open1Click();
+         }},
+        {"a drop or Recent Profiles", [&] { window->OpenDroppedFile(copy); }},
+    };
+    for (const auto &[name, open] : openers) {
+        SCOPED_TRACE(name);
+        window->Ecu = TEcu();
+        window->ProfileFileName = path;
+        window->SettingsChanged = false;
+        open();
+        EXPECT_EQ(window->Ecu.Debounce, 6);
+        EXPECT_EQ(window->Ecu.BlipTimeout, 113);
+        EXPECT_TRUE(window->ProfileFileName.isEmpty());
+        EXPECT_TRUE(window->SettingsChanged);
+        EXPECT_EQ(window->windowTitle(), "Kestrova - 2026-12-11 14-02-11 read from ECU.ini");
+        EXPECT_TRUE(recentProfiles.isEmpty());
+    }
 
     prompts.SaveNames = {path};
     window->Save1Click();
-    EXPECT_EQ(prompts.FileDialogs, 2);
+    EXPECT_EQ(prompts.FileDialogs, 3);
     EXPECT_EQ(window->ProfileFileName, path);
     EXPECT_TRUE(Read(path).contains("bliptimeout=113"));
     EXPECT_EQ(Read(copy), before);
