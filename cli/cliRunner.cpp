@@ -343,13 +343,20 @@ private:
                         .arg(kReadAttempts));
     }
 
-    // The profile FILE as the window opens it after its start: the factory defaults, the positions
-    // and cut durations in use cleared, then the file.
-    int LoadProfile(TEcu &model, bool toWrite)
+    // A profile text read as the window opens it after its start: the factory defaults, the
+    // positions and cut durations in use cleared, then the text.
+    static void LoadProfileText(const std::string &text, TEcu &model,
+                                std::vector<std::string> *unreadable = nullptr)
     {
         LoadDefaults(model);
         ClearPositionsInUse(model);
         ClearCutDurationsInUse(model);
+        ReadProfileText(text, model, unreadable);
+    }
+
+    // The profile FILE, read as LoadProfileText does.
+    int LoadProfile(TEcu &model, bool toWrite)
+    {
         // A missing file, no regular file, or one that fails part-way: the defaults left must not
         // be written to the controller.
         std::string text;
@@ -362,7 +369,7 @@ private:
                         QStringLiteral("cannot write the profile %1: it holds no settings")
                             .arg(options_.File));
         std::vector<std::string> unreadable;
-        ReadProfileText(text, model, &unreadable);
+        LoadProfileText(text, model, &unreadable);
         // The window shows what a value that is no number reads as; written unseen, a typing
         // error would put the default into the car.
         if (toWrite && !unreadable.empty()) {
@@ -441,6 +448,16 @@ private:
             result = ReadSettings(model);
         if (result != kCliOk)
             return result;
+        // A profile holds six to nine positions, say: what it cannot hold would be saved as
+        // something else, a profile that differs at once from the controller it was read from.
+        TEcu saved;
+        LoadProfileText(ProfileText(std::string(), model), saved);
+        if (const int differences = PrintDifferences(saved, model); differences > 0)
+            return Fail(kCliDiffers,
+                        QStringLiteral("the controller on %1 holds what a profile cannot (%2 "
+                                       "differences); nothing saved")
+                            .arg(port_)
+                            .arg(differences));
         if (!WriteProfile(options_.File.toStdString(), model))
             return Fail(kCliDiffers, QStringLiteral("Unable to write to %1").arg(options_.File));
         out_ << QStringLiteral("Read ECU %1 on %2: %3 forward gears, %4 gear ranges; saved to %5")

@@ -447,11 +447,13 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
     const auto otherUpper = [](const std::string &r) { return WithOtherDigit(r, 12); };
     const auto otherMajor = [](const std::string &r) { return WithOtherDigit(r, 3); };
     const auto statusInstead = [](std::string) { return std::string("@s0100200300\r"); };
+    const auto twelvePositions = [](std::string r) { return r.replace(4, 2, "0C"); };
     const struct
     {
         const char *Name;
         std::vector<TReplyHit> Hits;
         const char *Failure; // nullptr: the read is saved
+        int Code = kCliNoController;
     } rows[] = {
         {"parameters cut short once", {{"@p", {1}, cutShort}}, nullptr},
         {"each request damaged in some tries",
@@ -466,6 +468,12 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
         {"the version never told",
          {{"@V", EveryOccurrence(), statusInstead}},
          "did not tell its version alike twice (asked 5 times)"},
+        // Answered alike every time, but more gears than a profile holds: saved, it would differ
+        // from the controller at once.
+        {"a gear count no profile holds",
+         {{"@p", EveryOccurrence(), twelvePositions}},
+         "holds what a profile cannot",
+         kCliDiffers},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -479,8 +487,13 @@ TEST(OrbanelCli, ReadRetriesCutShortOrGarbledRepliesAndSavesNothingWhenEveryTryF
         const TCliResult read = RunCliHere(
             {QStringLiteral("--port"), server.DevicePath(), QStringLiteral("read"), file});
         if (row.Failure != nullptr) {
-            EXPECT_EQ(read.ExitCode, kCliNoController);
-            EXPECT_TRUE(read.Out.isEmpty()) << read.Out.toStdString();
+            EXPECT_EQ(read.ExitCode, row.Code);
+            // What a profile cannot hold is listed as a comparison lists it.
+            if (row.Code == kCliDiffers)
+                EXPECT_TRUE(read.Out.startsWith("No. Of Forwards Gears: file 7, ECU 10\n"))
+                    << read.Out.toStdString();
+            else
+                EXPECT_TRUE(read.Out.isEmpty()) << read.Out.toStdString();
             EXPECT_TRUE(read.Err.contains(QString::fromLatin1(row.Failure)))
                 << read.Err.toStdString();
             EXPECT_FALSE(QFile::exists(file));
