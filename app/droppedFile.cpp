@@ -1,5 +1,6 @@
 #include "droppedFile.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
@@ -18,17 +19,31 @@ QString DroppedFile(const QMimeData *data)
 
 QString AcceptDroppedFile(QDropEvent *event)
 {
+    // Under an open question the file would land in the middle of what asked it (a calibration
+    // run, a transfer's prompt).
+    if (QApplication::activeModalWidget() != nullptr
+        || !(event->possibleActions() & Qt::CopyAction))
+        return QString();
     QString path = DroppedFile(event->mimeData());
-    if (!path.isEmpty())
-        event->acceptProposedAction();
+    if (path.isEmpty())
+        return path;
+    // Always a copy: a move accepted (Shift held while dragging) tells the file manager to delete
+    // the file.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     return path;
 }
 
 void OpenAfterDrop(QDropEvent *event, QObject *context, std::function<void(QString)> open)
 {
     const QString path = AcceptDroppedFile(event);
-    if (!path.isEmpty())
-        QTimer::singleShot(0, context, [path, open = std::move(open)] { open(path); });
+    if (path.isEmpty())
+        return;
+    QTimer::singleShot(0, context, [path, open = std::move(open)] {
+        // A question may have opened since the drop.
+        if (QApplication::activeModalWidget() == nullptr)
+            open(path);
+    });
 }
 
 bool IsDataLogName(const QString &path)

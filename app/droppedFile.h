@@ -12,7 +12,8 @@ class QObject;
 // plain text opens nothing.
 QString DroppedFile(const QMimeData *data);
 
-// Accepts a drag (enter, move) or a drop that carries one local file; its path, or empty.
+// Accepts, as a copy, a drag (enter, move) or a drop that carries one local file while no question
+// is open; its path, or empty.
 QString AcceptDroppedFile(QDropEvent *event);
 
 // Accepts a drop of one local file and hands its path to open once the drop has ended, with

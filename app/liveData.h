@@ -68,7 +68,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
-    // A file dropped on the window opens as a log.
+    // A file dropped on the window opens as on the main window: a log here, a profile there.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 

@@ -30,6 +30,8 @@ bool TfrmMain::VersionCheck()
 
 void TfrmMain::UploadAllSettingsToEcu1Click()
 {
+    // A number typed and not yet taken is a change too, for the copy kept below.
+    TakeTypedSetting();
     if (!VersionCheck())
         return;
     if (tmrUpDownAll->isActive()) {

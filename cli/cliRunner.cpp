@@ -324,9 +324,11 @@ private:
             TEcu tried = model;
             // The cut durations asked for follow the number of gears. A slow controller's
             // parameters come after that step has chosen by the file's number: the next try
-            // chooses by the one the controller gave.
+            // chooses by the one the controller gave: the one told alike twice, else the last.
             const auto params = answers_.find(AnswerKey(mtParams, 0));
-            if (params != answers_.end() && !params->second.empty())
+            if (const TQV3318MessageRec *agreed = Agreed(AnswerKey(mtParams, 0)))
+                ApplyParams(tried, *agreed);
+            else if (params != answers_.end() && !params->second.empty())
                 ApplyParams(tried, params->second.back().second);
             const int result = Transfer(kReadFirstStep, tried);
             if (result != kCliOk)

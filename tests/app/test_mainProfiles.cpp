@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 
@@ -192,17 +193,22 @@ TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
               "downshift_trigger,engine_cut,throttle_blip\n"
               "2026-12-11T14:02:11.000,0,100,35.2,2,1,12,0x00,0,0,0,0\n");
     csv.close();
-    const auto drop = [&](QWidget *target, const QList<QUrl> &urls) {
+    // Shift held, as for a move: the drop must still be taken as a copy, or the file manager
+    // deletes the file.
+    const auto drop = [&](QWidget *target, const QList<QUrl> &urls,
+                          Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
         QMimeData data;
         data.setUrls(urls);
         data.setText(urls.value(0).toString()); // as file managers add it
         const QPoint at = target->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
             return false;
-        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+        QDropEvent dropped(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(target, &dropped);
+        EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
         QCoreApplication::processEvents();
         return dropped.isAccepted();
     };
@@ -210,6 +216,15 @@ TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
 
     EXPECT_FALSE(drop(window.get(), {profile, QUrl::fromLocalFile(log)}));
     EXPECT_FALSE(drop(window.get(), {QUrl("https://example.com/car.ini")}));
+    EXPECT_FALSE(drop(window.get(), {profile}, Qt::MoveAction)) << "only a copy is taken";
+    {
+        // Nor under an open question: the file would land in the middle of what asked it.
+        QMessageBox question(QMessageBox::Question, "Orbanel", "Select First and press OK");
+        question.setWindowModality(Qt::ApplicationModal);
+        question.show();
+        ASSERT_EQ(QApplication::activeModalWidget(), &question);
+        EXPECT_FALSE(drop(window.get(), {profile}));
+    }
     EXPECT_NE(window->Ecu.Debounce, 17);
 
     window->SettingsChanged = true;

@@ -236,11 +236,14 @@ TEST_F(TransferTest, AReadEndsWhenItsAnswersAreIn)
         SCOPED_TRACE(testing::Message() << row.lost << row.edited);
         unanswered = row.lost;
         prompts.Questions.clear();
-        if (row.edited) {
+        TEcu typed = window->Ecu;
+        if (row.edited) { // typed and not yet taken: a change all the same
+            window->edtDebounce->setFocus();
             window->edtDebounce->setText("23");
-            window->edtDebounceExit();
+            window->edtDebounce->setModified(true);
+            typed.Debounce = 23;
         }
-        const std::string before = ProfileText({}, window->Ecu);
+        const std::string before = ProfileText({}, typed);
         window->UploadAllSettingsToEcu1Click();
         Run();
         QCoreApplication::processEvents();
