@@ -10,6 +10,7 @@
 #include "ledLamp.h"
 #include "linkRules.h"
 #include "liveRecorder.h"
+#include "menuBarStyle.h"
 #include "programFolders.h"
 #include "progress.h"
 #include "serialDriver.h"
@@ -195,6 +196,9 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::BuildMenu()
 {
+    auto *barStyle = new TMenuBarStyle;
+    barStyle->setParent(menuBar()); // setStyle does not take it
+    menuBar()->setStyle(barStyle);
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
     New1 = file->addAction(QStringLiteral("&New"), this, &TfrmMain::New1Click);
     Open1 = file->addAction(QStringLiteral("&Open"), this, &TfrmMain::Open1Click);

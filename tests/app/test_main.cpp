@@ -19,8 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -310,6 +312,27 @@ TEST_F(MainWindowTest, ClosingWithUnsavedSettings)
     EXPECT_TRUE(terminated);
     EXPECT_TRUE(QDir(folder.path() + "/profiles").isEmpty());
     EXPECT_EQ(prompts.Texts().count("Settings have changed - do you want to save?"), 3);
+}
+
+// Alt puts the keys on the menu bar: the item they stand on is lit as an open one is, so a key
+// meant for the menus is never taken by the panel unseen.
+TEST_F(MainWindowTest, TheMenuBarShowsWhereTheKeysStand)
+{
+    Create();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QMenuBar *bar = window->menuBar();
+    const QRect file = bar->actionGeometry(bar->actions().constFirst());
+    const auto shot = [&] { return bar->grab(file).toImage(); };
+    window->edtDebounce->setFocus();
+    const QImage idle = shot();
+    QTest::keyClick(window->edtDebounce, Qt::Key_Alt);
+    ASSERT_TRUE(bar->hasFocus());
+    EXPECT_NE(shot(), idle);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_FALSE(bar->hasFocus());
+    EXPECT_EQ(shot(), idle);
 }
 
 TEST_F(MainWindowTest, PollsForTheVersionWhileTheLinkIsDown)
