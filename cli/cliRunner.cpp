@@ -419,6 +419,19 @@ private:
         return listed;
     }
 
+    // Lists the differences between a profile and the controller; when there are any, fails
+    // saying what they mean.
+    int FailOnDifferences(const TEcu &profile, const TEcu &ecu, const QString &meaning)
+    {
+        const int differences = PrintDifferences(profile, ecu);
+        if (differences == 0)
+            return kCliOk;
+        return Fail(kCliDiffers,
+                    QStringLiteral("the controller on %1 %2 (%3 differences)")
+                        .arg(port_, meaning)
+                        .arg(differences));
+    }
+
     int Ports()
     {
         TComPortEnumerator ports;
@@ -454,12 +467,10 @@ private:
         // something else, a profile that differs at once from the controller it was read from.
         TEcu saved;
         LoadProfileText(ProfileText(std::string(), model), saved);
-        if (const int differences = PrintDifferences(saved, model); differences > 0)
-            return Fail(kCliDiffers,
-                        QStringLiteral("the controller on %1 holds what a profile cannot (%2 "
-                                       "differences); nothing saved")
-                            .arg(port_)
-                            .arg(differences));
+        if (const int differ = FailOnDifferences(
+                saved, model, QStringLiteral("holds what a profile cannot, nothing saved"));
+            differ != kCliOk)
+            return differ;
         if (!WriteProfile(options_.File.toStdString(), model))
             return Fail(kCliDiffers, QStringLiteral("Unable to write to %1").arg(options_.File));
         out_ << QStringLiteral("Read ECU %1 on %2: %3 forward gears, %4 gear ranges; saved to %5")
@@ -491,12 +502,10 @@ private:
             result = ReadSettings(readBack);
         if (result != kCliOk)
             return result;
-        if (const int differences = PrintDifferences(written, readBack); differences > 0)
-            return Fail(kCliDiffers,
-                        QStringLiteral("the controller on %1 does not hold what was written (%2 "
-                                       "differences)")
-                            .arg(port_)
-                            .arg(differences));
+        if (const int differ = FailOnDifferences(written, readBack,
+                                                 QStringLiteral("does not hold what was written"));
+            differ != kCliOk)
+            return differ;
         out_ << QStringLiteral("Wrote %1 into ECU %2 on %3; read back the same settings")
                     .arg(options_.File, EcuVersion(), port_)
              << Qt::endl;
