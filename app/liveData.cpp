@@ -305,14 +305,11 @@ void TfrmLiveData::btnLoggingClick()
 // settings they come from have changed.
 void TfrmLiveData::UpdateSettings()
 {
-    const TEcu &ecu = recorder_.Main().Ecu;
     const TGearDataList &ranges = CheckedRanges();
     // An opened log draws the thresholds it was driven with when it tells them; a log written
     // before it did, as its ranges, draws the panel's.
-    const TLogTrigger trigger = showingLog_ && logTrigger_
-        ? *logTrigger_
-        : TLogTrigger {ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower,
-                       ecu.BarrelThreshold};
+    const TLogTrigger trigger
+        = showingLog_ && logTrigger_ ? *logTrigger_ : TriggerOf(recorder_.Main().Ecu);
     const std::string key = FormatRangesEvent(ranges) + ' ' + FormatTriggerEvent(trigger);
     if (key == settingsKey_)
         return;

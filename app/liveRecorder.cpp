@@ -176,9 +176,7 @@ TTransferEnd TLiveRecorder::TransferFinished(bool unanswered)
     const QString ranges = RangesEvent();
     Marker(what);
     Marker(ranges);
-    const TEcu &ecu = main_.Ecu;
-    Marker(QString::fromStdString(FormatTriggerEvent(
-        {ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower, ecu.BarrelThreshold})));
+    Marker(QString::fromStdString(FormatTriggerEvent(TriggerOf(main_.Ecu))));
     rangeMarkers_.push_back({time, ms, std::string(event)});
     rangeMarkers_.push_back({time, ms, ranges.toStdString()});
     return TTransferEnd::Done;

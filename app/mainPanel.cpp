@@ -146,16 +146,15 @@ TfrmMain::TExitHandler TfrmMain::ExitHandlerOf(const QObject *edit) const
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    // A file dropped on an edit box opens as on the rest of the window; text still goes in.
+    // A file dragged over an edit box is the window's, never text for the box; text still goes in.
     const QEvent::Type type = event->type();
-    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
-        auto *drop = static_cast<QDropEvent *>(event);
-        if (type == QEvent::Drop && !DroppedFile(drop->mimeData()).isEmpty()) {
-            dropEvent(drop);
-            return true;
-        }
-        if (type != QEvent::Drop && !AcceptDroppedFile(drop).isEmpty())
-            return true;
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)
+        && !DroppedFile(static_cast<QDropEvent *>(event)->mimeData()).isEmpty()) {
+        if (type == QEvent::Drop)
+            dropEvent(static_cast<QDropEvent *>(event));
+        else
+            AcceptDroppedFile(static_cast<QDropEvent *>(event));
+        return true;
     }
     if (event->type() == QEvent::FocusOut && IsExit(static_cast<QFocusEvent *>(event)))
         if (const auto handler = ExitHandlerOf(watched))

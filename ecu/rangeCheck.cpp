@@ -220,6 +220,11 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     return run;
 }
 
+TLogTrigger TriggerOf(const TEcu &ecu)
+{
+    return {ecu.GearShiftType, ecu.GearThresholdUpper, ecu.GearThresholdLower, ecu.BarrelThreshold};
+}
+
 std::string FormatTriggerEvent(const TLogTrigger &trigger)
 {
     char text[96];

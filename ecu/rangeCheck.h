@@ -88,6 +88,7 @@ struct TLogTrigger
     int BarrelThreshold = 0;
     bool operator==(const TLogTrigger &) const = default;
 };
+TLogTrigger TriggerOf(const TEcu &ecu);
 std::string FormatTriggerEvent(const TLogTrigger &trigger);
 bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger);
 
