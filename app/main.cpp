@@ -594,7 +594,7 @@ void TfrmMain::tmrStatusTimer()
         StatusPollsUnanswered = std::min(StatusPollsUnanswered + 1, kStaleStatusPolls);
     if (!idle && sent && IsSettingsRequest(line)
         && (tmrUpDownAll->isActive() || TransferLinesLeft > 0))
-        ++TransferRequests;
+        TransferAnswers.Asked(line);
     if (!idle && TransferLinesLeft > 0 && --TransferLinesLeft == 0) {
         // A read waits for its answers, a write for a sign that the controller was still there to
         // take its lines (one that froze under them would pass for written), unless the link is
@@ -754,7 +754,7 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     }
     if (TransferReading && (tmrUpDownAll->isActive() || TransferLinesLeft >= 0)
         && SettingsReplyComplete(decoded))
-        ++TransferAnswers;
+        TransferAnswers.Answered(message);
 }
 
 void TfrmMain::tmrLinkTimer()

@@ -2,6 +2,7 @@
 
 #include "Ecu.h"
 #include "controllerBackups.h"
+#include "ecuLink.h"
 #include "encdec.h"
 #include "linkRules.h"
 #include "prompts.h"
@@ -219,8 +220,7 @@ public:
     int StatusPollsSent = 0; // while connected, since the last transfer began
     int StatusRepliesSeen = 0; // to those polls
     int TransferEndsAtReply = -1; // the reply count that ends a transfer whose lines have all gone
-    int TransferRequests = 0; // settings requests of the transfer that went out
-    int TransferAnswers = 0; // and the whole replies that came to them
+    TReadAnswers TransferAnswers; // the read's requests that went out, and those answered
     bool TransferReading = false;
     bool DiagnosticMode = false;
     QString ProfilesFolder;

@@ -138,8 +138,7 @@ void TfrmMain::TransferBegins(bool reading)
     if (TransferLinesLeft >= 0)
         EndTransfer();
     TransferReading = reading;
-    TransferRequests = 0;
-    TransferAnswers = 0;
+    TransferAnswers.Clear();
     StatusPollsSent = 0;
     StatusRepliesSeen = 0;
     LiveData->TransferStarted(reading);
@@ -149,7 +148,7 @@ void TfrmMain::EndTransfer()
 {
     TransferLinesLeft = -1;
     TransferEndsAtReply = -1;
-    const bool unanswered = TransferReading && TransferAnswers < TransferRequests;
+    const bool unanswered = TransferReading && !TransferAnswers.Complete();
     const TTransferEnd end = LiveData->TransferFinished(unanswered);
     if (TransferReading)
         NoteSettingsBaseline(); // what it found, whole or not

@@ -159,6 +159,10 @@ void TSettingsKnown::NoteReceived(const TQV3318MessageRec &message)
         Feedback = true;
         break;
     case mtRange:
+        // A range in slot 0 starts the list afresh (see ApplyRange): slots answered before it
+        // are gone from the model again.
+        if (message.Index == 0 && message.Upper != 0)
+            RangeSlots.reset();
         if (message.Index < kRangeSlots)
             RangeSlots.set(message.Index);
         break;

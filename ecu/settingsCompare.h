@@ -26,7 +26,7 @@ struct TSettingsKnown
     // second range of any gear.
     bool Ranges() const { return RangeSlots.all(); }
     // Marks the part of the model a received settings message fills; other messages change
-    // nothing.
+    // nothing. A range for slot 0 that clears the model's list unmarks the slots before it.
     void NoteReceived(const TQV3318MessageRec &message);
 };
 

@@ -87,6 +87,41 @@ bool IsSettingsRequest(std::string_view line)
         || type == mtSparkDelayRequest;
 }
 
+void TReadAnswers::Clear()
+{
+    asked_ = TSettingsKnown::Nothing();
+    answered_ = TSettingsKnown::Nothing();
+}
+
+void TReadAnswers::Asked(const std::string &line)
+{
+    if (!IsSettingsRequest(line))
+        return;
+    const std::size_t type = MessageLetters.find(line[1]);
+    if (type == mtParamsRequest)
+        asked_.Params = true;
+    else if (type == mtFeedbackRequest)
+        asked_.Feedback = true;
+    else if (std::pair<std::uint8_t, std::uint8_t> slot; RequestedSlot(line, slot)) {
+        if (slot.first == mtRange && slot.second < kRangeSlots)
+            asked_.RangeSlots.set(slot.second);
+        else if (slot.first == mtSparkDelay && slot.second < kPositionSlots)
+            asked_.SparkDelays.set(slot.second);
+    }
+}
+
+void TReadAnswers::Answered(const TQV3318MessageRec &message)
+{
+    answered_.NoteReceived(message);
+}
+
+bool TReadAnswers::Complete() const
+{
+    return (!asked_.Params || answered_.Params) && (!asked_.Feedback || answered_.Feedback)
+        && (asked_.RangeSlots & ~answered_.RangeSlots).none()
+        && (asked_.SparkDelays & ~answered_.SparkDelays).none();
+}
+
 bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message)
 {
     return message.MsgType == mtStatus && ReplyComplete(line) && message.Adc <= kAdcMax;

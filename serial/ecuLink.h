@@ -3,6 +3,7 @@
 #include "Ecu.h"
 #include "encdec.h"
 #include "linkRules.h"
+#include "settingsCompare.h"
 
 #include <QObject>
 #include <QString>
@@ -33,6 +34,25 @@ bool ReplyComplete(std::string_view line);
 bool SettingsReplyComplete(std::string_view line);
 // Whether an outgoing line ("@R03\n") asks for settings (P, F, R or D): a read's requests.
 bool IsSettingsRequest(std::string_view line);
+// The settings requests a read of all settings sent, and which of them the model holds an answer
+// to. Each reply answers the request for its own part and slot only: a reply for another slot (a
+// digit changed on the line, or a controller answering the wrong request) leaves the asked one
+// open, and a late range for slot 0, which clears the list, opens the slots answered before it.
+class TReadAnswers
+{
+public:
+    void Clear();
+    // A settings request line ("@R03\n") that went out; other lines are let be.
+    void Asked(const std::string &line);
+    // A settings reply that arrived whole.
+    void Answered(const TQV3318MessageRec &message);
+    bool Complete() const;
+
+private:
+    TSettingsKnown asked_ = TSettingsKnown::Nothing();
+    TSettingsKnown answered_ = TSettingsKnown::Nothing();
+};
+
 // Whether a decoded status reply may be recorded: complete, and a barrel reading the sensor can
 // give. A line without a check sum may still carry a changed digit; these are the ones it shows.
 bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message);

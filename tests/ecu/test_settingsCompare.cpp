@@ -188,10 +188,11 @@ TEST(SettingsCompare, UnansweredRequestsAreUnknownNeverEqual)
 
     // The controller answered the parameters, one feedback request, nine range slots and the cut
     // duration of first gear, then fell silent.
-    const auto received = [&](TMessageType type, int index = 0) {
+    const auto received = [&](TMessageType type, int index = 0, int upper = 0) {
         TQV3318MessageRec m;
         m.MsgType = type;
         m.Index = static_cast<std::uint8_t>(index);
+        m.Upper = static_cast<std::uint16_t>(upper);
         known.NoteReceived(m);
     };
     received(mtParams);
@@ -223,6 +224,12 @@ TEST(SettingsCompare, UnansweredRequestsAreUnknownNeverEqual)
     received(mtRange, 9);
     EXPECT_TRUE(known.Ranges());
     EXPECT_EQ(CountUnknown(CompareSettings(left, right, known)), 4);
+    // A range for slot 0 that comes late clears the list the slots before it had filled; an
+    // empty slot 0 clears nothing.
+    received(mtRange, 0);
+    EXPECT_TRUE(known.Ranges());
+    received(mtRange, 0, 77);
+    EXPECT_EQ(known.RangeSlots, std::bitset<kRangeSlots>(1));
 
     // Without the gear count, the left side's decides which cut durations are listed; a gear the
     // right side does not use needs no answer.
