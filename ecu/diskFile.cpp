@@ -9,7 +9,9 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -22,6 +24,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#endif
+#ifdef __linux__
+#include <sys/xattr.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -67,8 +73,8 @@ public:
     // Until this returns, the data may be only in the system's cache.
     bool Sync();
     bool Close();
-    // Gives the new file the owner, group and permissions of the file it replaces. False when
-    // the owner or group cannot be kept.
+    // Gives the new file the owner, group, permissions and extended attributes (an access
+    // control list among them) of the file it replaces. False when one of them cannot be kept.
     bool TakeOwnerAndModeOf(const fs::path &path);
 
 private:
@@ -215,6 +221,74 @@ bool TOutFile::Close()
     return ok;
 }
 
+#ifdef __linux__
+// The names of a file's extended attributes, each ended by a zero byte; nullopt when they cannot
+// be read. A file system without them has none.
+std::optional<std::string> AttributeNames(const fs::path &path, int fd)
+{
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const ssize_t size
+            = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path.c_str(), nullptr, 0);
+        if (size < 0) {
+            return errno == ENOTSUP ? std::optional<std::string>(std::string()) : std::nullopt;
+        }
+        std::string names(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = fd >= 0 ? ::flistxattr(fd, names.data(), names.size())
+                                    : ::listxattr(path.c_str(), names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            return names;
+        }
+        if (errno != ERANGE) { // ERANGE: one was added meanwhile
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> SplitNames(const std::string &names)
+{
+    std::vector<std::string> list;
+    for (std::size_t at = 0; at < names.size();) {
+        list.emplace_back(names.c_str() + at);
+        at += list.back().size() + 1;
+    }
+    return list;
+}
+#endif
+
+// A file replaced by a new one would lose its access control list and other extended attributes:
+// the new one gets them all, and loses any the folder gave it that the old one did not have.
+bool TakeExtendedAttributes([[maybe_unused]] const fs::path &from, [[maybe_unused]] int to)
+{
+#ifdef __linux__
+    const auto wanted = AttributeNames(from, -1);
+    const auto given = AttributeNames({}, to);
+    if (!wanted || !given) {
+        return false;
+    }
+    const std::vector<std::string> keep = SplitNames(*wanted);
+    for (const std::string &name : SplitNames(*given)) {
+        if (std::find(keep.begin(), keep.end(), name) == keep.end()
+            && ::fremovexattr(to, name.c_str()) != 0) {
+            return false;
+        }
+    }
+    for (const std::string &name : keep) {
+        const ssize_t size = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        std::string value(static_cast<std::size_t>(size), '\0');
+        if (::getxattr(from.c_str(), name.c_str(), value.data(), value.size()) != size
+            || ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0) {
+            return false;
+        }
+    }
+#endif
+    return true;
+}
+
 bool TOutFile::TakeOwnerAndModeOf(const fs::path &path)
 {
     struct stat old
@@ -231,7 +305,7 @@ bool TOutFile::TakeOwnerAndModeOf(const fs::path &path)
         && ::fchown(fd_, old.st_uid, old.st_gid) != 0) {
         return false;
     }
-    return ::fchmod(fd_, old.st_mode & 07777) == 0;
+    return ::fchmod(fd_, old.st_mode & 07777) == 0 && TakeExtendedAttributes(path, fd_);
 }
 
 bool MoveOver(const fs::path &from, const fs::path &target)

@@ -23,9 +23,10 @@ inline constexpr std::size_t kMaxDiskFileBytes = std::size_t {16} << 20;
 //   refused, whoever runs the program.
 // - A symbolic link is followed: its target gets the content and the link stays a link.
 // - Normally the content goes to a new file beside the old one, is flushed to the disk, and
-//   replaces the old file in one step, which keeps its owner, group and permissions; a failed or
-//   interrupted save leaves the old file or the new one, whole.
-// - A file with more than one hard link, a file whose owner a new file could not keep, and a file
-//   in a folder where no new file can be made are written in place instead, with the guarantee
-//   stated at SaveInPlace in the source.
+//   replaces the old file in one step, which keeps its owner, group, permissions and extended
+//   attributes (an access control list among them); a failed or interrupted save leaves the old
+//   file or the new one, whole.
+// - A file with more than one hard link, a file whose owner or extended attributes a new file
+//   could not keep, and a file in a folder where no new file can be made are written in place
+//   instead, with the guarantee stated at SaveInPlace in the source.
 [[nodiscard]] bool SaveDiskFile(const std::string &fileName, std::string_view text);

@@ -8,14 +8,19 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,6 +51,36 @@ uid_t Nobody()
 {
     const passwd *user = ::getpwnam("nobody");
     return user != nullptr ? user->pw_uid : 65534;
+}
+
+// A POSIX access control list as the kernel stores it: entries of tag, permissions and id.
+std::string Acl(std::initializer_list<std::array<std::uint32_t, 3>> entries)
+{
+    std::string acl {'\x02', '\0', '\0', '\0'}; // version 2, little-endian
+    for (const auto &[tag, perm, id] : entries) {
+        const std::uint8_t bytes[] = {std::uint8_t(tag),      std::uint8_t(tag >> 8),
+                                      std::uint8_t(perm),     0,
+                                      std::uint8_t(id),       std::uint8_t(id >> 8),
+                                      std::uint8_t(id >> 16), std::uint8_t(id >> 24)};
+        acl.append(reinterpret_cast<const char *>(bytes), sizeof bytes);
+    }
+    return acl;
+}
+
+std::map<std::string, std::string> Attributes(const fs::path &path)
+{
+    std::string names(4096, '\0');
+    names.resize(static_cast<std::size_t>(
+        std::max<ssize_t>(0, ::listxattr(path.c_str(), names.data(), names.size()))));
+    std::map<std::string, std::string> all;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+        const char *name = names.c_str() + at;
+        std::string value(4096, '\0');
+        value.resize(static_cast<std::size_t>(
+            std::max<ssize_t>(0, ::getxattr(path.c_str(), name, value.data(), value.size()))));
+        all[name] = value;
+    }
+    return all;
 }
 
 class DiskFile : public ::testing::Test
@@ -134,6 +169,47 @@ TEST_F(DiskFile, ReplacingKeepsOwnerGroupAndMode)
     EXPECT_EQ(info.st_gid, nobody);
     EXPECT_EQ(info.st_mode & 07777, 0604u);
     EXPECT_EQ(ReadText(file), "new");
+}
+
+// A file shared through an access control list stays shared after a save, and keeps its other
+// extended attributes; one without gets none of the folder's defaults, given after it was made.
+TEST_F(DiskFile, ReplacingKeepsTheAccessListAndExtendedAttributes)
+{
+    constexpr std::uint32_t kUserObj = 0x01, kUser = 0x02, kGroupObj = 0x04, kMask = 0x10,
+                            kOther = 0x20, kNoId = 0xFFFFFFFF;
+    const std::string shared = Acl({{kUserObj, 6, kNoId},
+                                    {kUser, 6, Nobody()},
+                                    {kGroupObj, 4, kNoId},
+                                    {kMask, 6, kNoId},
+                                    {kOther, 0, kNoId}});
+    const fs::path withAcl = dir_ / "shared.ini";
+    const fs::path plain = dir_ / "plain.ini";
+    WriteText(withAcl, "old");
+    WriteText(plain, "old");
+    if (::setxattr(withAcl.c_str(), "system.posix_acl_access", shared.data(), shared.size(), 0)
+        != 0) {
+        GTEST_SKIP() << "no access control lists here";
+    }
+    ASSERT_EQ(::setxattr(withAcl.c_str(), "user.vehicle", "car 7", 5, 0), 0);
+    const std::string folderDefault = Acl({{kUserObj, 7, kNoId},
+                                           {kUser, 7, Nobody() - 1},
+                                           {kGroupObj, 5, kNoId},
+                                           {kMask, 7, kNoId},
+                                           {kOther, 5, kNoId}});
+    ASSERT_EQ(::setxattr(dir_.c_str(), "system.posix_acl_default", folderDefault.data(),
+                         folderDefault.size(), 0),
+              0);
+    for (const fs::path &file : {withAcl, plain}) {
+        SCOPED_TRACE(file.filename().string());
+        const auto before = Attributes(file);
+        const ino_t inode = Inode(file);
+        ASSERT_TRUE(SaveDiskFile(file.string(), "new"));
+        EXPECT_NE(Inode(file), inode) << "replaced whole, not written in place";
+        EXPECT_EQ(Attributes(file), before);
+        EXPECT_EQ(ReadText(file), "new");
+    }
+    EXPECT_EQ(Attributes(withAcl).size(), 2u);
+    EXPECT_EQ(Names(dir_), (std::vector<std::string> {"plain.ini", "shared.ini"}));
 }
 
 TEST_F(DiskFile, AFileNotOwnedIsWrittenInPlaceAndKeepsItsOwner)
