@@ -389,7 +389,8 @@ private:
     void LoadProfile(const QString &path, bool untitled = false);
     // Open and Open Backup: asks to save, lets the user choose a file in folder, and loads it.
     void OpenChosenProfile(const QString &folder, const QString &filter, bool untitled);
-    void KeepBackupOfSettings(TBackupKind kind); // the model's settings, see controllerBackups.h
+    // The model's settings, see controllerBackups.h; false when no copy could be written.
+    bool KeepBackupOfSettings(TBackupKind kind);
     void NoteSettingsBaseline();
     bool TransferBusy(); // says "Busy" while a whole transfer runs
     void NoteRecentProfile(const QString &path);

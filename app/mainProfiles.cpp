@@ -153,11 +153,11 @@ void TfrmMain::NoteSettingsBaseline()
     SettingsBaseline = ProfileText(std::string(), Ecu);
 }
 
-void TfrmMain::KeepBackupOfSettings(TBackupKind kind)
+bool TfrmMain::KeepBackupOfSettings(TBackupKind kind)
 {
-    // A folder that cannot be written gets no copy; the read goes on all the same.
-    KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), kind,
-               ProfileText(std::string(), Ecu));
+    return KeepBackup(BackupsFolder(), QDateTime::currentDateTime(), kind,
+                      ProfileText(std::string(), Ecu))
+        != TBackupResult::Failed;
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent *event)

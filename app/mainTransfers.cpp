@@ -13,6 +13,7 @@
 #include "progress.h"
 #include "transfers.h"
 
+#include <QDir>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -38,13 +39,27 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
         Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
         return;
     }
+    // The read replaces the panel's settings without a question: changes not saved yet are kept,
+    // and where they cannot be, the user decides.
+    if (SettingsChanged && ProfileText(std::string(), Ecu) != SettingsBaseline
+        && !KeepBackupOfSettings(TBackupKind::UnsavedBeforeRead)) {
+        if (Ask(TPrompts::Warning,
+                QStringLiteral("The changes not saved could not be kept in %1.\rUpload from ECU "
+                               "over them?")
+                    .arg(QDir::toNativeSeparators(BackupsFolder())),
+                TPrompts::Yes | TPrompts::No)
+            != TPrompts::Yes)
+            return;
+        // A read may have begun under the question.
+        if (tmrUpDownAll->isActive()) {
+            Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+            return;
+        }
+    }
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();
     }
-    // The read replaces the panel's settings without a question: changes not saved yet are kept.
-    if (SettingsChanged && ProfileText(std::string(), Ecu) != SettingsBaseline)
-        KeepBackupOfSettings(TBackupKind::UnsavedBeforeRead);
     UpDownStep = kReadFirstStep;
     ++UploadsStarted;
     tmrUpDownAll->start();

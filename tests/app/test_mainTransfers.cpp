@@ -315,6 +315,52 @@ TEST_F(TransferTest, TheWindowDoesNotCloseUnderAWrite)
     EXPECT_TRUE(window->close());
 }
 
+// A read replaces changes not saved without a question once a copy keeps them; where none can be
+// written (a file stands where the folder would be), the user is asked first.
+TEST_F(TransferTest, ChangesThatCannotBeKeptAreNotReadOverUnasked)
+{
+    // Beside the profiles, and then the per-user folder chosen in its place.
+    for (QString blocked; blocked != window->BackupsFolder();) {
+        blocked = window->BackupsFolder();
+        QFile blocker(blocked);
+        ASSERT_TRUE(QDir(blocked).removeRecursively());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    const QString question = "The changes not saved could not be kept in "
+        + QDir::toNativeSeparators(window->BackupsFolder()) + ".\rUpload from ECU over them?";
+    struct Row
+    {
+        bool edited;
+        TPrompts::Button answer;
+        bool readBegunMeanwhile; // under the question, as a Yes to the link's own would
+        QStringList said;
+        bool reads;
+    };
+    for (const Row &row : {Row {false, TPrompts::No, false, {}, true},
+                           Row {true, TPrompts::No, false, {question}, false},
+                           Row {true, TPrompts::Yes, true, {question, "Busy"}, false},
+                           Row {true, TPrompts::Yes, false, {question}, true}}) {
+        SCOPED_TRACE(testing::Message() << row.edited << row.answer << row.readBegunMeanwhile);
+        window->SettingsBaseline = ProfileText({}, window->Ecu);
+        window->SettingsChanged = row.edited;
+        const auto typed = static_cast<decltype(window->Ecu.Debounce)>(window->Ecu.Debounce + 1);
+        if (row.edited)
+            window->Ecu.Debounce = typed;
+        prompts.Questions.clear();
+        prompts.Answers = {row.answer};
+        prompts.WhileOpen = [&](const QString &) {
+            if (row.readBegunMeanwhile)
+                window->tmrUpDownAll->start();
+        };
+        window->UploadAllSettingsToEcu1Click();
+        EXPECT_EQ(prompts.Texts(), row.said);
+        EXPECT_EQ(window->UpDownStep != 0, row.reads);
+        window->UpDownStep = 0;
+        window->tmrUpDownAll->stop();
+        window->TxQueue.clear();
+    }
+}
+
 TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
 {
     prompts.Answers = {TPrompts::No};
