@@ -29,16 +29,22 @@ bool TfrmMain::VersionCheck()
         == TPrompts::Yes;
 }
 
+bool TfrmMain::StepsBusy()
+{
+    if (!tmrUpDownAll->isActive())
+        return false;
+    Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    return true;
+}
+
 void TfrmMain::UploadAllSettingsToEcu1Click()
 {
     // A number typed and not yet taken is a change too, for the copy kept below.
     TakeTypedSetting();
     if (!VersionCheck())
         return;
-    if (tmrUpDownAll->isActive()) {
-        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    if (StepsBusy())
         return;
-    }
     // The read replaces the panel's settings without a question: changes not saved yet are kept,
     // and where they cannot be, the user decides.
     if (SettingsChanged && ProfileText(std::string(), Ecu) != SettingsBaseline
@@ -51,10 +57,8 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
             != TPrompts::Yes)
             return;
         // A read may have begun under the question.
-        if (tmrUpDownAll->isActive()) {
-            Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+        if (StepsBusy())
             return;
-        }
     }
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Upload from ECU"), kTransferProgressSteps);
@@ -71,10 +75,8 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     TakeTypedSetting();
     if (!VersionCheck())
         return;
-    if (tmrUpDownAll->isActive()) {
-        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    if (StepsBusy())
         return;
-    }
     if (Ask(TPrompts::Warning,
             QStringLiteral("This will overwrite all existing settings in the ECU\rDo you wish to "
                            "continue?"),
@@ -83,10 +85,8 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
         return;
     // While the question was open the link may have come up and a Yes to its upload question
     // started a read; a write on top of it would send the ranges the read just emptied.
-    if (tmrUpDownAll->isActive()) {
-        Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
+    if (StepsBusy())
         return;
-    }
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferProgressSteps);
         aux_.Progress->StepProgress();
