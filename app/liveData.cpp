@@ -514,7 +514,12 @@ void TfrmLiveData::btnCheckRangesClick()
         return t < 0 ? time : time.mid(t + 1).section(QLatin1Char('.'), 0, 0);
     };
     QStringList notes;
-    if (run.FromMs)
+    if (run.FromMs && run.BeforeUnknown)
+        notes << QStringLiteral(
+                     "Readings from %1 on: the ranges were written to the controller then, and "
+                     "the ones it ran with before are not known.")
+                     .arg(timeOfDay(run.FromTime));
+    else if (run.FromMs)
         notes << QStringLiteral(
                      "Readings from %1 on: the controller's ranges changed then, and the "
                      "readings before were driven with other ranges.")

@@ -155,9 +155,17 @@ TTransferEnd TLiveRecorder::TransferFinished(bool unanswered)
     const QString what = QString::fromUtf8(event.data(), static_cast<qsizetype>(event.size()));
     const std::string time = Now();
     const std::int64_t ms = NowMs();
-    // Old transfers go first, half at a time; the oldest kept tells less than the newest.
-    if (rangeMarkers_.size() + 2 > kMaxRangeMarkers)
-        rangeMarkers_.erase(rangeMarkers_.begin(), rangeMarkers_.begin() + kMaxRangeMarkers / 2);
+    // Old transfers go first, half at a time, leaving what they told of the controller's ranges.
+    if (rangeMarkers_.size() + 2 > kMaxRangeMarkers) {
+        auto cut = rangeMarkers_.begin() + kMaxRangeMarkers / 2;
+        TGearDataList ranges;
+        if (ParseRangesEvent(cut->Event, ranges))
+            ++cut; // the ranges go with their transfer
+        const std::vector<TLogMarker> dropped(rangeMarkers_.begin(), cut);
+        const std::vector<TLogMarker> known = KnownRangeMarkers(dropped, true);
+        rangeMarkers_.erase(rangeMarkers_.begin(), cut);
+        rangeMarkers_.insert(rangeMarkers_.begin(), known.begin(), known.end());
+    }
     // The transfer runs to its end whatever the link does; a broken one must not pass for done,
     // nor leave its emptied or partial ranges as the ones a later reading of the log checks by.
     if (transferBroken_ || unanswered) {
@@ -295,8 +303,34 @@ void TLiveRecorder::StartLogging1Click()
            + (profile.isEmpty() ? QStringLiteral("(none)") : profile));
     Marker(QStringLiteral("link ") + (connected_ ? QStringLiteral("up") : QStringLiteral("down")));
     Marker(RangesEvent());
+    // An opened log is checked against the ranges the controller runs, where a transfer told them.
+    for (const TLogMarker &m : KnownRangeMarkers(rangeMarkers_, false))
+        Marker(QString::fromStdString(m.Event));
     ShowLogging();
     emit LoggingChanged();
+}
+
+std::vector<TLogMarker> TLiveRecorder::KnownRangeMarkers(const std::vector<TLogMarker> &markers,
+                                                         bool trimming)
+{
+    const TRunRanges run = RangesOfRun(markers);
+    if (!run.Known || (run.UntilMs && !trimming))
+        return {};
+    // Trimmed, the readings from a change on still count from it, as from a write whose ranges
+    // before are not known.
+    const bool changed = trimming && run.FromMs;
+    const TLogMarker at = changed ? TLogMarker {run.FromTime, *run.FromMs, {}}
+        : run.UntilMs             ? TLogMarker {run.UntilTime, *run.UntilMs, {}}
+                                  : markers.back();
+    std::vector<TLogMarker> known {
+        {at.Time, at.Ms, std::string(changed ? kSettingsWrittenEvent : kSettingsKnownEvent)},
+        {at.Time, at.Ms, FormatRangesEvent(run.Ranges)}};
+    // The first write that failed since: from then on the ranges are not known. The later ones
+    // are kept with the transfers after them.
+    if (run.UntilMs)
+        known.push_back({run.UntilTime, *run.UntilMs,
+                         std::string(kSettingsWrittenEvent).append(kTransferFailedSuffix)});
+    return known;
 }
 
 void TLiveRecorder::StopLogging1Click()

@@ -106,6 +106,11 @@ private:
     std::string Now() const;
     QString ProfileName() const;
     QString RangesEvent() const;
+    // The markers that tell which ranges the controller runs after the given transfers, if they
+    // told them; trimming: in place of those transfers, so also where writes failed since and
+    // from when the ranges last changed.
+    static std::vector<TLogMarker> KnownRangeMarkers(const std::vector<TLogMarker> &markers,
+                                                     bool trimming);
 
     TfrmMain &main_;
     TPrompts *prompts_;

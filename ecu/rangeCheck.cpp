@@ -183,9 +183,10 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     const TLogMarker *lastFailed = nullptr;
     const std::string writeFailed
         = std::string(kSettingsWrittenEvent).append(kTransferFailedSuffix);
-    const auto changedAt = [&run](const TLogMarker &m) {
+    const auto changedAt = [&run, &controller](const TLogMarker &m) {
         run.FromMs = m.Ms;
         run.FromTime = m.Time;
+        run.BeforeUnknown = !controller;
     };
     for (const TLogMarker &m : markers) {
         TGearDataList ranges;
@@ -194,7 +195,8 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
             lastFailed = &m;
         } else if (ParseRangesEvent(m.Event, ranges)) {
             run.Known = true;
-            if (before == kSettingsReadEvent || before == kSettingsWrittenEvent) {
+            if (before == kSettingsReadEvent || before == kSettingsWrittenEvent
+                || before == kSettingsKnownEvent) {
                 const std::string key = FormatRangesEvent(ranges);
                 const bool same = controller && *controller == key;
                 if (lastFailed && before == kSettingsReadEvent) {
@@ -202,6 +204,9 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
                     if (!same || firstFailed != lastFailed)
                         changedAt(*lastFailed);
                 } else if (lastFailed || (controller && !same)) {
+                    changedAt(m);
+                } else if (!controller && before == kSettingsWrittenEvent) {
+                    // What the controller ran before this first write was never told.
                     changedAt(m);
                 }
                 firstFailed = lastFailed = nullptr;

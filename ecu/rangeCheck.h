@@ -97,6 +97,8 @@ bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger);
 inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";
 inline constexpr std::string_view kSettingsWrittenEvent = "settings written to ECU";
 inline constexpr std::string_view kTransferFailedSuffix = " failed (link down)";
+// At the start of a log, the ranges the controller was known to run with from a transfer before.
+inline constexpr std::string_view kSettingsKnownEvent = "settings known from an earlier transfer";
 // A read whose requests the controller did not all answer whole, with the link up.
 inline constexpr std::string_view kReadUnansweredSuffix = " failed (not every request answered)";
 
@@ -106,7 +108,8 @@ inline constexpr std::string_view kReadUnansweredSuffix = " failed (not every re
 // differ from the ones it was last known to run with, the readings before were driven with other
 // ranges (a read finds a change made meanwhile, by a write that failed or by another tool). A
 // write that failed may have left any mix of old and new ranges: the readings after it count only
-// from the next read or write, or from the failure when a read finds what it left. A profile
+// from the next read or write, or from the failure when a read finds what it left. A first write
+// with nothing told before leaves the readings before it driven with ranges not known. A profile
 // opened changes only what this program holds.
 struct TRunRanges
 {
@@ -114,6 +117,7 @@ struct TRunRanges
     TGearDataList Ranges;
     std::optional<std::int64_t> FromMs;
     std::string FromTime; // the time column of that marker
+    bool BeforeUnknown = false; // the ranges before FromMs were never told, not other ones
     // A failed write with no read or write since: the readings from then on do not count.
     std::optional<std::int64_t> UntilMs;
     std::string UntilTime;

@@ -281,6 +281,67 @@ TEST_F(LiveDataTest, TransfersAndAnOpenedProfileAreMarkedWithRangesOnlyWhenTheyC
                             "profile opened: Kart 7.ini", ranges, "logging stopped"}));
 }
 
+TEST_F(LiveDataTest, ALogStartsWithTheRangesTheControllerRunsWhereATransferToldThemAndKeepsThem)
+{
+    Create();
+    Connect();
+    std::int64_t nowMs = 0;
+    Live().RunClock = [&nowMs] { return nowMs; };
+    const auto transfer = [this, &nowMs](bool reading, bool fails = false) {
+        nowMs += 1000;
+        Live().TransferStarted(reading);
+        if (fails)
+            Live().LineNotSent();
+        Live().TransferFinished();
+    };
+    const auto startEvents = [this] {
+        Live().StartLogging1Click();
+        const QString path = Live().LogPath();
+        Live().StopLogging1Click();
+        QStringList events;
+        for (const QString &row : FileLines(path).mid(1))
+            events << row.section(',', 12).remove('"');
+        return events.mid(2, events.size() - 3); // between the link marker and the stop
+    };
+    SetRanges();
+    const QString told = QString::fromStdString(FormatRangesEvent(window->Ecu.Ranges));
+    EXPECT_EQ(startEvents(), QStringList {told}); // nothing told yet: only the panel's
+    transfer(true);
+    window->Ecu.Ranges.Items(0).Upper = 290; // changed in the panel, not in the controller
+    const QString panel = QString::fromStdString(FormatRangesEvent(window->Ecu.Ranges));
+    EXPECT_EQ(startEvents(),
+              (QStringList {panel, "settings known from an earlier transfer", told}));
+    transfer(false, true);
+    EXPECT_EQ(startEvents(), QStringList {panel}); // a failed write leaves them unknown
+
+    // The oldest transfers go; what they told stays.
+    const auto check = [this] { return RangesOfRun(Live().RangeMarkers()); };
+    transfer(false);
+    std::int64_t changedMs = 0;
+    for (std::size_t i = 0; i < TLiveRecorder::kMaxRangeMarkers; ++i) {
+        // Other ranges, written by the transfer the cut falls in: its event is the last to go.
+        if (Live().RangeMarkers().size() == TLiveRecorder::kMaxRangeMarkers / 2 - 1) {
+            window->Ecu.Ranges.Items(2).Lower = 437;
+            changedMs = nowMs + 1000;
+        }
+        transfer(false);
+    }
+    EXPECT_LT(Live().RangeMarkers().size(), TLiveRecorder::kMaxRangeMarkers);
+    EXPECT_EQ(check().FromMs, changedMs);
+    const std::string written = FormatRangesEvent(window->Ecu.Ranges);
+    EXPECT_EQ(FormatRangesEvent(check().Ranges), written);
+    const std::int64_t firstFailed = nowMs + 1000;
+    for (std::size_t i = 0; i < TLiveRecorder::kMaxRangeMarkers; ++i)
+        transfer(false, true);
+    EXPECT_EQ(check().UntilMs, firstFailed);
+    EXPECT_EQ(FormatRangesEvent(check().Ranges), written);
+    TfrmLiveData *live = Live().Window();
+    live->btnCheckRangesClick();
+    EXPECT_TRUE(live->lblCheckFrom->text().contains(
+        "on: the ranges were written to the controller then, and the ones it ran with before are "
+        "not known."));
+}
+
 TEST(DataLogFile, NameReplacesWhatFileSystemsRefuseAndStaysShortWithoutSplittingACharacter)
 {
     const QDateTime when(QDate(2026, 12, 9), QTime(14, 3, 7));

@@ -241,9 +241,15 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
         std::vector<std::string> events; // one a second
         std::optional<std::int64_t> fromMs;
         std::optional<std::int64_t> untilMs = std::nullopt;
+        bool beforeUnknown = false;
     };
+    const std::string known(kSettingsKnownEvent);
     const TCase cases[] = {
-        {"nothing known before the write", {"logging started", a, written, b}, std::nullopt},
+        {"nothing known before the write", {"logging started", a, written, a}, 3000, {}, true},
+        {"known at the start, the same written", {"logging started", a, known, a, written, a}, {}},
+        {"known at the start, other ones written", {known, a, written, b}, 3000},
+        {"a first read finds what ran before", {"logging started", a, read, b}, std::nullopt},
+        {"a failed write before anything was told", {failed, read, b}, 0, {}, true},
         {"read, then other ranges written", {read, a, written, b}, 3000},
         {"read, then the same ranges written", {read, a, written, a}, std::nullopt},
         {"a read of what was written is no change",
@@ -284,6 +290,7 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
         EXPECT_EQ(run.FromTime, c.fromMs ? at(*c.fromMs) : "") << c.name;
         EXPECT_EQ(run.UntilMs, c.untilMs) << c.name;
         EXPECT_EQ(run.UntilTime, c.untilMs ? at(*c.untilMs) : "") << c.name;
+        EXPECT_EQ(run.BeforeUnknown, c.beforeUnknown) << c.name;
     }
     // A profile opened after the last transfer is not what the readings were driven with.
     const TRunRanges opened = RangesOfRun({{"", 0, read},
