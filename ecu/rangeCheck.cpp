@@ -54,7 +54,8 @@ int MarginOf(int adc, const std::vector<TSpan> &spans)
                 m = std::min(m, adc - s.Lower);
             if (s.UpperIsEdge)
                 m = std::min(m, s.Upper - adc);
-            best = std::max(best, m);
+            // A span round the whole scale has no edge: no reading can lie farther from one.
+            best = std::max(best, std::min(m, (kAdcMax + 1) / 2));
         } else {
             nearestOutside
                 = std::min(nearestOutside, adc < s.Lower ? s.Lower - adc : adc - s.Upper);

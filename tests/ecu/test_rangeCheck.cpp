@@ -129,6 +129,12 @@ TEST(GearRangeCheck, ARangeWrappingRoundTheScaleHasNoEdgeAtTheJoin)
     EXPECT_NEAR(results[0].HighestDeg, Deg(33), 1e-9);
     EXPECT_EQ(results[0].Outside, 4);
     EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(-13));
+
+    // One range round the whole scale has no edge at all.
+    results = run.Check.Results(Ranges({{0, 0, 1023}}), 0.5);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_DOUBLE_EQ(results[0].MarginDeg, Deg(512));
+    EXPECT_FALSE(results[0].Marked);
 }
 
 // A reply with one digit changed on the line reads 16 or 256 counts off.
