@@ -4,10 +4,13 @@
 #include "encdec.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -118,6 +121,58 @@ bool ReadLogLine(std::istream &in, std::string &line, bool &tooLong)
     }
     return any;
 }
+
+// Where each of the twelve columns stands in a log whose heading a spreadsheet changed (columns
+// moved, left out or added); -1 for one it lacks.
+using TColumnMap = std::array<int, kDataLogColumns>;
+
+constexpr TColumnMap kColumnsAsWritten = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+
+// The columns of a heading, or nothing when the line is no heading: one names at least three of
+// the twelve columns.
+std::optional<TColumnMap> ColumnsOf(const std::vector<std::string> &heading)
+{
+    TColumnMap map;
+    map.fill(-1);
+    int named = 0;
+    std::string_view names = kDataLogHeader;
+    for (int column = 0; column < kDataLogColumns; ++column) {
+        const std::size_t end = std::min(names.find(','), names.size());
+        const auto at = std::find(heading.begin(), heading.end(), names.substr(0, end));
+        if (at != heading.end()) {
+            map[static_cast<std::size_t>(column)] = static_cast<int>(at - heading.begin());
+            ++named;
+        }
+        names.remove_prefix(std::min(end + 1, names.size()));
+    }
+    if (named < 3)
+        return std::nullopt;
+    return map;
+}
+
+// A row of a log with another heading, put into the columns as written: a row with a value in any
+// of the data columns is a data row (columns added beside them are left alone), else the one
+// filled column the heading does not name holds a marker's text (a row with two of them is none).
+void PutInColumnsAsWritten(const TColumnMap &map, std::vector<std::string> &fields)
+{
+    std::vector<std::string> ordered(kDataLogColumns);
+    std::vector<bool> named(fields.size());
+    for (std::size_t column = 0; column < map.size(); ++column) {
+        const int at = map[column];
+        if (at >= 0 && static_cast<std::size_t>(at) < fields.size()) {
+            ordered[column] = std::move(fields[static_cast<std::size_t>(at)]);
+            named[static_cast<std::size_t>(at)] = true;
+        }
+    }
+    const bool data = std::any_of(ordered.begin() + 2, ordered.end(),
+                                  [](const std::string &f) { return !f.empty(); });
+    if (!data) {
+        for (std::size_t at = 0; at < fields.size(); ++at)
+            if (!named[at] && !fields[at].empty())
+                ordered.push_back(std::move(fields[at]));
+    }
+    fields = std::move(ordered);
+}
 } // namespace
 
 std::int64_t LogClockMs()
@@ -198,13 +253,12 @@ std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_
     return row;
 }
 
-bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
+namespace {
+
+// The fields of one row in the columns as written.
+bool ParseLogFields(std::vector<std::string> &fields, TLogRow &row)
 {
-    line = TrimLineEnd(line);
-    if (line.empty() || line == kDataLogHeader)
-        return false;
-    std::vector<std::string> fields;
-    if (!SplitFields(line, separator, fields) || fields.size() < kDataLogColumns)
+    if (fields.size() < kDataLogColumns)
         return false;
     // A spreadsheet saves every row as wide as its widest one: a data row then ends in an empty
     // event column.
@@ -247,6 +301,17 @@ bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
         && ParseInt<std::uint8_t>(hex, s.StatusBits, 0, 0xFF, 16);
 }
 
+} // namespace
+
+bool ParseLogRow(std::string_view line, TLogRow &row, char separator)
+{
+    line = TrimLineEnd(line);
+    if (line.empty() || line == kDataLogHeader)
+        return false;
+    std::vector<std::string> fields;
+    return SplitFields(line, separator, fields) && ParseLogFields(fields, row);
+}
+
 TParsedLog ParseLog(std::istream &in)
 {
     TParsedLog log;
@@ -258,6 +323,7 @@ TParsedLog ParseLog(std::istream &in)
     bool tooLong = false;
     std::int64_t offset = 0; // of the current run's ms
     std::int64_t lastMs = 0;
+    TColumnMap columns = kColumnsAsWritten; // a log without its heading is read as written
     while (ReadLogLine(in, line, tooLong)) {
         if (tooLong) {
             ++log.SkippedLines;
@@ -271,17 +337,28 @@ TParsedLog ParseLog(std::istream &in)
         if (separator == 0)
             separator = LogSeparator(body);
         // The header, also as a spreadsheet saves it (other separator, quoted, padded to the
-        // widest row). Only a line that can start with "time" is split here, so a data row is
-        // split once, by ParseLogRow.
-        const bool mayBeHeader = body.starts_with("time") || body.starts_with('"');
-        if (mayBeHeader && SplitFields(body, separator, fields) && fields.size() >= 2
-            && fields[0] == "time" && fields[1] == "ms") {
-            // The next run's rows go after this one's, not in among them.
-            if (!first)
-                offset = lastMs + kRunGapMs;
-            continue;
+        // widest row, columns moved, left out or added). Only a line that starts with a name can
+        // be one; a row as written starts with its time.
+        const bool mayBeHeader
+            = body.front() == '"' || std::isalpha(static_cast<unsigned char>(body.front()));
+        if (mayBeHeader && SplitFields(body, separator, fields)) {
+            if (const std::optional<TColumnMap> heading = ColumnsOf(fields)) {
+                columns = *heading;
+                // The next run's rows go after this one's, not in among them.
+                if (!first)
+                    offset = lastMs + kRunGapMs;
+                continue;
+            }
         }
-        if (!ParseLogRow(body, row, separator) || row.Sample.Ms > kLogMsMax - offset) {
+        // Rows are read by the heading's names: by position they would read one value for another.
+        bool parsed = false;
+        if (columns == kColumnsAsWritten) {
+            parsed = ParseLogRow(body, row, separator);
+        } else if (SplitFields(body, separator, fields)) {
+            PutInColumnsAsWritten(columns, fields);
+            parsed = ParseLogFields(fields, row);
+        }
+        if (!parsed || row.Sample.Ms > kLogMsMax - offset) {
             ++log.SkippedLines;
             continue;
         }

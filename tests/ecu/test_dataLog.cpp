@@ -152,6 +152,13 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         "T,100,871,306,5,6,5,13,05,1,0,1,0\n"
         "T,150,,,,,,,,,,,link down\n"
         "T,200,1023,360,0,8,?,255,FF,1,1,1,1\n",
+        // Columns moved, the derived ones left out, a column of notes added: read by the heading.
+        "ms,gear_index,time,adc,note,analog_input,status_hex\n"
+        "0,,T,,,,,\"logging started, profile Kart 7\"\n"
+        "0,1,T,102,,0,0\n"
+        "100,6,T,871,\"quick, clean\",13,5\n"
+        "150,,T,,,,,link down\n"
+        "200,8,T,1023,,255,FF\n",
         // Sorted by the barrel reading, highest first.
         "T,200,1023,360.0,8,?,255,FF,1,1,1,1\n"
         "T,100,871,306.5,6,5,13,05,1,0,1,0\n"
@@ -166,6 +173,16 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         EXPECT_EQ(log.Markers, markers) << text;
         EXPECT_EQ(log.SkippedLines, 0) << text;
     }
+    // A heading that lacks a raw column (renamed), or a marker row holding two texts, reads no
+    // row.
+    std::istringstream lacking("time,ms,adc,angle_deg,gear_index,gear,analog_input,status,"
+                               "upshift_trigger,downshift_trigger,engine_cut,throttle_blip\n"
+                               "T,0,102,35.9,1,N,0,00,0,0,0,0\n"
+                               "T,0,,,,,,,,,,,a,b\n");
+    const TParsedLog none = ParseLog(lacking);
+    EXPECT_TRUE(none.Samples.empty());
+    EXPECT_TRUE(none.Markers.empty());
+    EXPECT_EQ(none.SkippedLines, 2);
 }
 
 // Two runs' logs joined into one file: each counts its ms from its own start.
