@@ -322,9 +322,12 @@ std::vector<TLogMarker> TLiveRecorder::KnownRangeMarkers(const std::vector<TLogM
     const TLogMarker at = changed ? TLogMarker {run.FromTime, *run.FromMs, {}}
         : run.UntilMs             ? TLogMarker {run.UntilTime, *run.UntilMs, {}}
                                   : markers.back();
-    std::vector<TLogMarker> known {
-        {at.Time, at.Ms, std::string(changed ? kSettingsWrittenEvent : kSettingsKnownEvent)},
-        {at.Time, at.Ms, FormatRangesEvent(run.Ranges)}};
+    std::vector<TLogMarker> known;
+    if (changed)
+        known = {{at.Time, at.Ms, std::string(kSettingsWrittenEvent)},
+                 {at.Time, at.Ms, FormatRangesEvent(run.Ranges)}};
+    else
+        known = {{at.Time, at.Ms, FormatKnownRangesEvent(run.Ranges)}};
     // The first write that failed since: from then on the ranges are not known. The later ones
     // are kept with the transfers after them.
     if (run.UntilMs)

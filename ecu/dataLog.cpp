@@ -122,6 +122,13 @@ bool ReadLogLine(std::istream &in, std::string &line, bool &tooLong)
     return any;
 }
 
+// A marker that tells more of the one before it: the ranges and the thresholds a transfer or a
+// profile brought.
+bool TellsMoreOfTheOneBefore(std::string_view event)
+{
+    return event == "ranges" || event.starts_with("ranges ") || event.starts_with("trigger ");
+}
+
 // Where each of the twelve columns stands in a log whose heading a spreadsheet changed (columns
 // moved, left out or added); -1 for one it lacks.
 using TColumnMap = std::array<int, kDataLogColumns>;
@@ -323,6 +330,7 @@ TParsedLog ParseLog(std::istream &in)
     bool tooLong = false;
     std::int64_t offset = 0; // of the current run's ms
     std::int64_t lastMs = 0;
+    bool disturbed = false; // rows not in the order written
     TColumnMap columns = kColumnsAsWritten; // a log without its heading is read as written
     while (ReadLogLine(in, line, tooLong)) {
         if (tooLong) {
@@ -363,6 +371,7 @@ TParsedLog ParseLog(std::istream &in)
             continue;
         }
         row.Sample.Ms += offset;
+        disturbed = disturbed || row.Sample.Ms < lastMs;
         lastMs = std::max(lastMs, row.Sample.Ms);
         if (first) {
             log.FirstTime = row.Time;
@@ -377,5 +386,17 @@ TParsedLog ParseLog(std::istream &in)
     const auto byTime = [](const auto &a, const auto &b) { return a.Ms < b.Ms; };
     std::stable_sort(log.Samples.begin(), log.Samples.end(), byTime);
     std::stable_sort(log.Markers.begin(), log.Markers.end(), byTime);
+    // Sorted by the event column, a transfer's ranges and thresholds come before the transfer: of
+    // the markers of one time, those go after the others.
+    if (disturbed) {
+        for (auto first = log.Markers.begin(); first != log.Markers.end();) {
+            const auto last = std::find_if(first, log.Markers.end(), [first](const TLogMarker &m) {
+                return m.Ms != first->Ms;
+            });
+            std::stable_partition(
+                first, last, [](const TLogMarker &m) { return !TellsMoreOfTheOneBefore(m.Event); });
+            first = last;
+        }
+    }
     return log;
 }

@@ -191,13 +191,13 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
     };
     for (const TLogMarker &m : markers) {
         TGearDataList ranges;
+        const bool known = ParseKnownRangesEvent(m.Event, ranges);
         if (m.Event == writeFailed) {
             firstFailed = firstFailed ? firstFailed : &m;
             lastFailed = &m;
-        } else if (ParseRangesEvent(m.Event, ranges)) {
+        } else if (known || ParseRangesEvent(m.Event, ranges)) {
             run.Known = true;
-            if (before == kSettingsReadEvent || before == kSettingsWrittenEvent
-                || before == kSettingsKnownEvent) {
+            if (known || before == kSettingsReadEvent || before == kSettingsWrittenEvent) {
                 const std::string key = FormatRangesEvent(ranges);
                 const bool same = controller && *controller == key;
                 if (lastFailed && before == kSettingsReadEvent) {
@@ -224,6 +224,19 @@ TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
         run.UntilTime = firstFailed->Time;
     }
     return run;
+}
+
+std::string FormatKnownRangesEvent(const TGearDataList &ranges)
+{
+    return std::string(kSettingsKnownEvent).append(": ").append(FormatRangesEvent(ranges));
+}
+
+bool ParseKnownRangesEvent(std::string_view event, TGearDataList &ranges)
+{
+    if (!event.starts_with(kSettingsKnownEvent)
+        || event.substr(kSettingsKnownEvent.size(), 2) != ": ")
+        return false;
+    return ParseRangesEvent(event.substr(kSettingsKnownEvent.size() + 2), ranges);
 }
 
 TLogTrigger TriggerOf(const TEcu &ecu)

@@ -97,8 +97,12 @@ bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger);
 inline constexpr std::string_view kSettingsReadEvent = "settings read from ECU";
 inline constexpr std::string_view kSettingsWrittenEvent = "settings written to ECU";
 inline constexpr std::string_view kTransferFailedSuffix = " failed (link down)";
-// At the start of a log, the ranges the controller was known to run with from a transfer before.
+// At the start of a log, the ranges the controller was known to run with from a transfer before,
+// in one marker ("settings known from an earlier transfer: ranges 1:100-140@120"), so that rows of
+// one time sorted in a spreadsheet cannot part them. Parse as for the ranges marker.
 inline constexpr std::string_view kSettingsKnownEvent = "settings known from an earlier transfer";
+std::string FormatKnownRangesEvent(const TGearDataList &ranges);
+bool ParseKnownRangesEvent(std::string_view event, TGearDataList &ranges);
 // A read whose requests the controller did not all answer whole, with the link up.
 inline constexpr std::string_view kReadUnansweredSuffix = " failed (not every request answered)";
 

@@ -310,7 +310,7 @@ TEST_F(LiveDataTest, ALogStartsWithTheRangesTheControllerRunsWhereATransferToldT
     window->Ecu.Ranges.Items(0).Upper = 290; // changed in the panel, not in the controller
     const QString panel = QString::fromStdString(FormatRangesEvent(window->Ecu.Ranges));
     EXPECT_EQ(startEvents(),
-              (QStringList {panel, "settings known from an earlier transfer", told}));
+              (QStringList {panel, "settings known from an earlier transfer: " + told}));
     transfer(false, true);
     EXPECT_EQ(startEvents(), QStringList {panel}); // a failed write leaves them unknown
 

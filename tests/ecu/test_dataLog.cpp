@@ -173,6 +173,28 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         EXPECT_EQ(log.Markers, markers) << text;
         EXPECT_EQ(log.SkippedLines, 0) << text;
     }
+    // Sorted by the event column, a transfer's ranges and thresholds follow it again; in the order
+    // written, markers of one time keep it.
+    const std::vector<std::string> written
+        = {"profile opened: a.ini", "ranges 1:1-2@1", "settings read from ECU", "ranges 1:3-4@3",
+           "trigger 1 2 3 4"};
+    const std::vector<std::string> byEvent
+        = {"ranges 1:3-4@3", "settings read from ECU", "trigger 1 2 3 4"};
+    for (const auto &[rows, expected] :
+         {std::pair {written, written},
+          std::pair {byEvent, std::vector(written.begin() + 2, written.end())}}) {
+        std::string text = "T,50,1,0.4,1,N,0,0,0,0,0,0\n";
+        for (const std::string &event : rows)
+            text += FormatMarkerRow("T", 100, event) + '\n';
+        if (rows == byEvent)
+            text += "T,60,1,0.4,1,N,0,0,0,0,0,0\n";
+        std::istringstream file(text);
+        std::vector<std::string> events;
+        for (const TLogMarker &m : ParseLog(file).Markers)
+            events.push_back(m.Event);
+        EXPECT_EQ(events, expected) << text;
+    }
+
     // A heading that lacks a raw column (renamed), or a marker row holding two texts, reads no
     // row.
     std::istringstream lacking("time,ms,adc,angle_deg,gear_index,gear,analog_input,status,"

@@ -249,11 +249,16 @@ TEST(GearRangeCheck, ARunsReadingsCountFromTheLastChangeOfTheControllersRanges)
         std::optional<std::int64_t> untilMs = std::nullopt;
         bool beforeUnknown = false;
     };
-    const std::string known(kSettingsKnownEvent);
+    const std::string known = std::string(kSettingsKnownEvent) + ": " + a;
     const TCase cases[] = {
         {"nothing known before the write", {"logging started", a, written, a}, 3000, {}, true},
-        {"known at the start, the same written", {"logging started", a, known, a, written, a}, {}},
-        {"known at the start, other ones written", {known, a, written, b}, 3000},
+        {"known at the start, the same written", {"logging started", a, known, written, a}, {}},
+        {"known at the start, other ones written", {known, written, b}, 2000},
+        {"known only as one marker",
+         {"logging started", a, std::string(kSettingsKnownEvent), a, written, a},
+         5000,
+         {},
+         true},
         {"a first read finds what ran before", {"logging started", a, read, b}, std::nullopt},
         {"a failed write before anything was told", {failed, read, b}, 0, {}, true},
         {"read, then other ranges written", {read, a, written, b}, 3000},
