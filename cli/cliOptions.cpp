@@ -55,7 +55,8 @@ const char *const kCommonOptions
     = "Options:\n"
       "  --port NAME   the serial port (default: the port the main program uses)\n"
       "  --force       read, write, compare: go on when the controller's version differs\n"
-      "  --help        this help; after a command, that command's help\n";
+      "  --help        this help; after a command, that command's help\n"
+      "  --            ends the options: a FILE after it may start with -\n";
 
 const char *const kExitCodes = "Exit codes: 0 success, 1 the controller disagreed or differed or "
                                "the output\ncould not be written, 2 wrong usage, 3 no controller "
@@ -96,8 +97,16 @@ TCliOptions ParseCliArguments(const QStringList &arguments)
             options.Error = why;
     };
 
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
+        // After "--" every argument is a command or a FILE, also one that starts with "-".
+        if (optionsEnded || arg == QLatin1String("--")) {
+            if (optionsEnded)
+                positional.append(arg);
+            optionsEnded = true;
+            continue;
+        }
         // Both "--port NAME" and "--port=NAME".
         const auto value = [&](const QString &name, QString &into) {
             if (arg.startsWith(name + QLatin1Char('='))) {

@@ -34,6 +34,12 @@ TEST(CliOptions, UsableLines)
     EXPECT_TRUE(o.Force);
     EXPECT_EQ(o.File, QStringLiteral("a.ini"));
 
+    o = Parse("--port p read -- --force.ini"); // a FILE that starts with -, after the options
+    EXPECT_TRUE(o.Error.isEmpty()) << o.Error.toStdString();
+    EXPECT_EQ(o.File, QStringLiteral("--force.ini"));
+    EXPECT_FALSE(o.Force);
+    EXPECT_EQ(Parse("-- write -").File, QStringLiteral("-"));
+
     o = Parse("compare --help");
     EXPECT_TRUE(o.Help);
     EXPECT_EQ(o.Command, ccCompare);
@@ -49,7 +55,7 @@ TEST(CliOptions, WrongUsageIsRefusedWithAReason)
     for (const char *line :
          {"", "bogus", "read", "read a.ini b.ini", "ports extra", "--port", "--port= ports",
           "monitor --seconds 0", "monitor --seconds x", "monitor --seconds", "read a.ini --csv",
-          "reset --seconds 3", "monitor --force", "ports --verbose"}) {
+          "reset --seconds 3", "monitor --force", "ports --verbose", "read -- a.ini --force"}) {
         const TCliOptions o = Parse(line);
         EXPECT_FALSE(o.Error.isEmpty()) << "'" << line << "' was accepted";
     }
