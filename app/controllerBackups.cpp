@@ -3,6 +3,7 @@
 #include "diskFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -47,11 +48,24 @@ TBackupResult KeepBackup(const QString &folder, const QDateTime &at, TBackupKind
                               QDir::AllEntries | QDir::System | QDir::Hidden)
                     .isEmpty();
     };
-    for (int n = 2; taken(stamp); ++n)
+    // The name is claimed by making the file, which fails where it exists: another program
+    // keeping a copy at the same moment must not have it written over.
+    QString path;
+    for (int n = 2;; ++n) {
+        if (!taken(stamp)) {
+            path = dir.filePath(stamp + SuffixOf(kind));
+            QFile claim(path);
+            if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                break;
+            if (!claim.exists())
+                return TBackupResult::Failed;
+        }
         stamp = second + QStringLiteral("-%1").arg(n);
-    const QString path = dir.filePath(stamp + SuffixOf(kind));
-    if (!SaveDiskFile(path.toStdString(), text))
+    }
+    if (!SaveDiskFile(path.toStdString(), text)) {
+        QFile::remove(path);
         return TBackupResult::Failed;
+    }
     if (written)
         *written = path;
     return TBackupResult::Written;

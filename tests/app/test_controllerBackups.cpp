@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,4 +61,27 @@ TEST(ControllerBackups, ACopyPerNewSettingsNeverOverAnother)
     file.close();
     EXPECT_EQ(KeepBackup(blocked, at, read, first), TBackupResult::Failed);
     EXPECT_EQ(QFileInfo(blocked).size(), 0);
+}
+
+// Two programs reading their controllers in the same second: each copy gets its own file.
+TEST(ControllerBackups, CopiesKeptAtOnceByTwoProgramsAreAllKept)
+{
+    QTemporaryDir root;
+    const QString folder = root.path();
+    const QDateTime at(QDate(2026, 12, 11), QTime(14, 2, 11));
+    constexpr int kCopies = 40;
+    const auto keep = [&](char program) {
+        for (int i = 0; i < kCopies; ++i)
+            EXPECT_EQ(KeepBackup(folder, at, TBackupKind::Read,
+                                 std::string("[vehicle]\n") + program + std::to_string(i) + '\n'),
+                      TBackupResult::Written);
+    };
+    std::unique_ptr<QThread> other(QThread::create(keep, 'b'));
+    other->start();
+    keep('a');
+    other->wait();
+    QSet<QByteArray> texts;
+    for (const QString &name : QDir(folder).entryList(QDir::Files))
+        texts.insert(Read(folder + '/' + name));
+    EXPECT_EQ(texts.size(), 2 * kCopies);
 }
