@@ -73,7 +73,8 @@ double ValueToY(double value, double min, double max, const QRect &lane)
 
 double AnalogueToY(int value, const QRect &lane)
 {
-    return ValueToY(value, 0, kAnalogueMax, lane);
+    // A threshold from a hand-edited profile may lie off the scale; it stays at the lane's edge.
+    return ValueToY(std::clamp(value, 0, kAnalogueMax), 0, kAnalogueMax, lane);
 }
 
 TAngleAxis AngleAxis(double lowestDeg, double highestDeg)

@@ -54,7 +54,7 @@ std::int64_t XToTime(const TTimeScale &scale, double x);
 
 // A value between min (bottom of the lane) and max (top) to its y; values beyond are not clipped.
 double ValueToY(double value, double min, double max, const QRect &lane);
-double AnalogueToY(int value, const QRect &lane); // 0..255
+double AnalogueToY(int value, const QRect &lane); // 0..255; beyond, the nearer end
 
 // The angle range of the angle lane: the gear ranges' extent with a margin, in whole multiples
 // of kAngleStep degrees within 0..360; the whole turn when there are no ranges (low > high).

@@ -53,6 +53,8 @@ TEST(StripChartGeometry, ValuesRiseFromTheLanesBottomRowToItsTopRow)
     EXPECT_DOUBLE_EQ(AnalogueToY(0, analogue), 379);
     EXPECT_DOUBLE_EQ(AnalogueToY(255, analogue), 276);
     EXPECT_DOUBLE_EQ(AnalogueToY(78, analogue), 379 - 78 * 103 / 255.0);
+    EXPECT_DOUBLE_EQ(AnalogueToY(256, analogue), 276); // thresholds off the scale
+    EXPECT_DOUBLE_EQ(AnalogueToY(-1, analogue), 379);
 
     const TAngleAxis axis = AngleAxis(29.9, 300.0);
     EXPECT_EQ(axis.Min, 0); // 15 below 29.9 rounded down, within the turn
