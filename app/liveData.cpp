@@ -65,7 +65,7 @@ public:
         return QDoubleSpinBox::validate(input, pos);
     }
 };
-const QString kLogFilter = QStringLiteral("Data Logs (*.csv)");
+const QString kLogFilter = QStringLiteral("Data Logs (*.csv *.txt)");
 const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 
 // A file read a block at a time as a standard stream, so the parser never holds a large log, or a

@@ -2,6 +2,7 @@
 
 #include "Ecu.h"
 #include "encdec.h"
+#include "utf16.h"
 
 #include <algorithm>
 #include <array>
@@ -96,17 +97,85 @@ std::string_view TrimLineEnd(std::string_view line)
 char LogSeparator(std::string_view line)
 {
     // A spreadsheet set to a decimal comma saves with semicolons; the angle may then hold a comma.
+    // Saved as Unicode text, the fields are split by tabs.
     const auto count = [line](char c) { return std::count(line.begin(), line.end(), c); };
-    return count(';') > count(',') ? ';' : ',';
+    const char separator = count(';') > count(',') ? ';' : ',';
+    return count('\t') > count(separator) ? '\t' : separator;
+}
+
+// A UTF-16 text (after its byte order mark) read as UTF-8, a chunk at a time.
+class TUtf16Reader : public std::streambuf
+{
+public:
+    TUtf16Reader(std::streambuf *source, bool bigEndian)
+        : source_(source), bigEndian_(bigEndian) { }
+
+protected:
+    int_type underflow() override
+    {
+        if (gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        for (;;) {
+            std::string raw = std::move(carried_);
+            carried_.clear();
+            const std::size_t kept = raw.size();
+            raw.resize(kept + kChunk);
+            const std::streamsize got
+                = std::max<std::streamsize>(source_->sgetn(raw.data() + kept, kChunk), 0);
+            raw.resize(kept + static_cast<std::size_t>(got));
+            if (got > 0) {
+                // More may follow: a unit cut in two, and a surrogate whose pair may be next, wait.
+                std::size_t keep = raw.size() % 2;
+                if (raw.size() >= keep + 2) {
+                    const std::size_t last = raw.size() - keep - 2;
+                    const auto high = static_cast<unsigned char>(raw[bigEndian_ ? last : last + 1]);
+                    keep += high >= 0xD8 && high < 0xDC ? 2 : 0;
+                }
+                carried_ = raw.substr(raw.size() - keep);
+                raw.resize(raw.size() - keep);
+            }
+            decoded_ = FromUtf16(raw, bigEndian_);
+            if (!decoded_.empty()) {
+                setg(decoded_.data(), decoded_.data(), decoded_.data() + decoded_.size());
+                return traits_type::to_int_type(*gptr());
+            }
+            if (got == 0)
+                return traits_type::eof();
+        }
+    }
+
+private:
+    static constexpr std::size_t kChunk = 1 << 16;
+    std::streambuf *source_;
+    bool bigEndian_;
+    std::string carried_;
+    std::string decoded_;
+};
+
+// True, with the mark read, when the text starts with a UTF-16 byte order mark; then bigEndian
+// tells which. Anything else is left to be read.
+bool TakeUtf16Mark(std::streambuf *buffer, bool &bigEndian)
+{
+    const int first = buffer->sgetc();
+    if (first != 0xFF && first != 0xFE)
+        return false;
+    buffer->sbumpc();
+    const int second = buffer->sgetc();
+    if (second == (first == 0xFF ? 0xFE : 0xFF)) {
+        buffer->sbumpc();
+        bigEndian = first == 0xFE;
+        return true;
+    }
+    buffer->sputbackc(static_cast<char>(first));
+    return false;
 }
 
 // One line, without its line end, into line; false at the end of the stream. The characters of
 // a line past kMaxLogLine are dropped and tooLong set.
-bool ReadLogLine(std::istream &in, std::string &line, bool &tooLong)
+bool ReadLogLine(std::streambuf *buffer, std::string &line, bool &tooLong)
 {
     line.clear();
     tooLong = false;
-    std::streambuf *buffer = in.rdbuf();
     if (buffer == nullptr)
         return false;
     bool any = false;
@@ -332,7 +401,12 @@ TParsedLog ParseLog(std::istream &in)
     std::int64_t lastMs = 0;
     bool disturbed = false; // rows not in the order written
     TColumnMap columns = kColumnsAsWritten; // a log without its heading is read as written
-    while (ReadLogLine(in, line, tooLong)) {
+    std::streambuf *buffer = in.rdbuf();
+    bool bigEndian = false;
+    std::optional<TUtf16Reader> utf16;
+    if (buffer && TakeUtf16Mark(buffer, bigEndian))
+        buffer = &utf16.emplace(buffer, bigEndian);
+    while (ReadLogLine(buffer, line, tooLong)) {
         if (tooLong) {
             ++log.SkippedLines;
             continue;

@@ -95,11 +95,11 @@ std::string FormatMarkerRow(std::string_view time, std::int64_t ms, std::string_
 // row; row is then left in an unspecified state. A data row may end in an empty event column.
 bool ParseLogRow(std::string_view line, TLogRow &row, char separator = ',');
 
-// Reads a whole log, also as a spreadsheet saves it back: a byte order mark, semicolons instead of
-// commas (taken from the first line), padded rows, rows in another order and columns moved, left
-// out or added (read by the names of the heading; a heading that lacks a raw column reads no row).
-// Samples and markers come out each in time order, rows of the same time in file order. Logs joined
-// into one file (a header after rows) are read one after the other, each run kRunGapMs after the
-// last row of the one before, as each counts its ms from its own start.
+// Reads a whole log, also as a spreadsheet saves it back: a byte order mark, UTF-16, semicolons or
+// tabs instead of commas (taken from the first line), padded rows, rows in another order and
+// columns moved, left out or added (read by the names of the heading; a heading that lacks a raw
+// column reads no row). Samples and markers come out each in time order, rows of the same time in
+// file order. Logs joined into one file (a header after rows) are read one after the other, each
+// run kRunGapMs after the last row of the one before, as each counts its ms from its own start.
 TParsedLog ParseLog(std::istream &in);
 inline constexpr std::int64_t kRunGapMs = 1000;

@@ -29,6 +29,33 @@ private:
     bool active_ = false;
 };
 
+// UTF-8 text as UTF-16 with its byte order mark, as a spreadsheet saves Unicode text.
+std::string Utf16(std::string_view utf8, bool bigEndian)
+{
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    const auto unit = [&](char32_t u) {
+        const char hi = static_cast<char>(u >> 8);
+        const char lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? b : b & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(length);
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(DataLog, HeaderNamesTheTwelveDataColumns)
@@ -125,7 +152,18 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         = {{0, 102, 1, 0, 0x00}, {100, 871, 6, 13, 0x05}, {200, 1023, 8, 255, 0xFF}};
     const std::vector<TLogMarker> markers
         = {{"T", 0, "logging started, profile Kart 7"}, {"T", 150, "link down"}};
-    const char *saved[] = {
+    const std::string tabs
+        = "time\tms\tadc\tangle_deg\tgear_index\tgear\tanalog_input\tstatus_hex\t"
+          "upshift_trigger\tdownshift_trigger\tengine_cut\tthrottle_blip\r\n"
+          "T\t0\t\t\t\t\t\t\t\t\t\t\t\"logging started, profile Kart 7\"\r\n"
+          "T\t0\t102\t35.9\t1\tN\t0\t00\t0\t0\t0\t0\r\n"
+          "T\t100\t871\t306.5\t6\t5\t13\t05\t1\t0\t1\t0\r\n"
+          "T\t150\t\t\t\t\t\t\t\t\t\t\tlink down\r\n"
+          "T\t200\t1023\t360.0\t8\t?\t255\tFF\t1\t1\t1\t1\r\n";
+    const std::string saved[] = {
+        // Saved as Unicode text: UTF-16 of either byte order, fields split by tabs.
+        Utf16(tabs, false),
+        Utf16(tabs, true),
         // Every row as wide as the widest (the markers), texts quoted, leading zeros of the bits
         // dropped.
         "\"time\",\"ms\",\"adc\",\"angle_deg\",\"gear_index\",\"gear\",\"analog_input\","
@@ -166,7 +204,7 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         "T,150,,,,,,,,,,,link down\n"
         "T,0,,,,,,,,,,,\"logging started, profile Kart 7\"\n",
     };
-    for (const char *text : saved) {
+    for (const std::string &text : saved) {
         std::istringstream file(text);
         const TParsedLog log = ParseLog(file);
         EXPECT_EQ(log.Samples, samples) << text;
@@ -300,4 +338,22 @@ TEST(DataLog, TimeIsLocalIso8601WithMilliseconds)
         + std::chrono::milliseconds(89);
     EXPECT_EQ(FormatLogTime(when), kTime);
     EXPECT_EQ(FormatLogTime(when + std::chrono::milliseconds(911)), "2026-03-04T05:06:08.000");
+}
+
+// A long log of Unicode text: a character outside the first plane read whole wherever the reader's
+// chunks end, also in its two halves.
+TEST(DataLog, ALongUnicodeTextLogReadsCharactersAcrossChunks)
+{
+    const std::string flag = "\xF0\x9F\x8F\x81"; // two UTF-16 units
+    std::string rows = std::string(kDataLogHeader) + "\n";
+    for (int i = 0; rows.size() < 32600; ++i) // the first chunk ends within the marker
+        rows += FormatSampleRow(kTime, {i, 100, 1, 0, 0}) + "\n";
+    for (int pad = 0; pad < 200; ++pad) {
+        const std::string event = std::string(static_cast<std::size_t>(pad), 'x') + flag + "end";
+        std::istringstream file(Utf16(rows + FormatMarkerRow(kTime, 90000, event) + "\n", pad % 2));
+        const TParsedLog log = ParseLog(file);
+        ASSERT_EQ(log.Markers.size(), 1u) << pad;
+        EXPECT_EQ(log.Markers[0].Event, event) << pad;
+        EXPECT_EQ(log.SkippedLines, 0) << pad;
+    }
 }
