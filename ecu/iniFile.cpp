@@ -9,7 +9,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::string_view kCrLf = "\r\n";
 #ifdef _WIN32
 constexpr std::string_view kNativeLineEnd = "\r\n";
@@ -50,47 +49,6 @@ void Trim(std::string_view text, std::size_t &begin, std::size_t &end)
     while (end > begin && IsBlank(text[end - 1])) {
         --end;
     }
-}
-
-// The way back from FromUtf16; a byte that starts no sequence becomes U+FFFD.
-std::string ToUtf16(std::string_view text, bool bigEndian)
-{
-    std::string out;
-    out.reserve(text.size() * 2);
-    const auto unit = [&](char32_t u) {
-        const auto hi = static_cast<char>(u >> 8);
-        const auto lo = static_cast<char>(u & 0xFF);
-        out += bigEndian ? hi : lo;
-        out += bigEndian ? lo : hi;
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1
-            : (lead & 0xE0) == 0xC0            ? 2
-            : (lead & 0xF0) == 0xE0            ? 3
-            : (lead & 0xF8) == 0xF0            ? 4
-                                               : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (!valid || c > 0x10FFFF) {
-            unit(kReplacement);
-            ++i;
-            continue;
-        }
-        i += length;
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-    }
-    return out;
 }
 
 } // namespace

@@ -1,5 +1,9 @@
 #include "utf16.h"
 
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
+} // namespace
+
 void AppendUtf8(std::string &out, char32_t c)
 {
     const auto byte = [&out](char32_t b) { out += static_cast<char>(b); };
@@ -41,6 +45,46 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian)
             }
         }
         AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string ToUtf16(std::string_view text, bool bigEndian)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto unit = [&](char32_t u) {
+        const auto hi = static_cast<char>(u >> 8);
+        const auto lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1
+            : (lead & 0xE0) == 0xC0            ? 2
+            : (lead & 0xF0) == 0xE0            ? 3
+            : (lead & 0xF8) == 0xF0            ? 4
+                                               : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3F);
+        }
+        if (!valid || c > 0x10FFFF) {
+            unit(kReplacement);
+            ++i;
+            continue;
+        }
+        i += length;
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "dataLog.h"
 
+#include "utf16.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -32,28 +34,7 @@ private:
 // UTF-8 text as UTF-16 with its byte order mark, as a spreadsheet saves Unicode text.
 std::string Utf16(std::string_view utf8, bool bigEndian)
 {
-    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    const auto unit = [&](char32_t u) {
-        const char hi = static_cast<char>(u >> 8);
-        const char lo = static_cast<char>(u & 0xFF);
-        out += bigEndian ? hi : lo;
-        out += bigEndian ? lo : hi;
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? b : b & (0x7F >> length);
-        for (int k = 1; k < length; ++k)
-            c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += static_cast<std::size_t>(length);
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-    }
-    return out;
+    return (bigEndian ? "\xFE\xFF" : "\xFF\xFE") + ToUtf16(utf8, bigEndian);
 }
 
 } // namespace
