@@ -90,6 +90,17 @@ private:
     std::array<char, 1 << 16> block_ {};
 };
 
+// Where a heading lacks a column the rows are read from, the user is told which.
+QString NoRowsText(const QString &path, const std::vector<std::string> &missing)
+{
+    QStringList names;
+    for (const std::string &name : missing)
+        names << QString::fromStdString(name);
+    return names.isEmpty()
+        ? QStringLiteral("No data rows in %1").arg(path)
+        : QStringLiteral("No data rows in %1: no column is headed %2").arg(path, names.join(", "));
+}
+
 QString Degrees(double value)
 {
     return QString::number(value, 'f', 1) + QChar(0x00B0);
@@ -609,7 +620,7 @@ bool TfrmLiveData::OpenLog(const QString &path)
     QGuiApplication::restoreOverrideCursor();
     if (parsed.Samples.empty()) {
         recorder_.Prompts()->Ask(this, TPrompts::Information,
-                                 QStringLiteral("No data rows in %1").arg(path), TPrompts::Ok);
+                                 NoRowsText(path, parsed.MissingColumns), TPrompts::Ok);
         return false;
     }
     log_ = TLiveSamples(parsed.Samples.size());

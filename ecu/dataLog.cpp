@@ -152,22 +152,23 @@ private:
     std::string decoded_;
 };
 
-// True, with the mark read, when the text starts with a UTF-16 byte order mark; then bigEndian
-// tells which. Anything else is left to be read.
-bool TakeUtf16Mark(std::streambuf *buffer, bool &bigEndian)
+// True when the text is UTF-16, with its byte order mark read; then bigEndian tells which. Without
+// a mark, a text that starts with one of the first 128 characters has a zero byte beside it.
+bool TakeUtf16Start(std::streambuf *buffer, bool &bigEndian)
 {
-    const int first = buffer->sgetc();
-    if (first != 0xFF && first != 0xFE)
+    const int first = buffer->sbumpc();
+    if (first == std::char_traits<char>::eof())
         return false;
-    buffer->sbumpc();
     const int second = buffer->sgetc();
-    if (second == (first == 0xFF ? 0xFE : 0xFF)) {
+    if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
         buffer->sbumpc();
         bigEndian = first == 0xFE;
         return true;
     }
     buffer->sputbackc(static_cast<char>(first));
-    return false;
+    bigEndian = first == 0;
+    return (first > 0 && first < 0x80 && second == 0)
+        || (first == 0 && second > 0 && second < 0x80);
 }
 
 // One line, without its line end, into line; false at the end of the stream. The characters of
@@ -191,64 +192,125 @@ bool ReadLogLine(std::streambuf *buffer, std::string &line, bool &tooLong)
     return any;
 }
 
-// A marker that tells more of the one before it: the ranges and the thresholds a transfer or a
-// profile brought.
-bool TellsMoreOfTheOneBefore(std::string_view event)
+// Where a marker stands among the markers of one time when the rows lost their order: those that
+// tell more of the one before them (the ranges, then the thresholds, a transfer or a profile
+// brought) after the others.
+int RankAmongSameTime(std::string_view event)
 {
-    return event == "ranges" || event.starts_with("ranges ") || event.starts_with("trigger ");
+    if (event == "ranges" || event.starts_with("ranges "))
+        return 1;
+    return event.starts_with("trigger ") ? 2 : 0;
 }
 
-// Where each of the twelve columns stands in a log whose heading a spreadsheet changed (columns
-// moved, left out or added); -1 for one it lacks.
-using TColumnMap = std::array<int, kDataLogColumns>;
+// Where each column stands in a log whose heading a spreadsheet changed (columns moved, left out,
+// added or renamed in case or spacing): the twelve, -1 for one it lacks, and the marker's text.
+struct TColumns
+{
+    std::array<int, kDataLogColumns> At {};
+    int Event = -1; // a column headed "event", else one with no heading
+    std::vector<bool> Named; // per place in the heading: the heading names a column
 
-constexpr TColumnMap kColumnsAsWritten = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    bool AsWritten() const
+    {
+        for (int c = 0; c < kDataLogColumns; ++c)
+            if (At[static_cast<std::size_t>(c)] != c)
+                return false;
+        return Named.size() <= static_cast<std::size_t>(kDataLogColumns)
+            || std::none_of(Named.begin() + kDataLogColumns, Named.end(), [](bool n) { return n; });
+    }
+};
+
+// A column name in one form: lower case, no spaces around it, underscores for those within.
+std::string ColumnName(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    std::string name(text);
+    for (char &c : name)
+        c = c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// The name of one of the twelve columns.
+std::string ColumnNameAt(int column)
+{
+    std::string_view names = kDataLogHeader;
+    for (int c = 0; c < column; ++c)
+        names.remove_prefix(names.find(',') + 1);
+    return std::string(names.substr(0, names.find(',')));
+}
 
 // The columns of a heading, or nothing when the line is no heading: one names at least three of
 // the twelve columns.
-std::optional<TColumnMap> ColumnsOf(const std::vector<std::string> &heading)
+std::optional<TColumns> ColumnsOf(const std::vector<std::string> &heading)
 {
-    TColumnMap map;
-    map.fill(-1);
+    std::vector<std::string> names;
+    for (const std::string &h : heading)
+        names.push_back(ColumnName(h));
+    TColumns columns;
+    columns.At.fill(-1);
+    columns.Named.resize(names.size());
     int named = 0;
-    std::string_view names = kDataLogHeader;
     for (int column = 0; column < kDataLogColumns; ++column) {
-        const std::size_t end = std::min(names.find(','), names.size());
-        const auto at = std::find(heading.begin(), heading.end(), names.substr(0, end));
-        if (at != heading.end()) {
-            map[static_cast<std::size_t>(column)] = static_cast<int>(at - heading.begin());
+        const auto at = std::find(names.begin(), names.end(), ColumnNameAt(column));
+        if (at != names.end()) {
+            columns.At[static_cast<std::size_t>(column)] = static_cast<int>(at - names.begin());
             ++named;
         }
-        names.remove_prefix(std::min(end + 1, names.size()));
     }
     if (named < 3)
         return std::nullopt;
-    return map;
+    for (std::size_t at = 0; at < names.size(); ++at)
+        columns.Named[at] = !names[at].empty();
+    const auto event = std::find(names.begin(), names.end(), "event");
+    if (event != names.end())
+        columns.Event = static_cast<int>(event - names.begin());
+    return columns;
 }
 
 // A row of a log with another heading, put into the columns as written: a row with a value in any
-// of the data columns is a data row (columns added beside them are left alone), else the one
-// filled column the heading does not name holds a marker's text (a row with two of them is none).
-void PutInColumnsAsWritten(const TColumnMap &map, std::vector<std::string> &fields)
+// of the data columns is a data row (columns added beside them are left alone), else a marker,
+// whose text is in the event column, or else in the one filled column with no heading, or else in
+// the one filled column the heading names but this program does not (two of those are none).
+void PutInColumnsAsWritten(const TColumns &columns, std::vector<std::string> &fields)
 {
     std::vector<std::string> ordered(kDataLogColumns);
-    std::vector<bool> named(fields.size());
-    for (std::size_t column = 0; column < map.size(); ++column) {
-        const int at = map[column];
+    std::vector<bool> taken(fields.size());
+    for (std::size_t column = 0; column < columns.At.size(); ++column) {
+        const int at = columns.At[column];
         if (at >= 0 && static_cast<std::size_t>(at) < fields.size()) {
             ordered[column] = std::move(fields[static_cast<std::size_t>(at)]);
-            named[static_cast<std::size_t>(at)] = true;
+            taken[static_cast<std::size_t>(at)] = true;
         }
     }
     const bool data = std::any_of(ordered.begin() + 2, ordered.end(),
                                   [](const std::string &f) { return !f.empty(); });
     if (!data) {
-        for (std::size_t at = 0; at < fields.size(); ++at)
-            if (!named[at] && !fields[at].empty())
-                ordered.push_back(std::move(fields[at]));
+        const auto filled = [&](bool named) {
+            std::vector<std::size_t> found;
+            for (std::size_t at = 0; at < fields.size(); ++at) {
+                const bool isNamed = at < columns.Named.size() && columns.Named[at];
+                if (!taken[at] && !fields[at].empty() && isNamed == named)
+                    found.push_back(at);
+            }
+            return found;
+        };
+        std::vector<std::size_t> texts;
+        if (columns.Event >= 0 && static_cast<std::size_t>(columns.Event) < fields.size())
+            texts = {static_cast<std::size_t>(columns.Event)};
+        else if (texts = filled(false); texts.empty())
+            texts = filled(true);
+        for (std::size_t at : texts)
+            ordered.push_back(std::move(fields[at]));
     }
     fields = std::move(ordered);
 }
+
+// The raw columns a row is read from, which a heading must name.
+constexpr int kRawColumns[] = {1, 2, 4, 6, 7};
+
 } // namespace
 
 std::int64_t LogClockMs()
@@ -400,11 +462,12 @@ TParsedLog ParseLog(std::istream &in)
     std::int64_t offset = 0; // of the current run's ms
     std::int64_t lastMs = 0;
     bool disturbed = false; // rows not in the order written
-    TColumnMap columns = kColumnsAsWritten; // a log without its heading is read as written
+    TColumns columns; // a log without its heading is read as written
+    bool asWritten = true;
     std::streambuf *buffer = in.rdbuf();
     bool bigEndian = false;
     std::optional<TUtf16Reader> utf16;
-    if (buffer && TakeUtf16Mark(buffer, bigEndian))
+    if (buffer && TakeUtf16Start(buffer, bigEndian))
         buffer = &utf16.emplace(buffer, bigEndian);
     while (ReadLogLine(buffer, line, tooLong)) {
         if (tooLong) {
@@ -419,13 +482,17 @@ TParsedLog ParseLog(std::istream &in)
         if (separator == 0)
             separator = LogSeparator(body);
         // The header, also as a spreadsheet saves it (other separator, quoted, padded to the
-        // widest row, columns moved, left out or added). Only a line that starts with a name can
-        // be one; a row as written starts with its time.
-        const bool mayBeHeader
-            = body.front() == '"' || std::isalpha(static_cast<unsigned char>(body.front()));
+        // widest row, columns moved, left out, added or renamed in case or spacing). A row as
+        // written starts with a digit of its time; a heading never does.
+        const bool mayBeHeader = std::isdigit(static_cast<unsigned char>(body.front())) == 0;
         if (mayBeHeader && SplitFields(body, separator, fields)) {
-            if (const std::optional<TColumnMap> heading = ColumnsOf(fields)) {
-                columns = *heading;
+            if (std::optional<TColumns> heading = ColumnsOf(fields)) {
+                columns = std::move(*heading);
+                asWritten = columns.AsWritten();
+                log.MissingColumns.clear();
+                for (int c : kRawColumns)
+                    if (columns.At[static_cast<std::size_t>(c)] < 0)
+                        log.MissingColumns.push_back(ColumnNameAt(c));
                 // The next run's rows go after this one's, not in among them.
                 if (!first)
                     offset = lastMs + kRunGapMs;
@@ -434,7 +501,7 @@ TParsedLog ParseLog(std::istream &in)
         }
         // Rows are read by the heading's names: by position they would read one value for another.
         bool parsed = false;
-        if (columns == kColumnsAsWritten) {
+        if (asWritten) {
             parsed = ParseLogRow(body, row, separator);
         } else if (SplitFields(body, separator, fields)) {
             PutInColumnsAsWritten(columns, fields);
@@ -460,15 +527,16 @@ TParsedLog ParseLog(std::istream &in)
     const auto byTime = [](const auto &a, const auto &b) { return a.Ms < b.Ms; };
     std::stable_sort(log.Samples.begin(), log.Samples.end(), byTime);
     std::stable_sort(log.Markers.begin(), log.Markers.end(), byTime);
-    // Sorted by the event column, a transfer's ranges and thresholds come before the transfer: of
-    // the markers of one time, those go after the others.
+    // Sorted by the event column, a transfer's ranges and thresholds come before the transfer, in
+    // either order: of the markers of one time, those go after the others, in the order written.
     if (disturbed) {
         for (auto first = log.Markers.begin(); first != log.Markers.end();) {
             const auto last = std::find_if(first, log.Markers.end(), [first](const TLogMarker &m) {
                 return m.Ms != first->Ms;
             });
-            std::stable_partition(
-                first, last, [](const TLogMarker &m) { return !TellsMoreOfTheOneBefore(m.Event); });
+            std::stable_sort(first, last, [](const TLogMarker &a, const TLogMarker &b) {
+                return RankAmongSameTime(a.Event) < RankAmongSameTime(b.Event);
+            });
             first = last;
         }
     }

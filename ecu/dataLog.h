@@ -67,6 +67,8 @@ struct TParsedLog
     std::vector<TLogMarker> Markers;
     std::string FirstTime;
     std::int64_t SkippedLines = 0;
+    // The raw columns the last heading did not name: without them no row of its run is read.
+    std::vector<std::string> MissingColumns;
 };
 
 // No row is longer; a longer line is skipped without being held whole, as a file that is no log

@@ -944,12 +944,21 @@ TEST_F(LiveDataTest, WhatIsNoLogIsRefused)
     const QString empty = folder.path() + "/empty.csv";
     QFile(empty).open(QIODevice::WriteOnly);
     const QString missing = folder.path() + "/gone.csv";
-    for (const QString &path : {pipe, missing, empty}) {
+    const QString lacking = folder.path() + "/lacking.csv";
+    QFile edited(lacking);
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("time,MS,adc,gear_index\nT,0,102,1\n");
+    edited.close();
+    const std::pair<QString, QString> cases[] = {
+        {pipe, "Unable to read " + pipe},
+        {missing, "Unable to read " + missing},
+        {empty, "No data rows in " + empty},
+        {lacking, "No data rows in " + lacking + ": no column is headed analog_input, status_hex"}};
+    for (const auto &[path, text] : cases) {
         prompts.Questions.clear();
         EXPECT_FALSE(live->OpenLog(path));
         ASSERT_EQ(prompts.Questions.size(), 1u);
-        EXPECT_EQ(prompts.Questions[0].text,
-                  (path == empty ? "No data rows in " : "Unable to read ") + path);
+        EXPECT_EQ(prompts.Questions[0].text, text);
     }
     EXPECT_FALSE(live->ShowingLog());
 }

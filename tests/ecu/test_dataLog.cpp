@@ -142,9 +142,12 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
           "T\t150\t\t\t\t\t\t\t\t\t\t\tlink down\r\n"
           "T\t200\t1023\t360.0\t8\t?\t255\tFF\t1\t1\t1\t1\r\n";
     const std::string saved[] = {
-        // Saved as Unicode text: UTF-16 of either byte order, fields split by tabs.
+        // Saved as Unicode text: UTF-16 of either byte order, fields split by tabs, and without
+        // its byte order mark.
         Utf16(tabs, false),
         Utf16(tabs, true),
+        ToUtf16(tabs, false),
+        ToUtf16(tabs, true),
         // Every row as wide as the widest (the markers), texts quoted, leading zeros of the bits
         // dropped.
         "\"time\",\"ms\",\"adc\",\"angle_deg\",\"gear_index\",\"gear\",\"analog_input\","
@@ -171,13 +174,21 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
         "T,100,871,306,5,6,5,13,05,1,0,1,0\n"
         "T,150,,,,,,,,,,,link down\n"
         "T,200,1023,360,0,8,?,255,FF,1,1,1,1\n",
-        // Columns moved, the derived ones left out, a column of notes added: read by the heading.
+        // Columns moved, the derived ones left out, a column of notes added (also on a marker):
+        // read by the heading, the marker's text from the column with none.
         "ms,gear_index,time,adc,note,analog_input,status_hex\n"
-        "0,,T,,,,,\"logging started, profile Kart 7\"\n"
+        "0,,T,,first run,,,\"logging started, profile Kart 7\"\n"
         "0,1,T,102,,0,0\n"
         "100,6,T,871,\"quick, clean\",13,5\n"
         "150,,T,,,,,link down\n"
         "200,8,T,1023,,255,FF\n",
+        // Names in another case or spacing, the marker's column headed, notes beside it.
+        "Time;MS; ADC ;gear index;Analog_Input;status_hex;Event;Notes\n"
+        "T;0;;;;;logging started, profile Kart 7;new tyres\n"
+        "T;0;102;1;0;0;;\n"
+        "T;100;871;6;13;05;;quick\n"
+        "T;150;;;;;link down;\n"
+        "T;200;1023;8;255;FF;;\n",
         // Sorted by the barrel reading, highest first.
         "T,200,1023,360.0,8,?,255,FF,1,1,1,1\n"
         "T,100,871,306.5,6,5,13,05,1,0,1,0\n"
@@ -197,15 +208,18 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
     const std::vector<std::string> written
         = {"profile opened: a.ini", "ranges 1:1-2@1", "settings read from ECU", "ranges 1:3-4@3",
            "trigger 1 2 3 4"};
-    const std::vector<std::string> byEvent
+    const std::vector<std::string> transfer(written.begin() + 2, written.end());
+    const std::vector<std::string> ascending
         = {"ranges 1:3-4@3", "settings read from ECU", "trigger 1 2 3 4"};
+    const std::vector<std::string> descending
+        = {"trigger 1 2 3 4", "settings read from ECU", "ranges 1:3-4@3"};
     for (const auto &[rows, expected] :
-         {std::pair {written, written},
-          std::pair {byEvent, std::vector(written.begin() + 2, written.end())}}) {
+         {std::pair {written, written}, std::pair {ascending, transfer},
+          std::pair {descending, transfer}}) {
         std::string text = "T,50,1,0.4,1,N,0,0,0,0,0,0\n";
         for (const std::string &event : rows)
             text += FormatMarkerRow("T", 100, event) + '\n';
-        if (rows == byEvent)
+        if (rows != written)
             text += "T,60,1,0.4,1,N,0,0,0,0,0,0\n";
         std::istringstream file(text);
         std::vector<std::string> events;
@@ -224,6 +238,7 @@ TEST(DataLog, ALogSavedBackFromASpreadsheetReadsAsWritten)
     EXPECT_TRUE(none.Samples.empty());
     EXPECT_TRUE(none.Markers.empty());
     EXPECT_EQ(none.SkippedLines, 2);
+    EXPECT_EQ(none.MissingColumns, std::vector<std::string> {"status_hex"});
 }
 
 // Two runs' logs joined into one file: each counts its ms from its own start.
