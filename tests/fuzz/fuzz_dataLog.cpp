@@ -1,8 +1,8 @@
 // Fuzz target of the data log reader: any bytes as a log file.
 // - Every sample holds a reading within a full turn and a time within 0..kLogMsMax; samples and
 //   markers each come out in time order.
-// - Written again as this program writes a log and read back, the samples and markers are the
-//   same (a marker's line breaks become spaces, as the writer makes them).
+// - Written again as this program writes a log (rows in time order) and read back, the samples and
+//   markers are the same (a marker's line breaks become spaces, as the writer makes them).
 
 #include "dataLog.h"
 
@@ -46,19 +46,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!InTimeOrder(log.Samples) || !InTimeOrder(log.Markers))
         Fail("rows out of time order");
 
+    // Written in time order, as the program writes its rows.
     std::string written(kDataLogHeader);
     written += '\n';
-    for (const TLogSample &s : log.Samples) {
-        written += FormatSampleRow("T", s);
-        written += '\n';
-    }
     std::vector<TLogMarker> markers = log.Markers;
+    auto sample = log.Samples.begin();
     for (TLogMarker &m : markers) {
+        for (; sample != log.Samples.end() && sample->Ms < m.Ms; ++sample) {
+            written += FormatSampleRow("T", *sample);
+            written += '\n';
+        }
         written += FormatMarkerRow("T", m.Ms, m.Event);
         written += '\n';
         m.Time.assign(1, 'T');
         std::replace_if(
             m.Event.begin(), m.Event.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    }
+    for (; sample != log.Samples.end(); ++sample) {
+        written += FormatSampleRow("T", *sample);
+        written += '\n';
     }
     std::istringstream again(written);
     const TParsedLog reread = ParseLog(again);
