@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -192,6 +193,8 @@ public:
     TSerialPortDriver *CommPort = nullptr;
     QStringList TxQueue;
     QString ProfileFileName;
+    // The device of its folder when it was last read or written.
+    std::optional<std::uint64_t> ProfileFolderDevice;
     QString LastStatusLine;
     bool Connected = false;
     QString CommPortName;

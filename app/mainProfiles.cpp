@@ -34,12 +34,21 @@ void TfrmMain::loadDefaults()
 
 void TfrmMain::SaveProfile(const QString &fileName)
 {
-    ProfileFileName = fileName;
-    SetCaption(fileName);
-    if (!WriteProfile(fileName.toStdString(), Ecu)) {
+    // The profile's medium was pulled: its folder is now the empty mount point on another device.
+    // A file made there would pass for the saved profile.
+    const std::string name = fileName.toStdString();
+    if (fileName == ProfileFileName && ProfileFolderDevice && !QFileInfo::exists(fileName)
+        && FolderDevice(name) != ProfileFolderDevice) {
         Ask(TPrompts::Error, QStringLiteral("Unable to write to %1").arg(fileName), TPrompts::Ok);
         return;
     }
+    ProfileFileName = fileName;
+    SetCaption(fileName);
+    if (!WriteProfile(name, Ecu)) {
+        Ask(TPrompts::Error, QStringLiteral("Unable to write to %1").arg(fileName), TPrompts::Ok);
+        return;
+    }
+    ProfileFolderDevice = FolderDevice(name);
     SettingsChanged = false;
     NoteSettingsBaseline();
     NoteRecentProfile(fileName);
@@ -144,6 +153,7 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
         return;
     }
     ProfileFileName = path;
+    ProfileFolderDevice = FolderDevice(path.toStdString());
     NoteRecentProfile(path);
     ComparedProfileChanged(path);
 }

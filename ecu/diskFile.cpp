@@ -544,3 +544,21 @@ bool SaveDiskFile(const std::string &fileName, std::string_view text)
     }
     return SaveInPlace(*target, text, old);
 }
+
+std::optional<std::uint64_t> FolderDevice(const std::string &fileName)
+{
+#ifdef _WIN32
+    (void)fileName;
+    return std::nullopt; // a drive that is gone takes its letter with it
+#else
+    std::string folder = std::filesystem::path(fileName).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    struct stat info
+    {
+    };
+    if (::stat(folder.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_dev);
+#endif
+}

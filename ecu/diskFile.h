@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,3 +32,7 @@ inline constexpr std::size_t kMaxDiskFileBytes = std::size_t {16} << 20;
 //   could not keep, and a file in a folder where no new file can be made are written in place
 //   instead, with the guarantee stated at SaveInPlace in the source.
 [[nodiscard]] bool SaveDiskFile(const std::string &fileName, std::string_view text);
+
+// The device that holds the folder of a file, to tell a medium that is gone (a stick pulled, its
+// mount point left empty) from the one a profile was read from; nothing where it is not known.
+std::optional<std::uint64_t> FolderDevice(const std::string &fileName);

@@ -5,6 +5,7 @@
 #include "liveData.h"
 #include "liveRecorder.h"
 
+#include "diskFile.h"
 #include "profile.h"
 #include "textFile.h"
 
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <functional>
@@ -122,6 +124,58 @@ TEST_F(ProfileTest, AReadOnlyProfileIsRefusedAndLeftAlone)
     EXPECT_EQ(prompts.Texts(), QStringList {"Unable to write to " + path});
     EXPECT_EQ(Read(path), "[vehicle]\nfwdgears=1\n");
     EXPECT_TRUE(window->SettingsChanged);
+}
+
+// A profile on a stick that is pulled: its folder is then the empty mount point, on another
+// device. A save must not make a new file there that passes for the profile on the stick.
+TEST_F(ProfileTest, AProfileWhoseMediumIsGoneIsNotMadeAgainWhereItWasMounted)
+{
+    QTemporaryDir stick(QStringLiteral("/dev/shm/orbanel-stick-XXXXXX"));
+    const QString mount = folder.path() + "/stick";
+    if (!stick.isValid()
+        || FolderDevice(stick.filePath("x").toStdString())
+            == FolderDevice((mount + "/x").toStdString()))
+        GTEST_SKIP() << "no second file system to stand for the stick";
+    const QString onStick = mount + "/car.ini";
+    const auto plug = [&](bool in) {
+        QFile::remove(mount);
+        QDir(mount).removeRecursively();
+        ASSERT_TRUE(in ? QFile::link(stick.path(), mount) : QDir().mkdir(mount));
+    };
+    plug(true);
+    QFile file(onStick);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[vehicle]\nfwdgears=3\n");
+    file.close();
+    prompts.OpenNames = {onStick};
+    window->Open1Click();
+    ASSERT_EQ(window->ProfileFileName, onStick);
+
+    plug(false);
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts(), QStringList {"Unable to write to " + onStick});
+    EXPECT_FALSE(QFileInfo::exists(onStick));
+    EXPECT_TRUE(window->SettingsChanged);
+
+    // Back in, it is saved; a profile deleted from the medium itself is made again.
+    plug(true);
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts().size(), 1);
+    EXPECT_TRUE(Read(onStick).startsWith("[vehicle]\nfwdgears=3\n"));
+    ASSERT_TRUE(QFile::remove(onStick));
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts().size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(onStick));
+    // Mounted again as another device, with the profile there: it is the medium.
+    plug(false);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    window->SettingsChanged = true;
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts().size(), 1);
+    EXPECT_TRUE(Read(onStick).startsWith("[vehicle]\n"));
 }
 
 TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
