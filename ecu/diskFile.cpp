@@ -514,6 +514,10 @@ TDiskRead ReadDiskFile(const std::string &fileName, std::string &text)
 
 bool SaveDiskFile(const std::string &fileName, std::string_view text)
 {
+    // A file the reader would refuse is not written: it could not be opened again.
+    if (text.size() > kMaxDiskFileBytes) {
+        return false;
+    }
     const auto target = FollowLinks(PathOf(fileName));
     if (!target) {
         return false;

@@ -255,7 +255,7 @@ TEST_F(DiskFile, AWritableFileInAClosedFolderIsSavedInPlace)
     EXPECT_EQ(Names(dir_), (std::vector<std::string> {"car.ini"}));
 }
 
-// Both sides of the size limit; a file past it is neither read nor replaced.
+// Both sides of the size limit; a file past it is neither read nor replaced, nor written.
 TEST_F(DiskFile, AFileLargerThanAnyProfileIsNeitherReadNorSavedOver)
 {
     const fs::path file = dir_ / "big.ini";
@@ -267,6 +267,9 @@ TEST_F(DiskFile, AFileLargerThanAnyProfileIsNeitherReadNorSavedOver)
     ASSERT_EQ(ReadDiskFile(file.string(), text), TDiskRead::Loaded);
     EXPECT_EQ(text.size(), kMaxDiskFileBytes);
     EXPECT_EQ(text.front(), 'x');
+    EXPECT_TRUE(SaveDiskFile(file.string(), text));
+    EXPECT_FALSE(SaveDiskFile(file.string(), text + 'y'));
+    EXPECT_EQ(fs::file_size(file), kMaxDiskFileBytes);
 
     fs::resize_file(file, kMaxDiskFileBytes + 1);
     text = "kept";
