@@ -108,6 +108,12 @@ private:
     // What is wrong with the link.
     int LinkFailure()
     {
+        // The window's hint names its own dialog; here the port is an option.
+        if (!link_.IsOpen() && link_.CommPort->PortProblem() == ppMissing)
+            return Fail(kCliNoController,
+                        QStringLiteral("Port %1 does not exist. Plug in the adapter, or give "
+                                       "another port with --port (orbanel-cli ports lists them).")
+                            .arg(port_));
         if (!link_.IsOpen())
             return Fail(kCliNoController,
                         PortProblemText(link_.CommPort->PortProblem(), port_, DeviceAccess(port_)));
@@ -395,6 +401,19 @@ private:
             if (!changed.isEmpty())
                 return Fail(kCliUsage,
                             QStringLiteral("cannot write the profile %1: the line cannot carry: %2")
+                                .arg(options_.File, changed.join(QStringLiteral(", "))));
+            // Nor one a profile cannot hold: the controller could then not be read into one.
+            TEcu saved;
+            LoadProfileText(ProfileText(std::string(), model), saved);
+            for (const TCompareRow &row : CompareSettings(model, saved))
+                if (row.Differs())
+                    changed << QStringLiteral("%1 %2 (would be saved as %3)")
+                                   .arg(QString::fromStdString(row.Setting),
+                                        QString::fromStdString(CellText(row.Left, row.Unit)),
+                                        QString::fromStdString(CellText(row.Right, row.Unit)));
+            if (!changed.isEmpty())
+                return Fail(kCliUsage,
+                            QStringLiteral("cannot write the profile %1: a profile cannot hold: %2")
                                 .arg(options_.File, changed.join(QStringLiteral(", "))));
         }
         return kCliOk;

@@ -288,6 +288,10 @@ std::string CellText(const std::string &value, const std::string &unit)
 {
     if (unit.empty() || value == kUnknownValue || value == kNotInUse || value == kNoRange)
         return value;
+    // "2 degrees (5 counts)": the unit goes with the number, before what is said of it.
+    const std::size_t note = value.find(" (");
+    if (note != std::string::npos)
+        return value.substr(0, note) + " " + unit + value.substr(note);
     return value + " " + unit;
 }
 

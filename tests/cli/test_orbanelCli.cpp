@@ -303,6 +303,7 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     EXPECT_TRUE(missing.Out.isEmpty());
     EXPECT_TRUE(missing.Err.contains(QStringLiteral("does not exist")))
         << missing.Err.toStdString();
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("--port"))) << "the option, not a dialog";
 
     {
         TSimProcess silent(dir, {QStringLiteral("--silent-after"), QStringLiteral("0")});
@@ -354,7 +355,16 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     // Nor a value its field on the line cannot carry: the car would get another one.
     const QString unfit = dir.filePath(QStringLiteral("unfit.ini"));
     WriteText(unfit.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=300\n");
+    // Nor one a profile cannot hold: the controller could not be read into a profile again.
+    const QString tooLong = dir.filePath(QStringLiteral("long.ini"));
+    WriteText(tooLong.toStdString(), "[vehicle]\nfwdgears=4\n[sparkdelays]\ntimeout=1001\n");
+    const QString longest = dir.filePath(QStringLiteral("longest.ini"));
+    WriteText(longest.toStdString(), "[vehicle]\nfwdgears=4\n[sparkdelays]\ntimeout=1000\n");
     const std::pair<QString, QString> refusals[] = {
+        {tooLong,
+         QStringLiteral("a profile cannot hold: Maximum Cut Duration 1001 ms (would be saved as "
+                        "1000 ms)")},
+        {longest, QStringLiteral("cannot write the profile")},
         {empty, QStringLiteral("holds no settings")},
         {typo, QStringLiteral("not a number: [vehicle] debounce=3O, [vehicle] ignore=")},
         {unfit,
@@ -367,8 +377,9 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
             const TCliResult refusal
                 = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
                                  QString::fromLatin1(command), file});
-            EXPECT_EQ(refusal.ExitCode, write ? 2 : 3) << command;
-            EXPECT_EQ(refusal.Err.contains(reason), write) << refusal.Err.toStdString();
+            const bool refused = write && file != longest;
+            EXPECT_EQ(refusal.ExitCode, refused ? 2 : 3) << command;
+            EXPECT_EQ(refusal.Err.contains(reason), refused) << refusal.Err.toStdString();
         }
     const TCliResult noFolder
         = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),

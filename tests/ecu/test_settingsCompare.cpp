@@ -139,6 +139,8 @@ TEST(SettingsCompare, ShownValuesNameWhatThePanelWouldHide)
     const auto rows = CompareSettings(left, right);
     EXPECT_EQ(RowOf(rows, "Trigger Threshold (Degrees)").Left, "2 (5 counts)");
     EXPECT_EQ(RowOf(rows, "Trigger Threshold (Degrees)").Right, "10 (40 counts)");
+    EXPECT_EQ(CellText(RowOf(rows, "Trigger Threshold (Degrees)").Left, "degrees"),
+              "2 degrees (5 counts)");
     EXPECT_EQ(RowOf(rows, "Gear Position Tolerance").Left, "15 (stored 20)");
     EXPECT_EQ(RowOf(rows, "Gear Position Tolerance").Right, "5");
     EXPECT_EQ(RowOf(rows, "Cut Duration (Fifth)").Right, "-");
