@@ -388,34 +388,36 @@ private:
                         QStringLiteral("cannot write the profile %1: not a number: %2")
                             .arg(options_.File, values.join(QStringLiteral(", "))));
         }
+        if (!toWrite)
+            return kCliOk;
+        // What would become of a value on its way, said per setting that it changes.
+        const auto changes = [&model](const TEcu &after, const char *becomes) {
+            QStringList changed;
+            for (const TCompareRow &row : CompareSettings(model, after))
+                if (row.Differs())
+                    changed << QStringLiteral("%1 %2 (%3 %4)")
+                                   .arg(QString::fromStdString(row.Setting),
+                                        QString::fromStdString(CellText(row.Left, row.Unit)),
+                                        QLatin1String(becomes),
+                                        QString::fromStdString(CellText(row.Right, row.Unit)));
+            return changed.join(QStringLiteral(", "));
+        };
         // Nor a value its field on the line cannot carry: the controller would get another one,
         // and the read-back would tell only after the car had it.
-        if (toWrite) {
-            QStringList changed;
-            for (const TCompareRow &row : CompareSettings(model, AsWritten(model)))
-                if (row.Differs())
-                    changed << QStringLiteral("%1 %2 (would arrive as %3)")
-                                   .arg(QString::fromStdString(row.Setting),
-                                        QString::fromStdString(CellText(row.Left, row.Unit)),
-                                        QString::fromStdString(CellText(row.Right, row.Unit)));
-            if (!changed.isEmpty())
-                return Fail(kCliUsage,
-                            QStringLiteral("cannot write the profile %1: the line cannot carry: %2")
-                                .arg(options_.File, changed.join(QStringLiteral(", "))));
-            // Nor one a profile cannot hold: the controller could then not be read into one.
-            TEcu saved;
-            LoadProfileText(ProfileText(std::string(), model), saved);
-            for (const TCompareRow &row : CompareSettings(model, saved))
-                if (row.Differs())
-                    changed << QStringLiteral("%1 %2 (would be saved as %3)")
-                                   .arg(QString::fromStdString(row.Setting),
-                                        QString::fromStdString(CellText(row.Left, row.Unit)),
-                                        QString::fromStdString(CellText(row.Right, row.Unit)));
-            if (!changed.isEmpty())
-                return Fail(kCliUsage,
-                            QStringLiteral("cannot write the profile %1: a profile cannot hold: %2")
-                                .arg(options_.File, changed.join(QStringLiteral(", "))));
-        }
+        if (const QString changed = changes(AsWritten(model), "would arrive as");
+            !changed.isEmpty())
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: the line cannot "
+                                       "carry: %2")
+                            .arg(options_.File, changed));
+        // Nor one a profile cannot hold: the controller could then not be read into one.
+        TEcu saved;
+        LoadProfileText(ProfileText(std::string(), model), saved);
+        if (const QString changed = changes(saved, "would be saved as"); !changed.isEmpty())
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: a profile cannot "
+                                       "hold: %2")
+                            .arg(options_.File, changed));
         return kCliOk;
     }
 
