@@ -197,16 +197,18 @@ bool ReadLogLine(std::streambuf *buffer, std::string &line, bool &tooLong)
 // brought) after the others.
 int RankAmongSameTime(std::string_view event)
 {
-    if (event == "ranges" || event.starts_with("ranges "))
-        return 1;
-    return event.starts_with("trigger ") ? 2 : 0;
+    const auto is = [event](std::string_view word) {
+        return event.starts_with(word)
+            && (event.size() == word.size() || event[word.size()] == ' ');
+    };
+    return is(kRangesMarker) ? 1 : is(kTriggerMarker) ? 2 : 0;
 }
 
 // Where each column stands in a log whose heading a spreadsheet changed (columns moved, left out,
 // added or renamed in case or spacing): the twelve, -1 for one it lacks, and the marker's text.
 struct TColumns
 {
-    std::array<int, kDataLogColumns> At {};
+    std::array<int, kDataLogColumns> At = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}; // as written
     int Event = -1; // a column headed "event", else one with no heading
     std::vector<bool> Named; // per place in the heading: the heading names a column
 
@@ -463,7 +465,7 @@ TParsedLog ParseLog(std::istream &in)
     std::int64_t lastMs = 0;
     bool disturbed = false; // rows not in the order written
     TColumns columns; // a log without its heading is read as written
-    bool asWritten = true;
+    bool asWritten = columns.AsWritten(); // kept for each row
     std::streambuf *buffer = in.rdbuf();
     bool bigEndian = false;
     std::optional<TUtf16Reader> utf16;

@@ -26,6 +26,11 @@ inline constexpr int kMarkerColumn = kDataLogColumns; // 0-based index of the ev
 // The largest ms a log row may hold (about 35 years); larger ones are not read.
 inline constexpr std::int64_t kLogMsMax = std::int64_t {1} << 40;
 
+// The first word of the markers that tell more of the marker before them: the gear ranges and the
+// trigger settings a transfer or a profile brought (written and read in rangeCheck.h).
+inline constexpr std::string_view kRangesMarker = "ranges";
+inline constexpr std::string_view kTriggerMarker = "trigger";
+
 // One decoded status reply, as the log and the live chart keep it.
 struct TLogSample
 {

@@ -170,10 +170,6 @@ std::vector<TGearRangeResult> TGearRangeCheck::Results(const TGearDataList &rang
     return results;
 }
 
-namespace {
-constexpr std::string_view kRangesPrefix = "ranges";
-} // namespace
-
 TRunRanges RangesOfRun(const std::vector<TLogMarker> &markers)
 {
     TRunRanges run;
@@ -254,11 +250,10 @@ std::string FormatTriggerEvent(const TLogTrigger &trigger)
 
 bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger)
 {
-    constexpr std::string_view kPrefix = "trigger";
-    if (!event.starts_with(kPrefix))
+    if (!event.starts_with(kTriggerMarker))
         return false;
     TLogTrigger parsed;
-    std::string_view rest = event.substr(kPrefix.size());
+    std::string_view rest = event.substr(kTriggerMarker.size());
     for (int *field :
          {&parsed.Method, &parsed.UpThreshold, &parsed.DownThreshold, &parsed.BarrelThreshold}) {
         if (rest.empty() || rest.front() != ' ')
@@ -277,7 +272,7 @@ bool ParseTriggerEvent(std::string_view event, TLogTrigger &trigger)
 
 std::string FormatRangesEvent(const TGearDataList &ranges)
 {
-    std::string text(kRangesPrefix);
+    std::string text(kRangesMarker);
     for (int k = 0; k < ranges.Count(); ++k) {
         const TGearData &r = ranges.Items(k);
         char item[64];
@@ -291,10 +286,10 @@ std::string FormatRangesEvent(const TGearDataList &ranges)
 
 bool ParseRangesEvent(std::string_view event, TGearDataList &ranges)
 {
-    if (event.substr(0, kRangesPrefix.size()) != kRangesPrefix)
+    if (event.substr(0, kRangesMarker.size()) != kRangesMarker)
         return false;
     TGearDataList parsed;
-    std::string_view rest = event.substr(kRangesPrefix.size());
+    std::string_view rest = event.substr(kRangesMarker.size());
     while (!rest.empty()) {
         if (rest.front() != ' ')
             return false;
