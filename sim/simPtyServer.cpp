@@ -32,7 +32,7 @@ void MakeRaw(int fd)
 } // namespace
 
 TSimPtyServer::TSimPtyServer(const TSimPtyOptions &options, QObject *parent)
-    : QObject(parent), options_(options), rng_(options.NoiseSeed != 0 ? options.NoiseSeed : 1)
+    : QObject(parent), options_(options), rng_(std::uint64_t {options.NoiseSeed} + 1)
 {
     if (options_.Version)
         sim_.SetVersion(options_.Version->Major, options_.Version->Minor,
@@ -259,11 +259,12 @@ void TSimPtyServer::FlushDue()
 
 std::uint32_t TSimPtyServer::NextRandom()
 {
-    // xorshift32: small, seedable and the same on every platform.
+    // xorshift64: small, seedable and the same on every platform. Its state is the seed plus one,
+    // never the zero it would stay at, so every seed, 0 too, plays its own noise.
     rng_ ^= rng_ << 13;
-    rng_ ^= rng_ >> 17;
-    rng_ ^= rng_ << 5;
-    return rng_;
+    rng_ ^= rng_ >> 7;
+    rng_ ^= rng_ << 17;
+    return static_cast<std::uint32_t>(rng_ >> 32);
 }
 
 std::string TSimPtyServer::AddNoise(const std::string &reply)

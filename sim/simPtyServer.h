@@ -112,7 +112,7 @@ private:
     long long lineFreeMs_ = 0; // when the simulated line finishes the last queued reply
     int repliesSent_ = 0;
     long long bytesDropped_ = 0;
-    std::uint32_t rng_ = 1;
+    std::uint64_t rng_ = 1;
     long long silentUntilMs_ = 0;
     long long pluggedAtMs_ = -1; // when the last re-plug happened; -1 once it was polled
 };

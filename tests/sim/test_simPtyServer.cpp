@@ -204,6 +204,7 @@ TEST(SimPtyServer, NoiseIsReproducibleForASeedAndOnlyTouchesTheWire)
     EXPECT_NE(first, clean);
     EXPECT_EQ(noisyReplies(7), first);
     EXPECT_NE(noisyReplies(8), first);
+    EXPECT_NE(noisyReplies(0), noisyReplies(1));
 }
 
 TEST(SimPtyServer, VersionOverrideIsReported)
