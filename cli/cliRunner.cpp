@@ -46,6 +46,27 @@ constexpr qint64 kVersionWaitMs = 1000;
 // adapter takes to answer, so that the replies to a command run just before are all gone by.
 constexpr int kQuietMs = 500;
 
+// Why a profile was refused by the reader, for the message that refuses it: a user who is told
+// only that it cannot be read does not know whether to fix the path, the permissions or the file.
+QString UnreadableReason(const QString &file)
+{
+    const QFileInfo info(file);
+    if (!info.exists())
+        return QStringLiteral("there is no such file");
+    if (info.isDir())
+        return QStringLiteral("it is a folder");
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    if (static_cast<std::uint64_t>(info.size()) > kMaxDiskFileBytes)
+        return QStringLiteral("it is larger than %1 MiB").arg(kMaxDiskFileBytes >> 20);
+    std::string text;
+    if (ReadDiskFile(file.toStdString(), text) != TDiskRead::Loaded)
+        return QStringLiteral("permission denied");
+    if (IsForeignText(text))
+        return QStringLiteral("it is not a profile (it has none of a profile's sections)");
+    return QStringLiteral("it could not be read");
+}
+
 class TCliRun
 {
 public:
@@ -95,6 +116,13 @@ private:
     {
         err_ << "orbanel-cli: " << message << Qt::endl;
         return code;
+    }
+
+    int RefuseProfile()
+    {
+        return Fail(kCliUsage,
+                    QStringLiteral("cannot read the profile %1: %2")
+                        .arg(options_.File, UnreadableReason(options_.File)));
     }
 
     // Why the last wait ended without its result.
@@ -370,7 +398,7 @@ private:
         std::string text;
         if (ReadDiskFile(options_.File.toStdString(), text) != TDiskRead::Loaded
             || IsForeignText(text))
-            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
+            return RefuseProfile();
         // Nor must the defaults an empty file reads as: they hold no gear ranges.
         if (toWrite && !HoldsSettings(text))
             return Fail(kCliUsage,
@@ -470,7 +498,7 @@ private:
         // A file that is there but cannot be read, or a folder that is not, would only fail at the
         // save, after the whole read. A symbolic link is saved through, into its target's folder.
         if (ReadProfile(options_.File.toStdString(), model) == TDiskRead::Failed)
-            return Fail(kCliUsage, QStringLiteral("cannot read the profile %1").arg(options_.File));
+            return RefuseProfile();
         const QFileInfo file(options_.File);
         if (const QString folder
             = QFileInfo(file.isSymLink() ? file.symLinkTarget() : file.absoluteFilePath())

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <vector>
 #include <string>
 
 namespace {
@@ -335,15 +336,34 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     }
     const QString log = dir.filePath(QStringLiteral("run.csv"));
     WriteText(log.toStdString(), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
-    for (const QString &bad : {big, log})
-        for (const char *command : {"write", "read", "compare"}) {
+    // Each says why, so that the user knows what to mend. A missing profile is only refused
+    // where it would be read: a read makes it.
+    const QString folder = dir.filePath(QStringLiteral("profiles.ini"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString none = dir.filePath(QStringLiteral("none.ini"));
+    const struct
+    {
+        QString File;
+        const char *Reason;
+        std::vector<const char *> Commands;
+    } refusedFiles[] = {
+        {big, "it is larger than 16 MiB", {"write", "read", "compare"}},
+        {log, "it is not a profile", {"write", "read", "compare"}},
+        {folder, "it is a folder", {"write", "read", "compare"}},
+        {none, "there is no such file", {"write", "compare"}},
+    };
+    for (const auto &bad : refusedFiles)
+        for (const char *command : bad.Commands) {
             const TCliResult refusedFile
                 = RunCliProcess({QStringLiteral("--port"), dir.filePath(QStringLiteral("ttyNone")),
-                                 QString::fromLatin1(command), bad});
-            EXPECT_EQ(refusedFile.ExitCode, 2) << command << " " << bad.toStdString();
-            EXPECT_TRUE(refusedFile.Err.contains(QStringLiteral("cannot read the profile")))
+                                 QString::fromLatin1(command), bad.File});
+            EXPECT_EQ(refusedFile.ExitCode, 2) << command << " " << bad.File.toStdString();
+            EXPECT_TRUE(
+                refusedFile.Err.contains(QStringLiteral("cannot read the profile %1: %2")
+                                             .arg(bad.File, QString::fromLatin1(bad.Reason))))
                 << refusedFile.Err.toStdString();
         }
+    EXPECT_FALSE(QFile::exists(none));
     EXPECT_EQ(ReadText(log.toStdString()), "time,ms,adc\n2026-12-09T01:46:47.976,0,748\n");
     // A profile of only comments opens as the defaults, without gear ranges, and one with a value
     // that is no number as that setting's default: compared, they go on (to the port, which
