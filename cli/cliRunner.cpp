@@ -546,11 +546,17 @@ private:
                      QStringLiteral("the controller may now hold only part of %1: write it again")
                          .arg(options_.File));
         }
-        TEcu readBack = written;
-        if (result == kCliOk)
-            result = ReadSettings(readBack);
         if (result != kCliOk)
             return result;
+        TEcu readBack = written;
+        result = ReadSettings(readBack);
+        // The write went through: a user told only that the controller stopped answering would
+        // take it for a write that failed.
+        if (result != kCliOk)
+            return Fail(result,
+                        QStringLiteral("%1 was written, but the controller could not be "
+                                       "read back to check it: run compare")
+                            .arg(options_.File));
         if (const int differ = FailOnDifferences(written, readBack,
                                                  QStringLiteral("does not hold what was written"));
             differ != kCliOk)
