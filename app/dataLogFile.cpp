@@ -42,6 +42,7 @@ bool TDataLogFile::Open(const QString &path)
     // The owner closed (and heard about) any log before; this only ends a file left open.
     static_cast<void>(Close());
     file_.setFileName(path);
+    path_ = path;
     // NewOnly: an existing file is never written over.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
@@ -159,6 +160,32 @@ bool TDataLogFile::Deleted() const
     {
     };
     return file_.isOpen() && ::fstat(file_.handle(), &info) == 0 && info.st_nlink == 0;
+#endif
+}
+
+bool TDataLogFile::FollowRename()
+{
+#ifdef __linux__
+    struct stat open
+    {
+    };
+    struct stat named
+    {
+    };
+    if (!file_.isOpen() || ::fstat(file_.handle(), &open) != 0 || open.st_nlink == 0)
+        return false;
+    if (::stat(QFile::encodeName(path_).constData(), &named) == 0 && named.st_dev == open.st_dev
+        && named.st_ino == open.st_ino)
+        return false;
+    // The kernel keeps the open file's present name.
+    const QString now
+        = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(file_.handle())).symLinkTarget();
+    if (now.isEmpty() || now == path_)
+        return false;
+    path_ = now;
+    return true;
+#else
+    return false;
 #endif
 }
 

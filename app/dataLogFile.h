@@ -35,7 +35,7 @@ public:
     // running. The future tells what Close() would have.
     [[nodiscard]] std::future<bool> CloseInBackground();
     bool IsOpen() const { return file_.isOpen(); }
-    QString Path() const { return file_.fileName(); }
+    QString Path() const { return path_; }
 
     // False once a write failed; the file stays open until the owner closes it.
     [[nodiscard]] bool WriteSample(std::string_view time, const TLogSample &sample);
@@ -47,6 +47,9 @@ public:
     // The open file has no name left in any folder: deleted, or replaced by another of its name.
     // Its rows would be lost at the close.
     bool Deleted() const;
+    // Takes the name the running log has now, after another program renamed or moved it within
+    // its file system; true when it changed. Where the open file's name cannot be told, false.
+    bool FollowRename();
     // The same without waiting: the disk's wait (long on a slow stick, or while another program
     // writes much) runs on a worker of its own with a copy of the file's descriptor, so the
     // window goes on. False when it cannot begin; the file is then as broken as by a failed
@@ -70,6 +73,7 @@ private:
     [[nodiscard]] bool WriteLine(const std::string &line);
 
     QFile file_;
+    QString path_;
     bool unsynced_ = false;
     std::future<bool> running_;
 };

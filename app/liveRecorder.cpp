@@ -226,6 +226,11 @@ void TLiveRecorder::SyncNow()
     case TDataLogFile::TSync::Done:
         break;
     }
+    // The status panel, the window's title and any later message name the file as it is now.
+    if (log_.FollowRename()) {
+        ShowLogging();
+        emit LoggingChanged();
+    }
     if (!log_.Unsynced())
         return;
     // Rows written on would reach no file anybody can open.

@@ -440,11 +440,25 @@ TEST_F(LiveDataTest, AWriteFailureStopsLoggingWithOneMessageOutsideTheReceivePat
     EXPECT_EQ(prompts.Questions[0].text, "Logging stopped: unable to write to " + path);
     EXPECT_EQ(Live().Samples().Count(), 2u); // the chart goes on
 
-    // A log deleted while it runs would take every row from then on with it, without a word.
+    // A log renamed while it runs is written on, and named as it is now.
     prompts.Questions.clear();
+    Live().findChild<QTimer *>("tmrLogSync")->setInterval(10); // the second's wait, shortened
+    const QString named = StartLogging();
+    const QString renamed = QFileInfo(named).absolutePath() + "/qualifying.csv";
+    ASSERT_TRUE(QFile::rename(named, renamed));
+    Feed(StatusLine(302, 1, 2, 0));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->pnlStatusBar->PanelAt(3).Text == "Logging to qualifying.csv"; },
+        5000));
+    EXPECT_EQ(Live().LogPath(), renamed);
+    Live().StopLogging1Click();
+    const QStringList renamedLines = FileLines(renamed);
+    EXPECT_EQ(renamedLines.filter(",302,").size(), 1);
+    EXPECT_TRUE(renamedLines.last().endsWith("logging stopped"));
+
+    // A log deleted while it runs would take every row from then on with it, without a word.
     const QString deleted = StartLogging();
     ASSERT_TRUE(QFile::remove(deleted));
-    Live().findChild<QTimer *>("tmrLogSync")->setInterval(10); // the second's wait, shortened
     Feed(StatusLine(302, 1, 2, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Live().Logging(); }, 5000));
     QCoreApplication::processEvents();
