@@ -396,7 +396,6 @@ private:
     bool KeepBackupOfSettings(TBackupKind kind);
     void NoteSettingsBaseline();
     bool TransferBusy(); // says "Busy" while a whole transfer runs
-    bool StepsBusy(); // says "Busy" while a transfer's steps are still being queued
     void NoteRecentProfile(const QString &path);
 
     TMainEnvironment env_;

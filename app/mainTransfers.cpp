@@ -17,6 +17,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 bool TfrmMain::VersionCheck()
 {
     const std::int64_t major = aux_.About ? aux_.About->VersionMajor : 0;
@@ -29,21 +31,15 @@ bool TfrmMain::VersionCheck()
         == TPrompts::Yes;
 }
 
-bool TfrmMain::StepsBusy()
-{
-    if (!tmrUpDownAll->isActive())
-        return false;
-    Ask(TPrompts::Information, QStringLiteral("Busy"), TPrompts::Ok);
-    return true;
-}
-
 void TfrmMain::UploadAllSettingsToEcu1Click()
 {
     // A number typed and not yet taken is a change too, for the copy kept below.
     TakeTypedSetting();
     if (!VersionCheck())
         return;
-    if (StepsBusy())
+    // Busy until the last transfer's lines have left and its answers are in: a start judged it
+    // before, and took a read whose last requests had not gone out for whole.
+    if (TransferBusy())
         return;
     // The read replaces the panel's settings without a question: changes not saved yet are kept,
     // and where they cannot be, the user decides.
@@ -57,7 +53,7 @@ void TfrmMain::UploadAllSettingsToEcu1Click()
             != TPrompts::Yes)
             return;
         // A read may have begun under the question.
-        if (StepsBusy())
+        if (TransferBusy())
             return;
     }
     if (aux_.Progress) {
@@ -75,7 +71,7 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     TakeTypedSetting();
     if (!VersionCheck())
         return;
-    if (StepsBusy())
+    if (TransferBusy())
         return;
     if (Ask(TPrompts::Warning,
             QStringLiteral("This will overwrite all existing settings in the ECU\rDo you wish to "
@@ -85,7 +81,7 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
         return;
     // While the question was open the link may have come up and a Yes to its upload question
     // started a read; a write on top of it would send the ranges the read just emptied.
-    if (StepsBusy())
+    if (TransferBusy())
         return;
     if (aux_.Progress) {
         aux_.Progress->StartProgress(QStringLiteral("Download to ECU"), kTransferProgressSteps);
@@ -163,7 +159,15 @@ void TfrmMain::EndTransfer()
 {
     TransferLinesLeft = -1;
     TransferEndsAtReply = -1;
-    const bool unanswered = TransferReading && !TransferAnswers.Complete();
+    // The cut durations step asks by the gear count the panel showed when it ran: from a slow
+    // controller the count read may come after it, and call for more than were asked.
+    const TMessageList cutDurations = SparksReadStep(GridRowCount());
+    const bool unanswered = TransferReading
+        && (!TransferAnswers.Complete()
+            || !std::all_of(cutDurations.begin(), cutDurations.end(),
+                            [this](const TQV3318MessageRec &request) {
+                                return TransferAnswers.WasAsked(Codec.Encode(request));
+                            }));
     const TTransferEnd end = LiveData->TransferFinished(unanswered);
     if (TransferReading)
         NoteSettingsBaseline(); // what it found, whole or not

@@ -95,19 +95,36 @@ void TReadAnswers::Clear()
 
 void TReadAnswers::Asked(const std::string &line)
 {
+    Note(asked_, line);
+}
+
+bool TReadAnswers::WasAsked(const std::string &line) const
+{
+    TSettingsKnown one = TSettingsKnown::Nothing();
+    return Note(one, line) && (!one.Params || asked_.Params) && (!one.Feedback || asked_.Feedback)
+        && (one.RangeSlots & ~asked_.RangeSlots).none()
+        && (one.SparkDelays & ~asked_.SparkDelays).none();
+}
+
+bool TReadAnswers::Note(TSettingsKnown &known, const std::string &line)
+{
     if (!IsSettingsRequest(line))
-        return;
+        return false;
     const std::size_t type = MessageLetters.find(line[1]);
     if (type == mtParamsRequest)
-        asked_.Params = true;
+        known.Params = true;
     else if (type == mtFeedbackRequest)
-        asked_.Feedback = true;
+        known.Feedback = true;
     else if (std::pair<std::uint8_t, std::uint8_t> slot; RequestedSlot(line, slot)) {
         if (slot.first == mtRange && slot.second < kRangeSlots)
-            asked_.RangeSlots.set(slot.second);
+            known.RangeSlots.set(slot.second);
         else if (slot.first == mtSparkDelay && slot.second < kPositionSlots)
-            asked_.SparkDelays.set(slot.second);
-    }
+            known.SparkDelays.set(slot.second);
+        else
+            return false;
+    } else
+        return false;
+    return true;
 }
 
 void TReadAnswers::Answered(const TQV3318MessageRec &message)

@@ -47,8 +47,14 @@ public:
     // A settings reply that arrived whole.
     void Answered(const TQV3318MessageRec &message);
     bool Complete() const;
+    // Whether a request line went out in this read: asked by a step that ran before the count of
+    // gears it depends on had arrived, a later count may call for lines never sent.
+    bool WasAsked(const std::string &line) const;
 
 private:
+    // Notes the part and slot a settings request asks for; false for any other line.
+    static bool Note(TSettingsKnown &known, const std::string &line);
+
     TSettingsKnown asked_ = TSettingsKnown::Nothing();
     TSettingsKnown answered_ = TSettingsKnown::Nothing();
 };

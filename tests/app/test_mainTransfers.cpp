@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -45,6 +46,8 @@ protected:
         for (int guard = 0; guard < 200; ++guard) {
             if (!window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty())
                 break;
+            if (!held.empty() && window->UpDownStep == 0)
+                Feed(std::exchange(held, {}));
             if (window->tmrUpDownAll->isActive()) {
                 window->tmrUpDownAllTimer();
                 if (titles.isEmpty() || titles.last() != progress->windowTitle())
@@ -73,6 +76,8 @@ protected:
                     Feed(controller->Receive(answeredAs));
                 } else if (controller != nullptr && answerLate) {
                     late = controller->Receive(line);
+                } else if (controller != nullptr && answerAfterSteps) {
+                    held = controller->Receive(line);
                 }
                 sent += line;
             }
@@ -91,6 +96,8 @@ protected:
     std::string answeredAs; // the request `unanswered` gets the answer to, if any
     bool answerLate = false; // `unanswered` is answered after the next line's answer
     std::string late;
+    bool answerAfterSteps = false; // `unanswered` is answered once every step has run
+    std::string held;
 };
 
 // The cut durations asked for are those of the rows the gear grid shows once the parameters
@@ -132,6 +139,13 @@ TEST_F(TransferTest, ReadingAllSettings)
         EXPECT_EQ(window->Ecu.Ranges.Count(), 0)
             << "the gears step empties the list for the replies";
         EXPECT_FALSE(window->Refreshing);
+        // The reply to the next poll ends the read (unanswered here), so the next row may start.
+        window->tmrStatusTimer();
+        EXPECT_EQ(pty.Read(64, std::chrono::milliseconds(200)), "@S\n");
+        Feed("@s01F40C0300\r");
+        EXPECT_LT(window->TransferEndsAtReply, 0);
+        QCoreApplication::processEvents();
+        prompts.Questions.clear();
     }
 }
 
@@ -370,17 +384,68 @@ TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
     EXPECT_FALSE(window->tmrUpDownAll->isActive());
 }
 
+// Also once the progress window has gone, while the last lines wait or the answers to them are
+// awaited: a start then took the read for whole before its last requests had left, and kept a
+// copy of the panel's old values as the controller's.
 TEST_F(TransferTest, ASecondStartIsBusy)
 {
     window->UploadAllSettingsToEcu1Click();
     window->tmrUpDownAllTimer();
-    const int step = window->UpDownStep;
-    const QStringList queued = window->TxQueue;
-    window->UploadAllSettingsToEcu1Click();
-    window->DownloadAllSettingsToECU1Click();
-    EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy"}));
-    EXPECT_EQ(window->UpDownStep, step);
-    EXPECT_EQ(window->TxQueue, queued);
+    const auto startsAreBusy = [this] {
+        prompts.Questions.clear();
+        const int step = window->UpDownStep;
+        const QStringList queued = window->TxQueue;
+        window->UploadAllSettingsToEcu1Click();
+        window->DownloadAllSettingsToECU1Click();
+        EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy"}));
+        EXPECT_EQ(window->UpDownStep, step);
+        EXPECT_EQ(window->TxQueue, queued);
+    };
+    startsAreBusy();
+    while (window->tmrUpDownAll->isActive()) {
+        window->tmrUpDownAllTimer();
+        if (window->TxQueue.size() > 1)
+            window->tmrStatusTimer();
+    }
+    ASSERT_FALSE(progress->isVisible());
+    ASSERT_FALSE(window->TxQueue.isEmpty());
+    startsAreBusy();
+    while (!window->TxQueue.isEmpty())
+        window->tmrStatusTimer();
+    ASSERT_GE(window->TransferEndsAtReply, 0);
+    startsAreBusy();
+}
+
+// A controller slower to answer the parameters than the steps are to run: the cut durations were
+// asked for by the panel's four forward gears, and the controller's fifth is never read. The
+// read must not pass for whole, nor leave a copy of the panel's old value as the controller's.
+TEST_F(TransferTest, ACutDurationNeverAskedForLeavesTheReadIncomplete)
+{
+    TEcuSimulator simulated;
+    controller = &simulated;
+    unanswered = "@P\n";
+    answerAfterSteps = true;
+    const QDir backups(window->BackupsFolder());
+    for (const int forwardGears : {6, 4}) { // the controller's five: one more, one fewer
+        SCOPED_TRACE(forwardGears);
+        prompts.Questions.clear();
+        window->Ecu.PositionCount = forwardGears + 2;
+        window->RefreshSettings();
+        ASSERT_EQ(window->sgGears->rowCount(), forwardGears + 3);
+        window->UploadAllSettingsToEcu1Click();
+        Run();
+        window->tmrStatusTimer(); // the poll after the last line, and its reply
+        Feed(simulated.Receive(pty.Read(64, std::chrono::milliseconds(200))));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->Ecu.PositionCount, 7);
+        const bool whole = forwardGears > 5;
+        EXPECT_EQ(prompts.Texts(),
+                  whole ? QStringList {}
+                        : QStringList {"Upload from ECU incomplete - the ECU did not answer "
+                                       "every request. Upload again."});
+        EXPECT_EQ(backups.entryList({"*read from ECU.ini"}, QDir::Files).size(), 1)
+            << "the whole read's copy only";
+    }
 }
 
 TEST_F(TransferTest, VersionMismatchIsAskedFirst)
