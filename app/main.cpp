@@ -299,7 +299,7 @@ void TfrmMain::BuildDashboard(QWidget *dash)
     valueFont.setStyleStrategy(QFont::PreferNoShaping);
     constexpr int kValueLeft = 132;
     auto valueLabel = [&](const char *name, const QString &text, int y) {
-        auto *label = new QLabel(text, sensors);
+        auto *label = new TGroundedLabel(text, sensors);
         label->setObjectName(QLatin1String(name));
         label->setFont(valueFont);
         // A palette, not a style sheet: these labels change ten times a second, and a style
@@ -307,11 +307,10 @@ void TfrmMain::BuildDashboard(QWidget *dash)
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, Rgb(0x004080));
         label->setPalette(palette);
-        // A fixed size: a new text then asks no layout pass of the group box. Its own ground,
-        // the group box's colour, so a new text does not repaint the group box under it.
+        // A fixed size: a new text then asks no layout pass of the group box. It draws the
+        // group box's picture under it, so a new text does not repaint the group box.
         label->move(kValueLeft, y);
         label->setFixedSize(100, 28);
-        label->setAutoFillBackground(true);
         return label;
     };
     auto caption = [](QWidget *parent, const QString &text, int x, int y, int width = 128) {

@@ -6,6 +6,20 @@
 
 void TCachedGroupBox::paintEvent(QPaintEvent *event)
 {
+    QPainter painter(this);
+    PaintPart(painter, event->rect().topLeft(), event->rect());
+}
+
+void TCachedGroupBox::PaintPart(QPainter &painter, const QPoint &to, const QRect &area)
+{
+    const QPixmap &picture = Picture();
+    const qreal ratio = picture.devicePixelRatio();
+    painter.drawPixmap(QRect(to, area.size()), picture,
+                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+}
+
+const QPixmap &TCachedGroupBox::Picture()
+{
     QStyleOptionGroupBox option;
     initStyleOption(&option);
     const qreal ratio = devicePixelRatioF();
@@ -42,8 +56,22 @@ void TCachedGroupBox::paintEvent(QPaintEvent *event)
         key_ = key;
         ++styleDraws_;
     }
-    QPainter painter(this);
-    const QRect area = event->rect();
-    painter.drawPixmap(area, picture_,
-                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    return picture_;
+}
+
+TGroundedLabel::TGroundedLabel(const QString &text, TCachedGroupBox *box)
+    : QLabel(text, box), box_(box)
+{
+    // On a box that fills its own ground every pixel is drawn here: nothing under the label
+    // needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent, box->autoFillBackground());
+}
+
+void TGroundedLabel::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter painter(this);
+        box_->PaintPart(painter, event->rect().topLeft(), event->rect().translated(pos()));
+    }
+    QLabel::paintEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPixmap>
 #include <QStyle>
 
@@ -20,14 +21,35 @@ public:
     // How many times the frame was drawn by the style (not from the picture).
     int StyleDraws() const { return styleDraws_; }
 
+    // Draws the part `area` of the box (in the box's coordinates) at `to` with the painter.
+    void PaintPart(QPainter &painter, const QPoint &to, const QRect &area);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The picture, drawn again by the style when anything it is drawn from has changed.
+    const QPixmap &Picture();
+
     using TKey = std::tuple<QSize, int, QString, int, int, int, QRgb, qint64, QFont, const QStyle *,
                             qreal, int, int, int, bool>;
 
     QPixmap picture_;
     TKey key_ {};
     int styleDraws_ = 0;
+};
+
+// A reading on a cached group box that draws the box's picture under its text itself: a new text
+// repaints the label alone, not the box under it, and the box's frame and ground still show
+// through, where a filled ground would hide the frame and differ from the style's shade.
+class TGroundedLabel : public QLabel
+{
+public:
+    TGroundedLabel(const QString &text, TCachedGroupBox *box);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    TCachedGroupBox *box_;
 };

@@ -93,3 +93,35 @@ TEST(TCachedGroupBox, AChildsRepaintDrawsTheBoxFromItsPicture)
     EXPECT_EQ(paints.Paints, 3) << "the box is drawn under its child each time";
     EXPECT_EQ(box.StyleDraws(), drawn);
 }
+
+// A reading over the box's frame line shows the box under it, frame and shade, as a box without
+// it would; a new text repaints the reading alone.
+TEST(TCachedGroupBox, AGroundedLabelShowsTheBoxUnderItAndRepaintsAlone)
+{
+    TCachedGroupBox bare(QStringLiteral("Sensors"));
+    TCachedGroupBox box(QStringLiteral("Sensors"));
+    for (TCachedGroupBox *b : {&bare, &box}) {
+        b->setGeometry(40, 40, 241, 124);
+        b->setAutoFillBackground(true);
+    }
+    auto *reading = new TGroundedLabel(QString(), &box);
+    reading->setGeometry(132, 12, 100, 28); // across the top of the frame
+    EXPECT_LE(Difference(Picture(box), Picture(bare)), 1);
+
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QApplication::processEvents();
+    PaintRecorder paints;
+    box.installEventFilter(&paints);
+    for (const char *text : {"220", "218", "221"}) {
+        reading->setText(QString::fromLatin1(text));
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(paints.Paints, 0);
+    const QImage shown = Picture(box);
+    reading->hide();
+    const QImage under = Picture(box);
+    EXPECT_GT(Difference(shown, under), 1) << "the text shows";
+    const QRect beside(132 + 60, 12, 40, 28); // right of the text
+    EXPECT_LE(Difference(shown.copy(beside), under.copy(beside)), 1);
+}
