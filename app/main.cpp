@@ -585,8 +585,10 @@ void TfrmMain::tmrStatusTimer()
     const std::string line = TakeStatusLine(TxQueue, Connected, Codec);
     const bool sent = transmit && CommPort->SendText(line);
     LinkDemand = WithLineTaken(LinkDemand, line, sent);
-    if (!idle && !sent)
+    if (!idle && !sent) {
         LiveData->LineNotSent();
+        TransferTxOff = TransferTxOff || !transmit;
+    }
     if (idle && sent && Connected)
         ++StatusPollsSent;
     if (idle && Connected)

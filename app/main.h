@@ -223,6 +223,7 @@ public:
     int StatusPollsSent = 0; // while connected, since the last transfer began
     int StatusRepliesSeen = 0; // to those polls
     int TransferEndsAtReply = -1; // the reply count that ends a transfer whose lines have all gone
+    bool TransferTxOff = false; // a line of the transfer was held back by the debug window's switch
     TReadAnswers TransferAnswers; // the read's requests that went out, and those answered
     bool TransferReading = false;
     bool DiagnosticMode = false;

@@ -149,6 +149,7 @@ void TfrmMain::TransferBegins(bool reading)
     if (TransferLinesLeft >= 0)
         EndTransfer();
     TransferReading = reading;
+    TransferTxOff = false;
     TransferAnswers.Clear();
     StatusPollsSent = 0;
     StatusRepliesSeen = 0;
@@ -182,6 +183,10 @@ void TfrmMain::EndTransfer()
     if (end == TTransferEnd::Unanswered)
         text = QStringLiteral("Upload from ECU incomplete - the ECU did not answer every "
                               "request. Upload again.");
+    else if (TransferTxOff) // the cable is not to blame
+        text = (TransferReading ? QStringLiteral("Upload from ECU")
+                                : QStringLiteral("Download to ECU"))
+            + QStringLiteral(" incomplete - \"Tx messages\" is off in the debug window.");
     else if (TransferReading)
         text = QStringLiteral("Upload from ECU incomplete - the ECU was disconnected. Upload "
                               "again once it is connected.");

@@ -6,6 +6,7 @@
 #include "profile.h"
 #include "serialDriver.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -210,6 +211,18 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
 // pulled cable after its window closed, or a read begun with the link down.
 TEST_F(TransferTest, ATransferTheControllerDidNotGetAllOfIsToldWhenItsLastLineHasLeft)
 {
+    // Held back by the debug window's switch: the cable is not to blame.
+    debug->chkTx->setChecked(false);
+    prompts.Answers = {TPrompts::Yes};
+    window->DownloadAllSettingsToECU1Click();
+    EXPECT_TRUE(Run().isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts().mid(1),
+              QStringList {"Download to ECU incomplete - \"Tx messages\" is off in the debug "
+                           "window."});
+    debug->chkTx->setChecked(true);
+    prompts.Questions.clear();
+
     prompts.Answers = {TPrompts::Yes};
     window->DownloadAllSettingsToECU1Click();
     hangUpAfter = 15; // within the cut durations, queued after the window closed
