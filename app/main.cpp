@@ -4,6 +4,7 @@
 #include "about.h"
 #include "cachedGroupBox.h"
 #include "comms.h"
+#include "compare.h"
 #include "compassRange.h"
 #include "debug.h"
 #include "ecuLink.h"
@@ -456,6 +457,10 @@ void TfrmMain::SetLinkControlsEnabled(bool enabled)
 
 void TfrmMain::SetConnected(bool connected)
 {
+    // The link back may be to another controller, or to one changed meanwhile: a comparison
+    // with the one before would offer its values as this one's.
+    if (connected && !Connected && frmCompare && Compare.CanWrite && !Compare.Reading)
+        frmCompare->hide();
     Connected = connected;
     pnlStatusBar->SetPanelText(0, connected ? kConnectedText : kDisconnectedText);
     pnlStatusBar->update();

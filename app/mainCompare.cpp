@@ -229,6 +229,9 @@ void TfrmMain::UpdateComparison()
 
 void TfrmMain::TakeChosenRows()
 {
+    // A number the box shows is the tool's value in the comparison: taking rows refreshes the
+    // panel, which would drop it.
+    TakeTypedSetting();
     // While a transfer runs the panel takes no edits either, and a comparison read is refilling
     // the other side.
     if (tmrUpDownAll->isActive()) {
@@ -240,10 +243,12 @@ void TfrmMain::TakeChosenRows()
     const std::vector<TCompareRow> rows = frmCompare->ChosenRows();
     if (rows.empty())
         return;
-    QStringList refused;
+    QStringList refused; // ranges of gears the tool does not have
+    QStringList unused; // cut durations of up-shifts the other side does not have
     for (const TCompareRow &row : rows)
         if (!TakeSetting(Ecu, Compare.Ecu, row))
-            refused << QString::fromStdString(row.Setting);
+            (row.Field == TSettingField::SparkDelay ? unused : refused)
+                << QString::fromStdString(row.Setting);
     SettingsChanged = true;
     RefreshSettings();
     RedrawRanges();
@@ -253,6 +258,12 @@ void TfrmMain::TakeChosenRows()
             QStringLiteral("Not taken, for a gear the tool does not have: %1. Take No. Of "
                            "Forwards Gears with it.")
                 .arg(refused.join(QStringLiteral(", "))),
+            TPrompts::Ok);
+    if (!unused.isEmpty())
+        Ask(TPrompts::Information,
+            QStringLiteral("Not taken, for an up-shift not in the %1 column: %2. Take No. Of "
+                           "Forwards Gears with it.")
+                .arg(Compare.Heading, unused.join(QStringLiteral(", "))),
             TPrompts::Ok);
 }
 

@@ -377,6 +377,10 @@ bool TakeSetting(TEcu &into, const TEcu &from, const TCompareRow &row)
     case TSettingField::SparkDelay:
         if (row.Gear < 0 || row.Gear >= kPositionSlots)
             return false;
+        // The other side does not use it: no value was shown to take. Once the gear count is
+        // taken too, this side does not use it either, and there is nothing to take.
+        if (row.Right == kNotInUse)
+            return row.Gear > LastCutIndex(into);
         into.SparkDelays[static_cast<std::size_t>(row.Gear)]
             = from.SparkDelays[static_cast<std::size_t>(row.Gear)];
         break;

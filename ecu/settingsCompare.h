@@ -93,7 +93,8 @@ std::string ComparisonText(const std::vector<TCompareRow> &rows, const std::stri
 
 // Copies the setting of a row from one model into the other: a Ranges row replaces every range of
 // its gear and that gear's sampled position. An unknown row is not taken (false), nor a range of a
-// gear beyond into's number of gears (false; the number of gears taken first lets it in). The gear
+// gear beyond into's number of gears, nor the cut duration of an up-shift from does not have while
+// into has it (false; the number of gears taken first lets them in). The gear
 // count goes through SetPositionCount, which drops the ranges of gears that no longer exist, so a
 // caller taking several rows takes them in the order CompareSettings gives.
 bool TakeSetting(TEcu &into, const TEcu &from, const TCompareRow &row);

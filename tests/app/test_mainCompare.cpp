@@ -247,6 +247,39 @@ TEST_F(CompareTest, AnswersComingAfterTheReadGaveUpAreNotTakenAsTheToolsSettings
     EXPECT_FALSE(window->SettingsChanged);
 }
 
+// Taking rows refreshes the panel: a number typed and not yet taken is taken first. The cut
+// duration of an up-shift the controller does not have shows no value, and none is taken. The
+// link back may be to another controller: the comparison goes, as it does for a write.
+TEST_F(CompareTest, TakingKeepsATypedNumberAndTheLinkBackClosesTheComparison)
+{
+    StartOn([](TEcu &e) { e.SetPositionCount(e.PositionCount - 1); });
+    window->Ecu.SparkDelays[6] = 75;
+    RunComparison();
+    prompts.Questions.clear(); // the link's own question
+    TfrmCompare *form = window->frmCompare;
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(form->ChooseRow("Cut Duration (Fifth)"));
+    window->edtDebounce->setFocus();
+    window->edtDebounce->setText("7");
+    window->edtDebounce->setModified(true);
+    form->btnTake->click();
+    EXPECT_EQ(window->Ecu.Debounce, 7);
+    EXPECT_EQ(window->Ecu.SparkDelays[6], 75);
+    EXPECT_EQ(prompts.Texts(),
+              QStringList {"Not taken, for an up-shift not in the ECU column: Cut Duration "
+                           "(Fifth). Take No. Of Forwards Gears with it."});
+
+    window->tmrStatus->stop();
+    for (int i = 0; i < 100 && window->Connected; ++i)
+        window->tmrLinkTimer();
+    ASSERT_FALSE(window->Connected);
+    EXPECT_TRUE(form->isVisible()) << "what the controller held before the link went";
+    prompts.Answers = {TPrompts::No};
+    Feed("@s01F40C0300\r");
+    ASSERT_TRUE(window->Connected);
+    EXPECT_FALSE(form->isVisible());
+}
+
 TEST_F(CompareTest, ALateAnswerThatBringsTheLinkBackIsNotTakenUnderTheUploadQuestion)
 {
     // The controller froze during the comparison: it gave up, and the link went down.

@@ -336,6 +336,21 @@ TEST(SettingsCompare, TakingRowsCopiesOnlyTheirFields)
     beyond.Ranges.Items(beyond.Ranges.Count() - 1).Gear = 7;
     EXPECT_TRUE(TakeSetting(beyond, ecu, RowOf(CompareSettings(beyond, ecu), "Sixth Range")));
     EXPECT_EQ(beyond.Ranges.Count(), ecu.Ranges.Count());
+    // Nor the cut duration of an up-shift the other side does not have: it shows no value ("-"),
+    // and the model's own was replaced by one never shown. With the number of gears taken first,
+    // the model has no such up-shift either and keeps its value.
+    TEcu more = ecu;
+    more.SetPositionCount(8);
+    more.SparkDelays[5] = 75;
+    TEcu lessUsed = ecu;
+    lessUsed.SparkDelays[5] = 31;
+    const TCompareRow fourth = RowOf(CompareSettings(more, lessUsed), "Cut Duration (Fourth)");
+    ASSERT_EQ(fourth.Right, "-");
+    EXPECT_FALSE(TakeSetting(more, lessUsed, fourth));
+    EXPECT_TRUE(TakeSetting(more, lessUsed,
+                            RowOf(CompareSettings(more, lessUsed), "No. Of Forwards Gears")));
+    EXPECT_TRUE(TakeSetting(more, lessUsed, fourth));
+    EXPECT_EQ(more.SparkDelays[5], 75);
 
     // Every row taken leaves nothing different; the gear count goes through SetPositionCount.
     for (const TCompareRow &row : CompareSettings(taken, ecu)) {
