@@ -382,12 +382,13 @@ private:
     // A profile text read as the window opens it after its start: the factory defaults, the
     // positions and cut durations in use cleared, then the text.
     static void LoadProfileText(const std::string &text, TEcu &model,
-                                std::vector<std::string> *unreadable = nullptr)
+                                std::vector<std::string> *unreadable = nullptr,
+                                std::vector<std::string> *missing = nullptr)
     {
         LoadDefaults(model);
         ClearPositionsInUse(model);
         ClearCutDurationsInUse(model);
-        ReadProfileText(text, model, unreadable);
+        ReadProfileText(text, model, unreadable, missing);
     }
 
     // The profile FILE, read as LoadProfileText does.
@@ -405,17 +406,25 @@ private:
                         QStringLiteral("cannot write the profile %1: it holds no settings")
                             .arg(options_.File));
         std::vector<std::string> unreadable;
-        LoadProfileText(text, model, &unreadable);
-        // The window shows what a value that is no number reads as; written unseen, a typing
-        // error would put the default into the car.
-        if (toWrite && !unreadable.empty()) {
-            QStringList values;
-            for (const std::string &value : unreadable)
-                values << QString::fromStdString(value);
+        std::vector<std::string> missing;
+        LoadProfileText(text, model, &unreadable, &missing);
+        const auto listed = [](const std::vector<std::string> &items) {
+            QStringList list;
+            for (const std::string &item : items)
+                list << QString::fromStdString(item);
+            return list.join(QStringLiteral(", "));
+        };
+        // The window shows what a value that is no number, or none, reads as; written unseen, a
+        // typing error or a line lost in an edit would put the default into the car (a lost
+        // range count empties every gear range).
+        if (toWrite && !unreadable.empty())
             return Fail(kCliUsage,
                         QStringLiteral("cannot write the profile %1: not a number: %2")
-                            .arg(options_.File, values.join(QStringLiteral(", "))));
-        }
+                            .arg(options_.File, listed(unreadable)));
+        if (toWrite && !missing.empty())
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: no value for %2")
+                            .arg(options_.File, listed(missing)));
         if (!toWrite)
             return kCliOk;
         // What would become of a value on its way, said per setting that it changes.
@@ -633,6 +642,12 @@ private:
         // The watchdog needs up to two link ticks to call a silent line lost, so the deadline or
         // an interrupt may come first: a run counts only when the line still answered in the
         // last link tick.
+        // Ctrl+C before the first status reply: nothing tells that the controller stopped.
+        if (stopRequested && !lost_ && link_.IsOpen() && lastStatusMs < 0)
+            return Fail(kCliNoController,
+                        QStringLiteral("interrupted before the controller on %1 answered a "
+                                       "status request")
+                            .arg(port_));
         if (lost_ || !link_.IsOpen() || lastStatusMs < 0
             || clock.elapsed() - lastStatusMs > kLinkTickMs)
             return LinkFailure();

@@ -99,19 +99,23 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-// Reads the profile's values; a value there that is no integer reads as the fallback, and is
-// noted when someone asked.
+// Reads the profile's values; a value there that is no integer, or none at all, reads as the
+// fallback, and is noted when someone asked.
 class TProfileReader
 {
 public:
-    TProfileReader(const TIniFile &ini, std::vector<std::string> *unreadable)
-        : ini_(ini), unreadable_(unreadable)
+    TProfileReader(const TIniFile &ini, std::vector<std::string> *unreadable,
+                   std::vector<std::string> *missing)
+        : ini_(ini), unreadable_(unreadable), missing_(missing)
     { }
 
     std::optional<std::int32_t> Find(const std::string &section, const std::string &key) const
     {
         const auto value = ini_.Value(section, key);
         if (!value) {
+            if (missing_ != nullptr) {
+                missing_->push_back("[" + section + "] " + key);
+            }
             return std::nullopt;
         }
         const auto parsed = ParseInteger(*value);
@@ -136,6 +140,7 @@ public:
 private:
     const TIniFile &ini_;
     std::vector<std::string> *unreadable_;
+    std::vector<std::string> *missing_;
 };
 
 void WriteInteger(TIniFile &ini, const std::string &section, const std::string &key,
@@ -240,10 +245,11 @@ void ClearCutDurationsInUse(TEcu &ecu)
     }
 }
 
-void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string> *unreadable)
+void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string> *unreadable,
+                     std::vector<std::string> *missing)
 {
     const TIniFile ini(text);
-    const TProfileReader read(ini, unreadable);
+    const TProfileReader read(ini, unreadable, missing);
 
     const long long positions
         = static_cast<long long>(read.Integer(kVehicle, "fwdgears", TReadDefaults::FwdGears))
@@ -288,8 +294,11 @@ void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string
         }
     }
 
+    // Reverse and neutral have no up-shift: their keys are read, but never missed.
+    const TProfileReader readUntimed(ini, unreadable, nullptr);
     for (int i = 0; i < ecu.PositionCount; ++i) {
-        if (const auto value = read.Find(kSparkDelays, LetterKey(i))) {
+        if (const auto value
+            = (i < kFirstTimedGear ? readUntimed : read).Find(kSparkDelays, LetterKey(i))) {
             ecu.SparkDelays[static_cast<std::size_t>(i)] = *value;
         }
     }

@@ -39,9 +39,11 @@ void ClearEveryPosition(TEcu &ecu);
 // Reads the text of a profile file into the model, as ReadProfile does once it has the text; for
 // a caller that must know the file is readable before it changes anything. A value that is no
 // integer reads as the reader's default; unreadable, when given, gets each such value read
-// ("[vehicle] debounce=abc").
+// ("[vehicle] debounce=abc"). So does a key the text lacks; missing, when given, gets each one
+// ("[vehicle] ranges"), but the cut durations of reverse and neutral, which no up-shift uses.
 void ReadProfileText(const std::string &text, TEcu &ecu,
-                     std::vector<std::string> *unreadable = nullptr);
+                     std::vector<std::string> *unreadable = nullptr,
+                     std::vector<std::string> *missing = nullptr);
 
 // The profile text holding the model, made from the text a file holds already (empty for a new
 // file): only the tool's own lines change, as WriteProfile says.

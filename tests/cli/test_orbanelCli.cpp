@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -370,16 +371,25 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     // fails); written, they are refused.
     const QString empty = dir.filePath(QStringLiteral("empty.ini"));
     WriteText(empty.toStdString(), "; to be filled in\n");
-    const QString typo = dir.filePath(QStringLiteral("typo.ini"));
-    WriteText(typo.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=3O\nignore=\n");
+    // The others are whole profiles with one line changed.
+    const auto profileWith = [&dir](const char *name, const char *line, const char *replacement) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        const QString whole = QString::fromStdString(ProfileText({}, KnownSettings()));
+        const QString changed
+            = QString(whole).replace(QRegularExpression(QStringLiteral("(?m)^%1").arg(line)),
+                                     QString::fromLatin1(replacement));
+        EXPECT_NE(changed, whole) << line;
+        WriteText(path.toStdString(), changed.toStdString());
+        return path;
+    };
+    const QString typo = profileWith("typo.ini", "debounce=.*\nignore=.*", "debounce=3O\nignore=");
+    // Nor a key lost in an edit: the count of ranges read as none would empty every gear range.
+    const QString partial = profileWith("partial.ini", "ranges=.*\n", "");
     // Nor a value its field on the line cannot carry: the car would get another one.
-    const QString unfit = dir.filePath(QStringLiteral("unfit.ini"));
-    WriteText(unfit.toStdString(), "[vehicle]\nfwdgears=4\ndebounce=300\n");
+    const QString unfit = profileWith("unfit.ini", "debounce=.*", "debounce=300");
     // Nor one a profile cannot hold: the controller could not be read into a profile again.
-    const QString tooLong = dir.filePath(QStringLiteral("long.ini"));
-    WriteText(tooLong.toStdString(), "[vehicle]\nfwdgears=4\n[sparkdelays]\ntimeout=1001\n");
-    const QString longest = dir.filePath(QStringLiteral("longest.ini"));
-    WriteText(longest.toStdString(), "[vehicle]\nfwdgears=4\n[sparkdelays]\ntimeout=1000\n");
+    const QString tooLong = profileWith("long.ini", "timeout=.*", "timeout=1001");
+    const QString longest = profileWith("longest.ini", "timeout=.*", "timeout=1000");
     const std::pair<QString, QString> refusals[] = {
         {tooLong,
          QStringLiteral("a profile cannot hold: Maximum Cut Duration 1001 ms (would be saved as "
@@ -387,6 +397,7 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
         {longest, QStringLiteral("cannot write the profile")},
         {empty, QStringLiteral("holds no settings")},
         {typo, QStringLiteral("not a number: [vehicle] debounce=3O, [vehicle] ignore=")},
+        {partial, QStringLiteral("no value for [vehicle] ranges")},
         {unfit,
          QStringLiteral("the line cannot carry: Trigger Debounce 300 ms (would arrive as "
                         "255 ms)")},
@@ -596,10 +607,10 @@ TEST(OrbanelCli, MonitorEndingOnAPulledCableOrASilentLineFails)
         // After the version, told twice, and one status reply.
         {"line silent", 3, -1, true, "2", QStringLiteral("stopped answering")},
         // The version alone is no status: a run shorter than the watchdog still fails, and so
-        // does one that Ctrl+C ends.
+        // does one that Ctrl+C ends, which does not blame the controller for the stop.
         {"status never answered", -1, -1, false, "1", QStringLiteral("stopped answering")},
         {"status never answered, interrupted", -1, -1, false, nullptr,
-         QStringLiteral("stopped answering")},
+         QStringLiteral("interrupted before the controller on")},
     };
     for (const auto &row : rows) {
         TSimPtyOptions options;

@@ -752,6 +752,30 @@ TEST_F(Profile, AFileWithoutAnyProfileSectionIsNotReadAsOne)
     }
 }
 
+// What a save writes is all a read needs; a key taken out of it is named, unless no up-shift
+// uses it (the cut durations of reverse and neutral).
+TEST_F(Profile, KeysTheTextLacksAreNamed)
+{
+    TEcu ecu;
+    LoadDefaults(ecu);
+    std::vector<std::string> missing;
+    TEcu read;
+    const std::string saved = ProfileText({}, ecu);
+    ReadProfileText(saved, read, nullptr, &missing);
+    EXPECT_TRUE(missing.empty());
+    std::istringstream lines(saved);
+    std::string edited;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("R=", 0) != 0 && line.rfind("N=", 0) != 0 && line.rfind("1=", 0) != 0
+            && line.rfind("lower=", 0) != 0)
+            edited += line + "\n";
+    ReadProfileText(edited, read, nullptr, &missing);
+    EXPECT_EQ(missing,
+              (std::vector<std::string> {"[range0] lower", "[range1] lower", "[range2] lower",
+                                         "[range3] lower", "[range4] lower", "[range5] lower",
+                                         "[range6] lower", "[range7] lower", "[sparkdelays] 1"}));
+}
+
 TEST_F(Profile, ASecondSaveReplacesTheFirstWhole)
 {
     TEcu ecu;
