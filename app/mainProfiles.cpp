@@ -8,11 +8,14 @@
 #include "droppedFile.h"
 #include "liveRecorder.h"
 #include "profile.h"
+#include "programFolders.h"
 
 #include <QDateTime>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 const QString kProfileFilter = QStringLiteral("Vehicle Profiles (*.ini)");
@@ -145,7 +148,12 @@ void TfrmMain::LoadProfile(const QString &path, bool untitled)
     SetCaption(path);
     NoteSettingsBaseline();
     LiveData->ProfileOpened(path);
-    if (untitled || IsBackupPath(BackupsFolder(), path)) {
+    // Copies kept in the per-user folder while the one beside the profiles could not be written
+    // are copies all the same.
+    const QStringList backups = BackupsFolders(ProfilesFolder, env_.UserDataFolder);
+    if (untitled || std::any_of(backups.begin(), backups.end(), [&path](const QString &folder) {
+            return IsBackupPath(folder, path);
+        })) {
         // A Save asks for the vehicle's profile rather than writing over the copy, and a close
         // asks first.
         ProfileFileName.clear();

@@ -78,6 +78,14 @@ QString ChooseBackupsFolder(const QString &profilesFolder, const QString &userDa
     return ChooseFolderBesideProfiles(profilesFolder, userDataFolder, QStringLiteral("backups"));
 }
 
+QStringList BackupsFolders(const QString &profilesFolder, const QString &userDataFolder)
+{
+    QStringList folders {QFileInfo(profilesFolder).absolutePath() + QStringLiteral("/backups")};
+    if (!userDataFolder.isEmpty())
+        folders << QDir(userDataFolder).filePath(QStringLiteral("backups"));
+    return folders;
+}
+
 QString ChooseHelpFile(const QString &programPath)
 {
     const QFileInfo program(programPath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Where the program finds the folders and files it keeps beside itself. A build folder, an
 // unpacked portable copy and a Windows installation keep the profiles folder and the help file
@@ -36,6 +37,9 @@ QString ChooseLogsFolder(const QString &profilesFolder, const QString &userDataF
 // The folder of the copies of the controller's settings (controllerBackups.h): "backups", chosen
 // as the data logs folder is. Nothing is made here.
 QString ChooseBackupsFolder(const QString &profilesFolder, const QString &userDataFolder);
+// Every folder copies may be in: the one beside the profiles and the per-user one, which kept
+// them while the other could not be written.
+QStringList BackupsFolders(const QString &profilesFolder, const QString &userDataFolder);
 
 // The help file the Help item opens: beside the program, the program's name with the help
 // extension; otherwise the manual in the installed documentation. When neither exists it is the

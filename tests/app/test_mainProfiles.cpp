@@ -345,6 +345,20 @@ TEST_F(ProfileTest, ABackupOpensAsANewProfile)
         EXPECT_EQ(window->windowTitle(), "Kestrova - 2026-12-11 14-02-11 read from ECU.ini");
         EXPECT_TRUE(recentProfiles.isEmpty());
     }
+    // So is a copy kept in the per-user folder while the one beside the profiles could not be
+    // written, once that one is back in use.
+    userDataFolder = folder.path() + "/user";
+    Create();
+    ASSERT_EQ(window->BackupsFolder(), backups);
+    const QString kept = userDataFolder + "/backups/2026-12-10 09-00-00 unsaved before read.ini";
+    ASSERT_TRUE(QDir().mkpath(userDataFolder + "/backups"));
+    ASSERT_TRUE(WriteProfile(kept.toStdString(), found));
+    window->ProfileFileName = path;
+    window->SettingsChanged = false;
+    window->OpenDroppedFile(kept);
+    EXPECT_TRUE(window->ProfileFileName.isEmpty());
+    EXPECT_TRUE(window->SettingsChanged);
+    EXPECT_TRUE(recentProfiles.isEmpty());
 
     prompts.SaveNames = {path};
     window->Save1Click();
