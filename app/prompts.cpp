@@ -86,5 +86,12 @@ QString TWidgetPrompts::SaveFileName(QWidget *parent, const QString &folder, con
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    QString chosen = dialog.selectedFiles().constFirst();
+    // A new name with a dot in it ("Kart 7.1") has a suffix to the dialog, which then adds none:
+    // the file would not be listed under the filter it was saved with. A file chosen that is
+    // there already keeps its name.
+    if (!defaultSuffix.isEmpty() && !QFileInfo::exists(chosen)
+        && QFileInfo(chosen).suffix().compare(defaultSuffix, Qt::CaseInsensitive) != 0)
+        chosen += QLatin1Char('.') + defaultSuffix;
+    return chosen;
 }

@@ -155,6 +155,33 @@ TEST(LogsFolder, ADialogForAFolderNotYetMadeOpensAboveItWithNoNameTyped)
     }
 }
 
+// The file type is added to a new name unless it ends in it already, also after a dot of its
+// own; a file that is there keeps its name.
+TEST(SaveDialog, ANewNameGetsTheFileTypeItIsListedUnder)
+{
+    QTemporaryDir root;
+    Touch(root.filePath("notes.txt"));
+    const std::pair<const char *, const char *> rows[] = {
+        {"Kart 7.1", "Kart 7.1.ini"},
+        {"car", "car.ini"},
+        {"car.INI", "car.INI"},
+        {"notes.txt", "notes.txt"},
+    };
+    for (const auto &[typed, saved] : rows) {
+        QTimer::singleShot(0, [typed = typed] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                name->setText(QString::fromUtf8(typed));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        TWidgetPrompts prompts;
+        EXPECT_EQ(prompts.SaveFileName(nullptr, root.path(), "Vehicle Profiles (*.ini)", "ini"),
+                  root.filePath(QString::fromUtf8(saved)));
+    }
+}
+
 TEST(HelpFile, BesideTheProgramFirstThenTheInstalledManual)
 {
     QTemporaryDir root;
