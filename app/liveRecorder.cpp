@@ -175,8 +175,10 @@ TTransferEnd TLiveRecorder::TransferFinished(bool unanswered)
             = what + QString::fromUtf8(suffix.data(), static_cast<qsizetype>(suffix.size()));
         Marker(failed);
         // A failed read leaves the controller as it was; a failed write may have changed it.
-        if (!reading)
+        if (!reading) {
             rangeMarkers_.push_back({time, ms, failed.toStdString()});
+            knownTrigger_.clear();
+        }
         return transferBroken_ ? TTransferEnd::LinkLost : TTransferEnd::Unanswered;
     }
     // A read brings the controller's ranges into the model; a write puts the model's into the
@@ -184,7 +186,8 @@ TTransferEnd TLiveRecorder::TransferFinished(bool unanswered)
     const QString ranges = RangesEvent();
     Marker(what);
     Marker(ranges);
-    Marker(QString::fromStdString(FormatTriggerEvent(TriggerOf(main_.Ecu))));
+    knownTrigger_ = QString::fromStdString(FormatTriggerEvent(TriggerOf(main_.Ecu)));
+    Marker(knownTrigger_);
     rangeMarkers_.push_back({time, ms, std::string(event)});
     rangeMarkers_.push_back({time, ms, ranges.toStdString()});
     return TTransferEnd::Done;
@@ -311,6 +314,9 @@ void TLiveRecorder::StartLogging1Click()
     // An opened log is checked against the ranges the controller runs, where a transfer told them.
     for (const TLogMarker &m : KnownRangeMarkers(rangeMarkers_, false))
         Marker(QString::fromStdString(m.Event));
+    // And drawn with the thresholds it runs by, not with the panel's when the log is opened.
+    if (!knownTrigger_.isEmpty())
+        Marker(knownTrigger_);
     ShowLogging();
     emit LoggingChanged();
 }

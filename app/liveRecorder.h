@@ -116,6 +116,7 @@ private:
     TPrompts *prompts_;
     TLiveSamples samples_;
     std::vector<TLogMarker> rangeMarkers_;
+    QString knownTrigger_; // the controller's trigger marker, as the last transfer told it
     TDataLogFile log_;
     std::int64_t runStartMs_ = 0;
     QTimer *syncTimer_ = nullptr;

@@ -306,11 +306,19 @@ TEST_F(LiveDataTest, ALogStartsWithTheRangesTheControllerRunsWhereATransferToldT
     SetRanges();
     const QString told = QString::fromStdString(FormatRangesEvent(window->Ecu.Ranges));
     EXPECT_EQ(startEvents(), QStringList {told}); // nothing told yet: only the panel's
+    window->Ecu.GearShiftType = 1;
+    window->Ecu.GearThresholdUpper = 78;
+    window->Ecu.GearThresholdLower = 69;
+    window->Ecu.BarrelThreshold = 14;
     transfer(true);
-    window->Ecu.Ranges.Items(0).Upper = 290; // changed in the panel, not in the controller
+    // Changed in the panel, not in the controller: the log carries the controller's ranges and
+    // trigger thresholds, which an opened log is drawn with.
+    window->Ecu.Ranges.Items(0).Upper = 290;
+    window->Ecu.GearThresholdUpper = 91;
     const QString panel = QString::fromStdString(FormatRangesEvent(window->Ecu.Ranges));
     EXPECT_EQ(startEvents(),
-              (QStringList {panel, "settings known from an earlier transfer: " + told}));
+              (QStringList {panel, "settings known from an earlier transfer: " + told,
+                            "trigger 1 78 69 14"}));
     transfer(false, true);
     EXPECT_EQ(startEvents(), QStringList {panel}); // a failed write leaves them unknown
 
