@@ -53,11 +53,16 @@ QString ChooseProfilesFolder(const QString &programPath, const QString &userData
 
 namespace {
 
+QString FolderBesideProfiles(const QString &profilesFolder, const QString &name)
+{
+    return QFileInfo(profilesFolder).absolutePath() + QLatin1Char('/') + name;
+}
+
 QString ChooseFolderBesideProfiles(const QString &profilesFolder, const QString &userDataFolder,
                                    const QString &name)
 {
     const QString parent = QFileInfo(profilesFolder).absolutePath();
-    const QString beside = parent + QLatin1Char('/') + name;
+    const QString beside = FolderBesideProfiles(profilesFolder, name);
     const QFileInfo folder(beside);
     const bool usable
         = folder.exists() ? folder.isDir() && folder.isWritable() : QFileInfo(parent).isWritable();
@@ -80,7 +85,7 @@ QString ChooseBackupsFolder(const QString &profilesFolder, const QString &userDa
 
 QStringList BackupsFolders(const QString &profilesFolder, const QString &userDataFolder)
 {
-    QStringList folders {QFileInfo(profilesFolder).absolutePath() + QStringLiteral("/backups")};
+    QStringList folders {FolderBesideProfiles(profilesFolder, QStringLiteral("backups"))};
     if (!userDataFolder.isEmpty())
         folders << QDir(userDataFolder).filePath(QStringLiteral("backups"));
     return folders;

@@ -639,15 +639,15 @@ private:
         // An interrupt is the normal end of an open-ended run.
         if (!ran && !stopRequested)
             return WaitFailure();
-        // The watchdog needs up to two link ticks to call a silent line lost, so the deadline or
-        // an interrupt may come first: a run counts only when the line still answered in the
-        // last link tick.
         // Ctrl+C before the first status reply: nothing tells that the controller stopped.
         if (stopRequested && !lost_ && link_.IsOpen() && lastStatusMs < 0)
             return Fail(kCliNoController,
                         QStringLiteral("interrupted before the controller on %1 answered a "
                                        "status request")
                             .arg(port_));
+        // The watchdog needs up to two link ticks to call a silent line lost, so the deadline or
+        // an interrupt may come first: a run counts only when the line still answered in the
+        // last link tick.
         if (lost_ || !link_.IsOpen() || lastStatusMs < 0
             || clock.elapsed() - lastStatusMs > kLinkTickMs)
             return LinkFailure();

@@ -101,9 +101,14 @@ void TReadAnswers::Asked(const std::string &line)
 bool TReadAnswers::WasAsked(const std::string &line) const
 {
     TSettingsKnown one = TSettingsKnown::Nothing();
-    return Note(one, line) && (!one.Params || asked_.Params) && (!one.Feedback || asked_.Feedback)
-        && (one.RangeSlots & ~asked_.RangeSlots).none()
-        && (one.SparkDelays & ~asked_.SparkDelays).none();
+    return Note(one, line) && Within(one, asked_);
+}
+
+bool TReadAnswers::Within(const TSettingsKnown &part, const TSettingsKnown &whole)
+{
+    return (!part.Params || whole.Params) && (!part.Feedback || whole.Feedback)
+        && (part.RangeSlots & ~whole.RangeSlots).none()
+        && (part.SparkDelays & ~whole.SparkDelays).none();
 }
 
 bool TReadAnswers::Note(TSettingsKnown &known, const std::string &line)
@@ -134,9 +139,7 @@ void TReadAnswers::Answered(const TQV3318MessageRec &message)
 
 bool TReadAnswers::Complete() const
 {
-    return (!asked_.Params || answered_.Params) && (!asked_.Feedback || answered_.Feedback)
-        && (asked_.RangeSlots & ~answered_.RangeSlots).none()
-        && (asked_.SparkDelays & ~answered_.SparkDelays).none();
+    return Within(asked_, answered_);
 }
 
 bool StatusReplyPlausible(std::string_view line, const TQV3318MessageRec &message)

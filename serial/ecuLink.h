@@ -54,6 +54,8 @@ public:
 private:
     // Notes the part and slot a settings request asks for; false for any other line.
     static bool Note(TSettingsKnown &known, const std::string &line);
+    // Whether every part and slot of part is in whole.
+    static bool Within(const TSettingsKnown &part, const TSettingsKnown &whole);
 
     TSettingsKnown asked_ = TSettingsKnown::Nothing();
     TSettingsKnown answered_ = TSettingsKnown::Nothing();
