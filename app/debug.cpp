@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QListWidgetItem>
+#include <QStringBuilder>
 
 #include <array>
 
@@ -45,11 +46,16 @@ QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &text, int 
 }
 
 // Newest first; the oldest line beyond the limit is dropped.
-void InsertNewest(QListWidget *list, const QString &entry)
+// Puts entries (oldest first) at the top of the list, newest first, and keeps the newest lines.
+void InsertNewest(QListWidget *list, const std::deque<QString> &entries)
 {
-    list->insertItem(0, entry);
+    QStringList newestFirst;
+    newestFirst.reserve(static_cast<qsizetype>(entries.size()));
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        newestFirst.append(*it);
+    list->insertItems(0, newestFirst);
     while (list->count() > TfrmDebug::kLogLines) {
-        delete list->takeItem(TfrmDebug::kLogLines);
+        delete list->takeItem(list->count() - 1);
     }
 }
 
@@ -112,6 +118,7 @@ void TfrmDebug::SetViewsFollow(bool follow)
 
 void TfrmDebug::showEvent(QShowEvent *event)
 {
+    FlushPending();
     SetViewsFollow(true);
     QWidget::showEvent(event);
 }
@@ -128,16 +135,48 @@ void TfrmDebug::LogLine(TLogKind kind, const QString &direction, const QString &
     if (!chkDebug->isChecked()) {
         return;
     }
-    const QString entry = direction + ">" + text;
-    InsertNewest(kind == lkStatus ? lstStatus : lstDebug, entry);
+    const QString entry = direction % QLatin1Char('>') % text;
+    AddLine(kind == lkStatus ? lstStatus : lstDebug, entry);
     // The traffic log shows a received status line only when it changed.
-    if (kind == lkStatus && direction == "Rx" && text != lastStatusLine) {
+    if (kind == lkStatus && direction == QLatin1StringView("Rx") && text != lastStatusLine) {
         lastStatusLine = text;
-        InsertNewest(lstDebug, entry);
+        AddLine(lstDebug, entry);
     }
 }
 
+void TfrmDebug::AddLine(QListWidget *list, const QString &entry)
+{
+    if (isVisible()) {
+        InsertNewest(list, {entry});
+        return;
+    }
+    std::deque<QString> &pending = list == lstStatus ? pendingStatus_ : pendingDebug_;
+    pending.push_back(entry);
+    if (pending.size() > static_cast<std::size_t>(kLogLines))
+        pending.pop_front();
+}
+
+void TfrmDebug::FlushPending()
+{
+    InsertNewest(lstStatus, pendingStatus_);
+    InsertNewest(lstDebug, pendingDebug_);
+    pendingStatus_.clear();
+    pendingDebug_.clear();
+    if (pendingBits_)
+        ApplyBits(*pendingBits_);
+    pendingBits_.reset();
+}
+
 void TfrmDebug::ShowBits(quint8 statusBits)
+{
+    if (!isVisible()) {
+        pendingBits_ = statusBits;
+        return;
+    }
+    ApplyBits(statusBits);
+}
+
+void TfrmDebug::ApplyBits(quint8 statusBits)
 {
     for (int i = 0; i < kStatusBitCount && i < lstBits->count(); ++i) {
         const bool set = (statusBits >> i) & 1U;

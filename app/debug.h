@@ -5,6 +5,9 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include <deque>
+#include <optional>
+
 class QCheckBox;
 class QListWidget;
 
@@ -53,4 +56,13 @@ private:
     // While nobody can see the lists, their views are not told of each change: the lists fill
     // ten times a second, and a hidden view would lay them out every time.
     void SetViewsFollow(bool follow);
+    // Lines logged and bits shown while the window is hidden wait here, lines oldest first, and
+    // enter their lists when it is shown: ten times a second, the lists' items cost more to make,
+    // set and drop than the whole reply is worth unseen.
+    void AddLine(QListWidget *list, const QString &entry);
+    void FlushPending();
+    void ApplyBits(quint8 statusBits);
+    std::deque<QString> pendingStatus_;
+    std::deque<QString> pendingDebug_;
+    std::optional<quint8> pendingBits_;
 };

@@ -64,6 +64,7 @@ TEST(Debug, ListsAlongTheEdgesAndEveryBitVisibleAtOnce)
 TEST(Debug, EntriesGoNewestFirstAndChangeLogTakesOnlyDifferingStatusReplies)
 {
     TfrmDebug frm;
+    frm.show();
     QString last;
     struct Step
     {
@@ -99,31 +100,42 @@ TEST(Debug, EntriesGoNewestFirstAndChangeLogTakesOnlyDifferingStatusReplies)
     EXPECT_EQ(last, "v0102");
 }
 
-TEST(Debug, EachListKeepsThe200NewestLines)
+TEST(Debug, EachListKeepsThe200NewestLinesShownOrLoggedWhileHidden)
 {
-    TfrmDebug frm;
-    QString last;
-    for (int i = 0; i < 201; ++i) {
-        frm.LogLine(TfrmDebug::lkStatus, "Tx", QString("S%1").arg(i), last);
-        frm.LogLine(TfrmDebug::lkOther, "Tx", QString("P%1").arg(i), last);
-    }
-    EXPECT_EQ(frm.lstStatus->count(), 200);
-    EXPECT_EQ(frm.lstStatus->item(0)->text(), "Tx>S200");
-    EXPECT_EQ(frm.lstStatus->item(199)->text(), "Tx>S1");
-    EXPECT_EQ(frm.lstDebug->count(), 200);
-    EXPECT_EQ(frm.lstDebug->item(199)->text(), "Tx>P1");
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "shown" : "logged while hidden");
+        TfrmDebug frm;
+        QString last;
+        frm.show();
+        frm.LogLine(TfrmDebug::lkStatus, "Tx", "S-first", last);
+        frm.setVisible(shown);
+        for (int i = 0; i < 201; ++i) {
+            frm.LogLine(TfrmDebug::lkStatus, "Tx", QString("S%1").arg(i), last);
+            frm.LogLine(TfrmDebug::lkOther, "Tx", QString("P%1").arg(i), last);
+        }
+        frm.show();
+        EXPECT_EQ(frm.lstStatus->count(), 200);
+        EXPECT_EQ(frm.lstStatus->item(0)->text(), "Tx>S200");
+        EXPECT_EQ(frm.lstStatus->item(199)->text(), "Tx>S1");
+        EXPECT_EQ(frm.lstDebug->count(), 200);
+        EXPECT_EQ(frm.lstDebug->item(199)->text(), "Tx>P1");
 
-    // Changed status replies go through the same limit in lstDebug.
-    for (int i = 0; i < 250; ++i) {
-        frm.LogLine(TfrmDebug::lkStatus, "Rx", QString("s%1").arg(i), last);
+        // Changed status replies go through the same limit in lstDebug.
+        frm.setVisible(shown);
+        for (int i = 0; i < 250; ++i) {
+            frm.LogLine(TfrmDebug::lkStatus, "Rx", QString("s%1").arg(i), last);
+        }
+        frm.show();
+        EXPECT_EQ(frm.lstDebug->count(), 200);
+        EXPECT_EQ(frm.lstDebug->item(0)->text(), "Rx>s249");
+        EXPECT_EQ(frm.lstDebug->item(199)->text(), "Rx>s50");
     }
-    EXPECT_EQ(frm.lstDebug->count(), 200);
-    EXPECT_EQ(frm.lstDebug->item(199)->text(), "Rx>s50");
 }
 
 TEST(Debug, UncheckedDebugFreezesLogsButBitsKeepFollowingAndOverrideHandTicks)
 {
     TfrmDebug frm;
+    frm.show();
     QString last = "s0000000000";
     frm.chkDebug->setChecked(false);
     frm.LogLine(TfrmDebug::lkOther, "Tx", "V", last);

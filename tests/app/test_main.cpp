@@ -345,6 +345,7 @@ TEST_F(MainWindowTest, PollsForTheVersionWhileTheLinkIsDown)
     EXPECT_EQ(window->tmrStatus->interval(), 100);
     EXPECT_EQ(PanelColour(*window), QColor(0xFF, 0x00, 0x00));
     // The version request is logged as other traffic.
+    debug->show();
     ASSERT_GE(debug->lstDebug->count(), 1);
     EXPECT_EQ(debug->lstDebug->item(0)->text(), "Tx>V");
     EXPECT_EQ(debug->lstStatus->count(), 0);
@@ -475,6 +476,7 @@ TEST_F(MainWindowTest, StatusLabelsAndLamps)
     EXPECT_FLOAT_EQ(window->BarrelGauge->Position(), 360.0f);
 
     // One lamp per bit: up-shift 0, down-shift 1, engine cut 2, blip 3.
+    debug->show();
     struct Lamps
     {
         int bits;
@@ -613,6 +615,7 @@ TEST_F(MainWindowTest, TxMessagesUncheckedWritesNothingButDrainsTheQueue)
     window->tmrStatusTimer();
     EXPECT_TRUE(window->TxQueue.isEmpty());
     EXPECT_EQ(Sent(), "");
+    debug->show();
     EXPECT_EQ(debug->lstDebug->count(), 0);
 }
 
@@ -620,6 +623,7 @@ TEST_F(MainWindowTest, ReceivedStatusIsLoggedOnlyWhenItChanges)
 {
     CreateOnPty();
     Connect();
+    debug->show();
     const int other = debug->lstDebug->count();
     Feed(StatusLine(100, 0, 1, 0));
     Feed(StatusLine(100, 0, 1, 0));
