@@ -42,6 +42,11 @@
 
 namespace {
 
+QString Latin1(const std::string &text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 constexpr int kClientWidth = 1018;
 constexpr int kClientHeight = 664;
 constexpr int kSettingsWidth = 760;
@@ -708,14 +713,13 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
         DownshiftLed->SetValue((message.StatusBits & 0x02) != 0);
         EngineCutLed->SetValue((message.StatusBits & 0x04) != 0);
         BlipLed->SetValue((message.StatusBits & 0x08) != 0);
-        lblStatus->setText(
-            QStringLiteral("%1").arg(message.StatusBits, 2, 16, QLatin1Char('0')).toUpper());
-        lblGear->setText(QString::asprintf("%3.3d", static_cast<int>(message.Adc)));
-        lblAngle->setText(QString::asprintf("%3.3d", RoundHalfEven(message.Adc / 1023.0 * 360.0))
+        lblStatus->setText(Latin1(HexByte(message.StatusBits)));
+        lblGear->setText(Latin1(ThreeDigits(static_cast<int>(message.Adc))));
+        lblAngle->setText(Latin1(ThreeDigits(RoundHalfEven(message.Adc / 1023.0 * 360.0)))
                           + QChar(0x00B0));
         if (aux_.Debug)
             aux_.Debug->ShowBits(message.StatusBits);
-        lblAdc->setText(QString::asprintf("%3.3d", static_cast<int>(message.AnalogueInput)));
+        lblAdc->setText(Latin1(ThreeDigits(static_cast<int>(message.AnalogueInput))));
         break;
     }
     case mtZData:

@@ -39,6 +39,35 @@ std::uint32_t GearColourOf(int index)
     return GearColours[static_cast<std::size_t>(index)];
 }
 
+std::string ThreeDigits(int value)
+{
+    // By hand: the C library's formatting costs more than the rest of a reply's handling.
+    const bool negative = value < 0;
+    // Widened so that the lowest int has a magnitude.
+    long long magnitude = negative ? -static_cast<long long>(value) : value;
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count < 3)
+        digits[count++] = '0';
+    std::string text;
+    text.reserve(count + 1);
+    if (negative)
+        text.push_back('-');
+    while (count > 0)
+        text.push_back(digits[--count]);
+    return text;
+}
+
+std::string HexByte(std::uint8_t value)
+{
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return {kHex[value >> 4], kHex[value & 0x0F]};
+}
+
 int RoundHalfEven(double value)
 {
     if (std::isnan(value)) {

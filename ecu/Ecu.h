@@ -33,6 +33,11 @@ double CountsToDegrees(int counts);
 // command line are read by other programs (a comma would also split a CSV field).
 std::string CountsToDegreesText(int counts);
 int DegreesToCounts(double degrees); // round(degrees x 1023 / 360)
+
+// The dashboard's readings, written ten times a second: a decimal of at least three digits,
+// zeros in front (printf's "%3.3d"), and a byte as two upper-case hex digits.
+std::string ThreeDigits(int value);
+std::string HexByte(std::uint8_t value);
 // Threshold and tolerance widths: counts = round(degrees x 1024 / 360).
 int WidthDegreesToCounts(int degrees);
 int WidthCountsToDegrees(int counts); // round(counts x 360 / 1024)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <vector>
@@ -144,6 +145,22 @@ TEST(Conversions, RoundHalfEvenTiesGoToTheEvenNeighbour)
                                             {1e20, std::numeric_limits<int>::max()},
                                             {-1e20, std::numeric_limits<int>::min()}}) {
         EXPECT_EQ(RoundHalfEven(row.In), row.Out) << row.In;
+    }
+}
+
+TEST(Conversions, ReadingsAsPrintfWritesThem)
+{
+    for (const int value :
+         {0, 7, 42, 99, 100, 359, 999, 1000, 1023, 123456, -1, -7, -99, -100, -1000,
+          std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%3.3d", value);
+        EXPECT_EQ(ThreeDigits(value), expected) << value;
+    }
+    for (const int value : {0x00, 0x05, 0x0A, 0x5F, 0xA0, 0xFF}) {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "%02X", value);
+        EXPECT_EQ(HexByte(static_cast<std::uint8_t>(value)), expected) << value;
     }
 }
 
