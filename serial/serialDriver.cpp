@@ -570,22 +570,41 @@ void TSerialPortDriver::PollTick(std::size_t level)
         timer->callOnTimeout(this, [this, level] { PollTick(level + 1); });
         standIns_.push_back(timer);
     }
+    const std::optional<quint32> queued = TickQueued();
+    if (!queued)
+        return;
+    // Only delivered bytes reach a receiver, so only a step with bytes to deliver arms its
+    // stand-in: arming it at every tick cost the event loop a timer's registration each time.
+    if (*queued == 0) {
+        Step(0);
+        return;
+    }
     const QPointer<QTimer> standIn = standIns_[level];
     const bool started = !standIn->isActive();
     if (started)
         standIn->start();
-    PollOnce();
+    Step(*queued);
     if (started && standIn)
         standIn->stop();
 }
 
 void TSerialPortDriver::PollOnce()
 {
+    if (const std::optional<quint32> queued = TickQueued())
+        Step(*queued);
+}
+
+std::optional<quint32> TSerialPortDriver::TickQueued()
+{
     if (!IsOpen() || LineLost())
-        return;
+        return std::nullopt;
     if (raising_ == 0)
         retiredBuffers_.clear();
-    const quint32 queued = InQueueCount();
+    return InQueueCount();
+}
+
+void TSerialPortDriver::Step(quint32 queued)
+{
     if (packetSize_ <= 0)
         StreamStep(queued);
     else

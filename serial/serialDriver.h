@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -167,6 +168,9 @@ private:
     // A tick of the polling timer (level 0) or of a stand-in: one receive step, with the next
     // stand-in running while it lasts.
     void PollTick(std::size_t level);
+    // What a step has to deliver; none while the port is closed or its line lost.
+    std::optional<quint32> TickQueued();
+    void Step(quint32 queued);
     void StreamStep(quint32 queued);
     void PacketStep(quint32 queued);
     char *StepBuffer(std::vector<char> &nested, quint32 size);
