@@ -14,7 +14,10 @@ std::int32_t Clamp(std::int32_t value, std::int32_t min, std::int32_t max)
 
 std::optional<std::int32_t> ParseDecimal(std::string_view text)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    // A number copied from a terminal or a spreadsheet cell brings its line end along.
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))

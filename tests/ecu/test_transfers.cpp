@@ -203,6 +203,8 @@ TEST(PanelRules, OnlySignedDecimalIntegersAreNumbers)
         {"42", 42},
         {"-5", -5},
         {" 7 ", 7},
+        {"\t12\r\n", 12},
+        {"1\n2", std::nullopt},
         {"+3", 3},
         {"", std::nullopt},
         {"abc", std::nullopt},
