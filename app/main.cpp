@@ -76,8 +76,20 @@ QColor Rgb(std::uint32_t rgb)
 } // namespace
 
 TfrmMain::TfrmMain(TMainEnvironment environment, QWidget *parent)
-    : QMainWindow(parent), env_(std::move(environment))
+    : QMainWindow(parent)
+    , env_(std::move(environment))
+    , trackedPrompts_(std::make_unique<TTrackedPrompts>(env_.Prompts))
 {
+    env_.Prompts = trackedPrompts_.get();
+    // Asked from the event loop, once the handler that asked the last question has finished with
+    // its answer.
+    trackedPrompts_->AllClosed = [this] {
+        if (UploadQuestionWaits)
+            QTimer::singleShot(0, this, [this] {
+                if (UploadQuestionWaits && isVisible())
+                    AskUploadQuestion();
+            });
+    };
     FormCreate();
 }
 
@@ -647,6 +659,28 @@ void TfrmMain::LogLine(TLogKind kind, const QString &direction, const QString &t
                             text, LastStatusLine);
 }
 
+void TfrmMain::AskUploadQuestion()
+{
+    UploadQuestionWaits = false;
+    const bool progressShown = aux_.Progress && aux_.Progress->isVisible();
+    if (UploadPromptOpen || progressShown || !Connected)
+        return;
+    // Over another prompt, a Yes would replace the settings that prompt's answer then acts on:
+    // the save question of Exit would save the controller's values into the profile.
+    if (trackedPrompts_->AnyOpen()) {
+        UploadQuestionWaits = true;
+        return;
+    }
+    UploadPromptOpen = true;
+    const auto answer
+        = Ask(TPrompts::Confirmation, QStringLiteral("ECU Connected - upload values from ECU?"),
+              TPrompts::Yes | TPrompts::No);
+    // The link may have dropped while the question was open.
+    if (answer == TPrompts::Yes && Connected)
+        UploadAllSettingsToEcu1Click();
+    UploadPromptOpen = false;
+}
+
 void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
 {
     // Taken now: a nested loop below decodes other lines.
@@ -677,19 +711,8 @@ void TfrmMain::DispatchMessage(const TQV3318MessageRec &message)
     // replies may end the comparison's wait for its late answers, and this one, a late answer
     // itself, would then pass for the tool's own settings.
     const bool compared = CaptureCompareReply(message, line);
-    if (linkCameBack) {
-        const bool progressShown = aux_.Progress && aux_.Progress->isVisible();
-        if (!UploadPromptOpen && !progressShown) {
-            UploadPromptOpen = true;
-            const auto answer = Ask(TPrompts::Confirmation,
-                                    QStringLiteral("ECU Connected - upload values from ECU?"),
-                                    TPrompts::Yes | TPrompts::No);
-            // The link may have dropped while the question was open.
-            if (answer == TPrompts::Yes && Connected)
-                UploadAllSettingsToEcu1Click();
-            UploadPromptOpen = false;
-        }
-    }
+    if (linkCameBack)
+        AskUploadQuestion();
 
     SetLinkControlsEnabled(true);
     LinkMissedTicks = 0;

@@ -204,6 +204,9 @@ public:
     std::string SettingsBaseline;
     bool Refreshing = false;
     bool UploadPromptOpen = false;
+    // The controller came back while another question or file dialog was open: the upload
+    // question waits until that one has closed.
+    bool UploadQuestionWaits = false;
     std::int32_t EcuVersionMajor = 0;
     std::int32_t EcuVersionMinor = 0;
     std::array<QSlider *, 8> SparkBars {};
@@ -378,6 +381,9 @@ private:
     void SetCaption(const QString &fileName);
     int GridRowCount() const;
     TPrompts::Button Ask(TPrompts::Kind kind, const QString &text, int buttons);
+    // "ECU Connected - upload values from ECU?" on a link that came up, unless it is open already
+    // or a transfer runs; while another prompt is open it waits for that one to close.
+    void AskUploadQuestion();
     void BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfer);
     bool CompareReadTick();
     bool CaptureCompareReply(const TQV3318MessageRec &message, const QString &line);
@@ -400,6 +406,8 @@ private:
     void NoteRecentProfile(const QString &path);
 
     TMainEnvironment env_;
+    // Every prompt of the window and its parts goes through this one (env_.Prompts names it).
+    std::unique_ptr<TTrackedPrompts> trackedPrompts_;
     TAuxWindows aux_;
     QButtonGroup *sensorGroup_ = nullptr;
     QButtonGroup *strategyGroup_ = nullptr;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 // Every question, warning and file dialog of the program goes through this interface, so tests
@@ -33,4 +35,29 @@ public:
     QString OpenFileName(QWidget *parent, const QString &folder, const QString &filter) override;
     QString SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
                          const QString &defaultSuffix) override;
+};
+
+// Passes every prompt on to another and knows whether one is open: a question that comes up by
+// itself (the controller came back) must not open over another, whose answer would then act on
+// what the new one changed.
+class TTrackedPrompts : public TPrompts
+{
+public:
+    explicit TTrackedPrompts(TPrompts *inner) : inner_(inner) { }
+
+    bool AnyOpen() const { return open_ > 0; }
+    // Runs whenever the last open prompt has closed.
+    std::function<void()> AllClosed;
+
+    Button Ask(QWidget *parent, Kind kind, const QString &text, int buttons) override;
+    QString OpenFileName(QWidget *parent, const QString &folder, const QString &filter) override;
+    QString SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
+                         const QString &defaultSuffix) override;
+
+private:
+    template<typename F>
+    auto Open(F &&show);
+
+    TPrompts *inner_;
+    int open_ = 0;
 };

@@ -455,6 +455,38 @@ TEST_F(MainWindowTest, NoQuestionWhileTheProgressWindowIsShown)
     EXPECT_TRUE(prompts.Questions.empty());
 }
 
+// The controller comes back while the save question of Exit is open. Asked on top of it, a Yes
+// to the link's question would read the controller's settings, and the Yes below would then save
+// them into the profile: the link's question waits for the open one to close, and is not asked
+// when the link is lost again meanwhile.
+TEST_F(MainWindowTest, TheLinkQuestionWaitsForAnOpenQuestionToClose)
+{
+    const QString saveQuestion = "Settings have changed - do you want to save?";
+    const QString linkQuestion = "ECU Connected - upload values from ECU?";
+    for (const bool lostAgain : {false, true}) {
+        SCOPED_TRACE(lostAgain ? "lost again under the question" : "still up");
+        CreateOnPty();
+        window->SettingsChanged = true;
+        prompts.Questions.clear();
+        prompts.Answers = {TPrompts::Cancel};
+        prompts.WhileOpen = [&](const QString &) {
+            prompts.WhileOpen = nullptr;
+            Feed(StatusLine(100, 0, 1, 0));
+            ASSERT_TRUE(window->Connected);
+            if (lostAgain)
+                for (int i = 0; i < kLinkLostAfterTicks; ++i)
+                    window->tmrLinkTimer();
+        };
+        EXPECT_FALSE(window->FormCloseQuery());
+        EXPECT_EQ(prompts.Texts(), QStringList {saveQuestion});
+        QCoreApplication::processEvents();
+        EXPECT_EQ(prompts.Texts(),
+                  lostAgain ? QStringList {saveQuestion}
+                            : QStringList({saveQuestion, linkQuestion}));
+        EXPECT_TRUE(window->SettingsChanged);
+    }
+}
+
 TEST_F(MainWindowTest, StatusLabelsAndLamps)
 {
     CreateOnPty();

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 
@@ -503,10 +504,11 @@ TEST_F(TransferTest, YesToTheLinkQuestionStartsARead)
     EXPECT_EQ(Run().first(), "P");
 }
 
-// With the link down, F8. While the overwrite question is open the controller answers, the link
-// question opens on top of it and its Yes starts a read, which empties the ranges. The write must
-// not then start on top of the read: the Yes to the overwrite finds the read running.
-TEST_F(MainWindowTest, AWriteNeverStartsOverAReadBegunUnderItsOwnQuestion)
+// With the link down, F8. While the overwrite question is open the controller answers. The link
+// question does not open on top of it, where its Yes would start a read under the write about to
+// begin; once the overwrite question has closed, the write's progress window is up and the link
+// question is not asked over it. The write goes out whole and no read does.
+TEST_F(MainWindowTest, TheLinkQuestionNeverOpensOverTheOverwriteQuestion)
 {
     TModalPrompts modal;
     storedPort = QString::fromStdString(pty.SlavePath());
@@ -527,35 +529,23 @@ TEST_F(MainWindowTest, AWriteNeverStartsOverAReadBegunUnderItsOwnQuestion)
     window->tmrLinkTimer();
     window->tmrLinkTimer();
     ASSERT_FALSE(window->Connected);
-    ASSERT_GT(window->Ecu.Ranges.Count(), 0);
     modal.Asked.clear();
 
     modal.Script = {
         {mismatch, TPrompts::Yes, {}},
         {overwrite,
          TPrompts::Yes,
-         {{[&] { pty.Write(olderController); },
-           [&] { return window->UpDownStep > 0 && window->Ecu.Ranges.Count() == 0; }}}},
-        {linkQuestion, TPrompts::Yes, {}},
-        {mismatch, TPrompts::Yes, {}},
-        {"Busy", TPrompts::Ok, {}},
+         {{[&] { pty.Write(olderController); }, [&] { return window->Connected; }}}},
     };
     window->DownloadAllSettingsToECU1Click();
-    EXPECT_EQ(modal.Asked, (QStringList {mismatch, overwrite, linkQuestion, mismatch, "Busy"}));
     EXPECT_EQ(modal.TimedOut, 0);
-    EXPECT_GE(window->UpDownStep, 0) << "the write started on top of the read";
-
-    // The read runs to its end and nothing of a write goes out.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !window->tmrUpDownAll->isActive() && window->TxQueue.isEmpty(); }, 10000));
+    EXPECT_EQ(modal.Asked, (QStringList {mismatch, overwrite}));
     QStringList sent = Lines(pty.Drain());
     sent.removeAll("S");
     sent.removeAll("V");
-    QStringList expected {"F"};
-    for (int slot = 0; slot < 10; ++slot)
-        expected << QString::asprintf("R%02X", slot);
-    expected << "F";
-    for (int index = 2; index <= 6; ++index)
-        expected << QString::asprintf("D%02X", index);
-    EXPECT_EQ(sent.mid(sent.indexOf("P") + 1), expected);
+    EXPECT_TRUE(sent.filter(QRegularExpression("^[FRD]")).isEmpty())
+        << sent.join(' ').toStdString();
+    EXPECT_FALSE(sent.filter(QRegularExpression("^d")).isEmpty()) << sent.join(' ').toStdString();
 }
