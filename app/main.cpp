@@ -489,7 +489,7 @@ void TfrmMain::Communications1Click()
 {
     if (!aux_.Comms)
         return;
-    if (aux_.Comms->Execute(CommPortName) != 1)
+    if (trackedPrompts_->Track([&] { return aux_.Comms->Execute(CommPortName); }) != 1)
         return;
     // The same port restarts the link only when it is not open (tested after the dialog: the
     // port may have come back meanwhile); otherwise the link is not interrupted.
@@ -512,7 +512,7 @@ void TfrmMain::Communications1Click()
 void TfrmMain::About1Click()
 {
     if (aux_.About)
-        aux_.About->exec();
+        trackedPrompts_->Track([&] { return aux_.About->exec(); });
 }
 
 QString TfrmMain::LogsFolder() const

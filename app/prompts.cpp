@@ -96,36 +96,18 @@ QString TWidgetPrompts::SaveFileName(QWidget *parent, const QString &folder, con
     return chosen;
 }
 
-template<typename F>
-auto TTrackedPrompts::Open(F &&show)
-{
-    struct Counted
-    {
-        TTrackedPrompts &prompts;
-        explicit Counted(TTrackedPrompts &p) : prompts(p) { ++prompts.open_; }
-        ~Counted()
-        {
-            if (--prompts.open_ == 0 && prompts.AllClosed)
-                prompts.AllClosed();
-        }
-        Counted(const Counted &) = delete;
-        Counted &operator=(const Counted &) = delete;
-    } counted(*this);
-    return show();
-}
-
 TPrompts::Button TTrackedPrompts::Ask(QWidget *parent, Kind kind, const QString &text, int buttons)
 {
-    return Open([&] { return inner_->Ask(parent, kind, text, buttons); });
+    return Track([&] { return inner_->Ask(parent, kind, text, buttons); });
 }
 
 QString TTrackedPrompts::OpenFileName(QWidget *parent, const QString &folder, const QString &filter)
 {
-    return Open([&] { return inner_->OpenFileName(parent, folder, filter); });
+    return Track([&] { return inner_->OpenFileName(parent, folder, filter); });
 }
 
 QString TTrackedPrompts::SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
                                       const QString &defaultSuffix)
 {
-    return Open([&] { return inner_->SaveFileName(parent, folder, filter, defaultSuffix); });
+    return Track([&] { return inner_->SaveFileName(parent, folder, filter, defaultSuffix); });
 }

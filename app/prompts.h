@@ -54,9 +54,31 @@ public:
     QString SaveFileName(QWidget *parent, const QString &folder, const QString &filter,
                          const QString &defaultSuffix) override;
 
-private:
+    // Runs a modal dialog of the program's own that does not go through the prompts (the
+    // Communications dialog, the About box) as one of them.
     template<typename F>
-    auto Open(F &&show);
+    auto Track(F &&show)
+    {
+        const TOpen open(*this);
+        return show();
+    }
+
+private:
+    class TOpen
+    {
+    public:
+        explicit TOpen(TTrackedPrompts &prompts) : prompts_(prompts) { ++prompts_.open_; }
+        ~TOpen()
+        {
+            if (--prompts_.open_ == 0 && prompts_.AllClosed)
+                prompts_.AllClosed();
+        }
+        TOpen(const TOpen &) = delete;
+        TOpen &operator=(const TOpen &) = delete;
+
+    private:
+        TTrackedPrompts &prompts_;
+    };
 
     TPrompts *inner_;
     int open_ = 0;

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
@@ -30,6 +31,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 
 #include <grp.h>
@@ -484,6 +486,41 @@ TEST_F(MainWindowTest, TheLinkQuestionWaitsForAnOpenQuestionToClose)
                   lostAgain ? QStringList {saveQuestion}
                             : QStringList({saveQuestion, linkQuestion}));
         EXPECT_TRUE(window->SettingsChanged);
+    }
+}
+
+// The same under the program's own modal dialogs, which are no prompts: a Yes under the
+// Communications dialog would start a read that its OK on another port then cuts short.
+TEST_F(MainWindowTest, TheLinkQuestionWaitsForTheProgramsOwnDialogsToClose)
+{
+    const QString linkQuestion = "ECU Connected - upload values from ECU?";
+    struct Row
+    {
+        const char *name;
+        std::function<void()> open;
+        std::function<QDialog *()> dialog;
+    };
+    const Row rows[] = {
+        {"Communications", [this] { window->Communications1Click(); },
+         [this]() -> QDialog * { return comms.get(); }},
+        {"About", [this] { window->About1Click(); }, [this]() -> QDialog * { return about.get(); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        CreateOnPty();
+        prompts.Questions.clear();
+        bool askedUnder = true;
+        QTimer::singleShot(0, window.get(), [&] {
+            Feed("@V010000\r");
+            EXPECT_TRUE(window->Connected);
+            askedUnder = !prompts.Questions.empty();
+            row.dialog()->reject();
+        });
+        row.open();
+        EXPECT_FALSE(askedUnder);
+        EXPECT_TRUE(prompts.Questions.empty());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(prompts.Texts(), QStringList {linkQuestion});
     }
 }
 
