@@ -45,14 +45,10 @@ QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &text, int 
     return check;
 }
 
-// Newest first; the oldest line beyond the limit is dropped.
-// Puts entries (oldest first) at the top of the list, newest first, and keeps the newest lines.
-void InsertNewest(QListWidget *list, const std::deque<QString> &entries)
+// Puts entries, newest first, at the top of the list; the oldest lines beyond the limit are
+// dropped.
+void InsertNewest(QListWidget *list, const QStringList &newestFirst)
 {
-    QStringList newestFirst;
-    newestFirst.reserve(static_cast<qsizetype>(entries.size()));
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        newestFirst.append(*it);
     list->insertItems(0, newestFirst);
     while (list->count() > TfrmDebug::kLogLines) {
         delete list->takeItem(list->count() - 1);
@@ -158,10 +154,11 @@ void TfrmDebug::AddLine(QListWidget *list, const QString &entry)
 
 void TfrmDebug::FlushPending()
 {
-    InsertNewest(lstStatus, pendingStatus_);
-    InsertNewest(lstDebug, pendingDebug_);
-    pendingStatus_.clear();
-    pendingDebug_.clear();
+    for (auto [list, pending] :
+         {std::pair {lstStatus, &pendingStatus_}, {lstDebug, &pendingDebug_}}) {
+        InsertNewest(list, QStringList(pending->rbegin(), pending->rend()));
+        pending->clear();
+    }
     if (pendingBits_)
         ApplyBits(*pendingBits_);
     pendingBits_.reset();
