@@ -129,6 +129,7 @@ TSerialPortDriver::TSerialPortDriver(QObject *owner)
     , pollTimer_(new QTimer(this))
 {
     AllocateReceiveBuffer();
+    device_->setReadBufferSize(kMaxInQueue);
     pollTimer_->setInterval(pollingDelay_);
     pollTimer_->callOnTimeout(this, [this] { PollTick(0); });
     connect(device_, &QSerialPort::errorOccurred, this,
@@ -537,12 +538,12 @@ void TSerialPortDriver::PullPending()
             NoticeHangUp(); // a hung-up line refuses the question
             break;
         }
-        if (pending <= 0)
-            break;
+        if (pending <= 0 || device_->bytesAvailable() >= kMaxInQueue)
+            break; // a full queue leaves the rest waiting in the device
         // A round may go to pending output instead; the count above decides when to stop.
         device_->waitForReadyRead(0);
 #else
-        if (!device_->waitForReadyRead(0))
+        if (device_->bytesAvailable() >= kMaxInQueue || !device_->waitForReadyRead(0))
             break;
 #endif
     }

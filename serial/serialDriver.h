@@ -87,6 +87,11 @@ public:
     // Limits of the receive buffer and of the output queue, in bytes.
     static constexpr quint32 kMinBufSize = 128;
     static constexpr quint32 kMaxBufSize = 8192;
+    // Bytes taken from the device and not yet read by a step, at most. A step reads at most the
+    // receive buffer, so a device that streams faster than that (another device on the port)
+    // would otherwise fill memory; beyond the limit it waits in the device, as in the fixed
+    // input queue of a serial driver. Half a minute of the line at 19200 baud.
+    static constexpr qint64 kMaxInQueue = 64 * 1024;
     static constexpr quint16 kMinPollingDelay = 5;
     // Each write inside the send loop waits at most this long for the device.
     static constexpr int kWriteTimeoutMs = 10;

@@ -531,6 +531,47 @@ TEST(SerialDriverReceive, StreamStepReadsAtMostTheInputBuffer)
     EXPECT_EQ(rx.All(), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
+TEST(SerialDriverReceive, ADeviceStreamingFasterThanTheStepsReadIsHeldInTheDevice)
+{
+    PtyDriver p;
+    Receiver rx;
+    rx.Attach(p.driver);
+    ASSERT_TRUE(p.driver.OpenPort());
+
+    // Ten times the queue's limit, offered as fast as the pseudo-terminal takes it, with the
+    // driver taking bytes from the device between writes and no step reading them.
+    std::string stream;
+    for (int i = 0; i < 10 * TSerialPortDriver::kMaxInQueue; ++i)
+        stream.push_back(static_cast<char>('a' + i % 23));
+    std::size_t written = 0;
+    quint32 most = 0;
+    for (int round = 0; round < 2000 && written < stream.size(); ++round) {
+        const ssize_t n = ::write(p.pty.MasterFd(), stream.data() + written,
+                                  std::min<std::size_t>(4096, stream.size() - written));
+        if (n > 0)
+            written += static_cast<std::size_t>(n);
+        most = std::max(most, p.driver.InQueueCount());
+    }
+    EXPECT_GT(most, TSerialPortDriver::kMaxInQueue / 2);
+    EXPECT_LE(most, TSerialPortDriver::kMaxInQueue);
+
+    // The steps then read everything, in order: what waited in the device was not lost.
+    const auto readAll = [&] {
+        while (written < stream.size()) {
+            const ssize_t n
+                = ::write(p.pty.MasterFd(), stream.data() + written, stream.size() - written);
+            if (n <= 0)
+                break;
+            written += static_cast<std::size_t>(n);
+        }
+        for (int step = 0; step < 64; ++step)
+            p.driver.PollOnce();
+        return static_cast<std::size_t>(rx.All().size()) == stream.size();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(readAll, kWaitMs));
+    EXPECT_EQ(rx.All(), QByteArray(stream.data(), static_cast<qsizetype>(stream.size())));
+}
+
 TEST(SerialDriverReceive, NestedStepDuringAnEventKeepsTheBytesBeingRead)
 {
     // A receiver that asks a modal question runs an event loop, in which the timer steps again.
