@@ -45,6 +45,10 @@ void TfrmMain::SaveProfile(const QString &fileName)
         Ask(TPrompts::Error, QStringLiteral("Unable to write to %1").arg(fileName), TPrompts::Ok);
         return;
     }
+    // The folder's device is known only of a name that was written or opened: a name a failed
+    // Save As left has none, so a later Save there is no pulled medium.
+    if (fileName != ProfileFileName)
+        ProfileFolderDevice.reset();
     ProfileFileName = fileName;
     SetCaption(fileName);
     if (!WriteProfile(name, Ecu)) {

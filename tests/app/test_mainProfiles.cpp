@@ -176,6 +176,22 @@ TEST_F(ProfileTest, AProfileWhoseMediumIsGoneIsNotMadeAgainWhereItWasMounted)
     window->Save1Click();
     EXPECT_EQ(prompts.Texts().size(), 1);
     EXPECT_TRUE(Read(onStick).startsWith("[vehicle]\n"));
+
+    // A Save As from the stick that failed names its new file, on another device; once the
+    // new folder is there, a Save writes it rather than taking it for the stick pulled.
+    plug(true);
+    prompts.OpenNames = {onStick};
+    window->Open1Click();
+    const QString elsewhere = folder.path() + "/later/car.ini";
+    prompts.SaveNames = {elsewhere};
+    window->SettingsChanged = true;
+    window->SaveAs1Click();
+    EXPECT_EQ(prompts.Texts().size(), 2);
+    ASSERT_TRUE(QDir().mkdir(folder.path() + "/later"));
+    window->Save1Click();
+    EXPECT_EQ(prompts.Texts().size(), 2);
+    EXPECT_TRUE(QFileInfo::exists(elsewhere));
+    EXPECT_FALSE(window->SettingsChanged);
 }
 
 TEST_F(ProfileTest, OpenReadsTheProfileIntoTheWindow)
