@@ -173,8 +173,14 @@ void TfrmMain::EndTransfer()
     if (TransferReading)
         NoteSettingsBaseline(); // what it found, whole or not
     if (end == TTransferEnd::Done) {
-        if (TransferReading)
-            KeepBackupOfSettings(TBackupKind::Read);
+        // A copy missed is said: the user would count on it to put the settings back.
+        if (TransferReading && !KeepBackupOfSettings(TBackupKind::Read)) {
+            const QString text
+                = QStringLiteral("The settings read from the ECU could not be kept in %1.")
+                      .arg(QDir::toNativeSeparators(BackupsFolder()));
+            QTimer::singleShot(0, this,
+                               [this, text] { Ask(TPrompts::Warning, text, TPrompts::Ok); });
+        }
         return;
     }
     // The progress window has closed as if all went through; the user must not drive on the

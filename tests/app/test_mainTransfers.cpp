@@ -344,8 +344,9 @@ TEST_F(TransferTest, TheWindowDoesNotCloseUnderAWrite)
 }
 
 // A read replaces changes not saved without a question once a copy keeps them; where none can be
-// written (a file stands where the folder would be), the user is asked first.
-TEST_F(TransferTest, ChangesThatCannotBeKeptAreNotReadOverUnasked)
+// written (a file stands where the folder would be), the user is asked first, and is told when
+// the copy of what a read found could not be kept.
+TEST_F(TransferTest, WhereNoCopyCanBeKeptTheUserIsTold)
 {
     // Beside the profiles, and then the per-user folder chosen in its place.
     for (QString blocked; blocked != window->BackupsFolder();) {
@@ -387,6 +388,19 @@ TEST_F(TransferTest, ChangesThatCannotBeKeptAreNotReadOverUnasked)
         window->tmrUpDownAll->stop();
         window->TxQueue.clear();
     }
+
+    TEcuSimulator simulated;
+    controller = &simulated;
+    prompts.Questions.clear();
+    window->SettingsChanged = false;
+    window->UploadAllSettingsToEcu1Click();
+    Run();
+    window->tmrStatusTimer(); // the poll after the last line, and its reply
+    Feed(simulated.Receive(pty.Read(64, std::chrono::milliseconds(200))));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.Texts(),
+              QStringList {"The settings read from the ECU could not be kept in "
+                           + QDir::toNativeSeparators(window->BackupsFolder()) + "."});
 }
 
 TEST_F(TransferTest, AnsweringNoToTheOverwriteQuestionQueuesNothing)
