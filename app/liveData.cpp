@@ -30,6 +30,7 @@
 #include <cmath>
 #include <istream>
 #include <limits>
+#include <memory>
 #include <streambuf>
 
 namespace {
@@ -114,6 +115,19 @@ QString BitNames(std::uint8_t bits)
         if (bits & (1u << i))
             names << QLatin1String(all[i]);
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+// Whether a cell already shows what `fresh` would. The check runs every few seconds, and a
+// table whose every cell is replaced repaints whole.
+bool ShowsTheSame(const QTableWidgetItem *shown, const QTableWidgetItem &fresh)
+{
+    if (shown == nullptr)
+        return false;
+    for (const int role :
+         {Qt::DisplayRole, Qt::TextAlignmentRole, Qt::BackgroundRole, Qt::ToolTipRole})
+        if (shown->data(role) != fresh.data(role))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -547,7 +561,9 @@ void TfrmLiveData::btnCheckRangesClick()
         check.Add(shown.At(i));
     const std::vector<TGearRangeResult> results
         = check.Results(CheckedRanges(), edtMargin->value());
+    const bool rowsChanged = sgRangeCheck->rowCount() != static_cast<int>(results.size());
     sgRangeCheck->setRowCount(static_cast<int>(results.size()));
+    std::array<bool, kResultColumn> widthsChanged {};
     for (int row = 0; row < static_cast<int>(results.size()); ++row) {
         const TGearRangeResult &r = results[static_cast<std::size_t>(row)];
         const QString name = QString::fromUtf8(GearNameOf(r.Gear).data(),
@@ -577,7 +593,7 @@ void TfrmLiveData::btnCheckRangesClick()
             : r.Outside > 0 || !r.HasRange ? QColor(0xF8, 0xC8, 0xC8)
                                            : QColor(0xFF, 0xE8, 0xA8);
         for (int column = 0; column < 7; ++column) {
-            auto *item = new QTableWidgetItem(cells[column]);
+            auto item = std::make_unique<QTableWidgetItem>(cells[column]);
             if (column > 0 && column < kResultColumn)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (fill.isValid())
@@ -596,12 +612,17 @@ void TfrmLiveData::btnCheckRangesClick()
                               .arg(r.LeftOut)
                               .arg(jump));
             }
-            sgRangeCheck->setItem(row, column, item);
+            if (ShowsTheSame(sgRangeCheck->item(row, column), *item))
+                continue;
+            if (column < kResultColumn)
+                widthsChanged[static_cast<std::size_t>(column)] = true;
+            sgRangeCheck->setItem(row, column, item.release());
         }
     }
     // The figures take what they need; the result stretches over the rest.
     for (int column = 0; column < kResultColumn; ++column)
-        sgRangeCheck->resizeColumnToContents(column);
+        if (rowsChanged || widthsChanged[static_cast<std::size_t>(column)])
+            sgRangeCheck->resizeColumnToContents(column);
 }
 
 bool TfrmLiveData::OpenLog(const QString &path)

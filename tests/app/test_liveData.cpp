@@ -673,6 +673,21 @@ TEST_F(LiveDataTest, ALoggedRunReadsBackAsTheSameSamplesAndItsRangeCheck)
     live->edtMargin->setValue(7.5);
     EXPECT_EQ(table->item(2, 6)->text(), "within 7.5° of an edge");
     EXPECT_EQ(table->item(0, 6)->text(), "within 7.5° of an edge");
+    EXPECT_NE(table->item(2, 2)->background(), QBrush());
+    // Back again, the marks go; a check that finds what the table shows replaces no cell.
+    live->edtMargin->setValue(2.0);
+    EXPECT_EQ(table->item(2, 6)->text(), "fits");
+    EXPECT_EQ(table->item(2, 2)->background(), QBrush());
+    const auto cells = [table] {
+        QList<const QTableWidgetItem *> all;
+        for (int row = 0; row < table->rowCount(); ++row)
+            for (int column = 0; column < table->columnCount(); ++column)
+                all << table->item(row, column);
+        return all;
+    };
+    const QList<const QTableWidgetItem *> shown = cells();
+    live->btnCheckRangesClick();
+    EXPECT_EQ(cells(), shown);
 
     live->btnLiveClick();
     EXPECT_FALSE(live->ShowingLog());
