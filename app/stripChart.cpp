@@ -603,18 +603,20 @@ void TStripChart::DrawTraces(QPainter &p, const TTimeScale &scale, const QRect &
     QFont bold = font();
     bold.setBold(true);
     p.setFont(bold);
-    const QFontMetrics metrics(bold);
-    const int boxH = metrics.height() + 2;
+    if (letterBoxH_ < 0 || bold != letterFont_) {
+        letterFont_ = bold;
+        letterWidths_.fill(-1);
+        letterBoxH_ = QFontMetrics(bold).height() + 2;
+    }
+    const int boxH = letterBoxH_;
     double lastRight = -1e9;
-    std::array<int, 256> widths; // of each letter's box, measured once per paint
-    widths.fill(-1);
     for (const TGearChange &c : GearChanges(*samples_, first, last)) {
         const double x = std::max(LetterX(scale, c.Ms), static_cast<double>(plot.left()));
         const char letterChar = GearLetterOf(c.Gear);
         const QString letter {QLatin1Char(letterChar)};
-        int &boxW = widths[static_cast<unsigned char>(letterChar)];
+        int &boxW = letterWidths_[static_cast<unsigned char>(letterChar)];
         if (boxW < 0)
-            boxW = metrics.horizontalAdvance(letter) + 8;
+            boxW = QFontMetrics(bold).horizontalAdvance(letter) + 8;
         // Letters closer than a box apart would overlap: the later one waits for room.
         if (x < lastRight + 2)
             continue;

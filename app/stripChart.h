@@ -3,9 +3,11 @@
 #include "liveSamples.h"
 #include "stripChartGeometry.h"
 
+#include <QFont>
 #include <QPixmap>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 // The Live Data window's chart: barrel angle over the gear ranges, the analogue input with its
@@ -126,4 +128,9 @@ private:
     std::vector<TThresholdLine> thresholds_; // placed when the still parts were last drawn
     std::int64_t backgroundEnd_ = -1; // the view end the time labels were drawn for
     int backgroundRenders_ = 0;
+    // The gear letters' box sizes, for the font they were measured in: measuring lays the text
+    // out, and the letters are drawn with every strip.
+    mutable QFont letterFont_;
+    mutable std::array<int, 256> letterWidths_ {};
+    mutable int letterBoxH_ = -1;
 };
