@@ -335,10 +335,9 @@ void TfrmLiveData::UpdateSettings()
     // before it did, as its ranges, draws the panel's.
     const TLogTrigger trigger
         = showingLog_ && logTrigger_ ? *logTrigger_ : TriggerOf(recorder_.Main().Ecu);
-    const std::string key = FormatRangesEvent(ranges) + ' ' + FormatTriggerEvent(trigger);
-    if (key == settingsKey_)
+    if (drawnSettings_ && drawnSettings_->first == ranges && drawnSettings_->second == trigger)
         return;
-    settingsKey_ = key;
+    drawnSettings_.emplace(ranges, trigger);
     std::vector<TStripChart::TBand> bands;
     for (int k = 0; k < ranges.Count(); ++k) {
         const TGearData &r = ranges.Items(k);

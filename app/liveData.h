@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -97,6 +98,7 @@ private:
     mutable std::pair<std::size_t, std::int64_t> liveRangesKey_ {0, -1};
     const TRunRanges &LiveRanges() const;
     std::int64_t logEndMs_ = 0;
-    std::string settingsKey_; // what the bands and lines were last drawn from
+    // What the bands and lines were last drawn from: they are checked with every reply.
+    std::optional<std::pair<TGearDataList, TLogTrigger>> drawnSettings_;
     int redrawTicks_ = 0;
 };

@@ -12,6 +12,7 @@ struct TGearData
     bool Sampled = false; // came out of a calibration run
     std::int32_t Upper = 0;
     std::int32_t Lower = 0;
+    bool operator==(const TGearData &) const = default;
 };
 
 // Owning list of gear records. Indexing outside 0..Count-1 is a programming error and throws
@@ -27,6 +28,7 @@ public:
     void Clear() { items_.clear(); }
     void SortByAdc(); // ascending Adc; equal keys in any order
     void SortByUpper(); // ascending Upper; equal keys in any order
+    bool operator==(const TGearDataList &) const = default;
 
 private:
     std::vector<TGearData> items_;
