@@ -335,7 +335,10 @@ void TEcuLink::DispatchMessage(const TQV3318MessageRec &message)
 
     switch (message.MsgType) {
     case mtStatus:
-        ++StatusRepliesReceived;
+        // Never more replies than requests: one beyond them answers a poll sent before the
+        // link's own, and counted it would end a transfer before its last answers are in.
+        if (StatusRepliesReceived < StatusRequestsSent)
+            ++StatusRepliesReceived;
         break;
     case mtParams:
         ApplyParams(Ecu, message);

@@ -42,6 +42,10 @@ TEST(EcuLink, WatchdogAndPaceFollowTheWindowsRules)
     EXPECT_TRUE(link.Connected);
     EXPECT_EQ(up.count(), 1);
     EXPECT_EQ(link.EcuVersionMinor, 2);
+    // Replies to polls sent before the link's own (a controller that was stalled) answer none
+    // of its requests: counted, they would pass for the answers to requests still on their way.
+    link.Codec.Receive("@s03FF80041F\r@s03FF80041F\r");
+    EXPECT_EQ(link.StatusRepliesReceived, 0);
     link.tmrLinkTimer();
     link.Codec.Receive("@p4E0801017D0E457D\r"); // resets the watchdog and fills the model
     EXPECT_EQ(link.Ecu.GearThresholdUpper, 0x4E);
@@ -54,6 +58,8 @@ TEST(EcuLink, WatchdogAndPaceFollowTheWindowsRules)
     EXPECT_FALSE(link.Connected);
     link.Codec.Receive("@s03FF80041F\r");
     EXPECT_EQ(up.count(), 2) << "the controller came back";
+    EXPECT_EQ(link.StatusRepliesReceived, 1);
+    link.Codec.Receive("@s03FF80041F\r");
     EXPECT_EQ(link.StatusRepliesReceived, 1);
 }
 
