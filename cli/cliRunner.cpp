@@ -137,6 +137,10 @@ private:
     int LinkFailure()
     {
         // The window's hint names its own dialog; here the port is an option.
+        if (!link_.IsOpen() && port_.isEmpty())
+            return Fail(kCliNoController,
+                        QStringLiteral("No port is chosen: give one with --port (orbanel-cli "
+                                       "ports lists them)."));
         if (!link_.IsOpen() && link_.CommPort->PortProblem() == ppMissing)
             return Fail(kCliNoController,
                         QStringLiteral("Port %1 does not exist. Plug in the adapter, or give "

@@ -9,6 +9,8 @@
 
 QString PortProblemText(TPortProblem problem, const QString &portName, const TDeviceAccess &access)
 {
+    if (portName.isEmpty())
+        return QStringLiteral("No port is chosen. Choose one under Settings, Communications.");
     switch (problem) {
     case ppNone:
         return QStringLiteral("Port %1 is not open.").arg(portName);
@@ -36,7 +38,7 @@ QString PortProblemText(TPortProblem problem, const QString &portName, const TDe
                               "$USER\", then log out and in again.")
             .arg(portName, owner, name);
 #else
-        Q_UNUSED(group);
+        Q_UNUSED(access);
         return QStringLiteral("Permission to open %1 is denied.").arg(portName);
 #endif
     }
@@ -44,6 +46,8 @@ QString PortProblemText(TPortProblem problem, const QString &portName, const TDe
         return QStringLiteral("Port %1 refused the line settings.").arg(portName);
     case ppLost:
         return QStringLiteral("The device behind port %1 went away.").arg(portName);
+    case ppNotSerial:
+        return QStringLiteral("%1 is not a serial port.").arg(portName);
     case ppOther:
         break;
     }

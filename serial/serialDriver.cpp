@@ -69,6 +69,8 @@ TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError err
         return errno == EACCES ? ppDenied : ppMissing;
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
         return ppDenied;
+    if (!S_ISCHR(info.st_mode))
+        return ppNotSerial;
 #endif
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
@@ -76,6 +78,8 @@ TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError err
     case QSerialPort::PermissionError: // with the rights checked above: a lock or exclusive use
     case QSerialPort::OpenError:
         return ppBusy;
+    case QSerialPort::UnsupportedOperationError: // a device that takes no line settings
+        return ppNotSerial;
     default:
         return ppOther;
     }

@@ -65,6 +65,7 @@ enum TPortProblem {
     ppDenied, // the user may not open the device
     ppRefused, // the device refused the line settings
     ppLost, // the device went away while open (hang-up, read or write error)
+    ppNotSerial, // the name is no serial device (a file, a folder, /dev/null)
     ppOther
 };
 

@@ -262,6 +262,8 @@ TEST(PortProblemText, PermissionNamesTheOwningGroupOnlyWhenJoiningItHelps)
     EXPECT_EQ(DeviceAccess("/nonexistent/ttyECU").Group, QString());
     EXPECT_TRUE(DeviceAccess("/nonexistent/ttyECU").GroupMayUse) << "unknown: the usual hint";
     EXPECT_EQ(PortProblemText(ppBusy, "COM3"), "Port COM3 is in use by another program.");
+    EXPECT_EQ(PortProblemText(ppMissing, ""),
+              "No port is chosen. Choose one under Settings, Communications.");
 
     // The device's own group and mode decide. The group is another than root's where the suite
     // may choose it, as it may running as root.

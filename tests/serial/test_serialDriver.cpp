@@ -253,7 +253,7 @@ TEST(SerialDriverClosed, OperationsFailQuietly)
     d.ClosePort(); // closing a closed port is harmless
 }
 
-TEST(SerialDriverOpen, MissingDeviceDoesNotOpen)
+TEST(SerialDriverOpen, ANameWithoutASerialDeviceDoesNotOpenAndSaysWhy)
 {
     TSerialPortDriver d;
     d.SetPortName(QStringLiteral("/dev/orbanel-no-such-port"));
@@ -268,6 +268,16 @@ TEST(SerialDriverOpen, MissingDeviceDoesNotOpen)
     d.SetPortName(link);
     EXPECT_FALSE(d.OpenPort());
     EXPECT_EQ(d.PortProblem(), ppMissing);
+
+    // Names of something that is there but no serial device: said as such, not as busy.
+    QFile file(dir.filePath(QStringLiteral("notes")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const QString &name : {file.fileName(), dir.path(), QStringLiteral("/dev/null")}) {
+        d.SetPortName(name);
+        EXPECT_FALSE(d.OpenPort());
+        EXPECT_EQ(d.PortProblem(), ppNotSerial) << name.toStdString();
+    }
 }
 
 // ---- open port on a pseudo-terminal ----
