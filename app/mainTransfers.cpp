@@ -89,6 +89,10 @@ void TfrmMain::DownloadAllSettingsToECU1Click()
     }
     UpDownStep = kWriteFirstStep;
     tmrUpDownAll->start();
+    // The panel takes no change until the write is done: one taken after its part had gone would
+    // show as written. A refresh while the sequence runs sets the guard; the finishing tick's
+    // clears it. A read gets its refreshes from the replies.
+    RefreshSettings();
     TransferBegins(false);
     // Once the write runs, a comparison's controller column describes what it is about to lose:
     // left open, it would call the old values the controller's.

@@ -170,6 +170,10 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     EXPECT_EQ(prompts.Questions[0].text,
               "This will overwrite all existing settings in the ECU\rDo you wish to continue?");
     EXPECT_EQ(prompts.Questions[0].kind, TPrompts::Warning);
+    // While it runs the panel takes no change: one taken after its part had gone would show as
+    // written. The slider jumps back when the write is done.
+    const int debounce = window->trkDebounce->value();
+    window->trkDebounce->setValue(debounce + 3);
 
     const QStringList lines = Run();
     QStringList expected {"p4E0801017D0E457D", "f0005006400", "r0000004600620054",
@@ -186,6 +190,7 @@ TEST_F(TransferTest, WritingAllSettingsWithThreeRangesAndEightPositions)
     EXPECT_EQ(lines, expected);
     EXPECT_FALSE(window->SettingsChanged);
     EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(window->trkDebounce->value(), debounce);
 
     // The controller took it all in silence over two link ticks, and owed no answer: the link
     // stayed up, and no question came. Unanswered polls after it lose the link as ever, and
