@@ -21,9 +21,11 @@ TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent)
     const bool quiet = sent
         && (type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay
             || type == mtReset);
-    if (!quiet || sofar == TLinkDemand::Answer)
-        return TLinkDemand::Answer;
-    return TLinkDemand::QuietOnly;
+    if (!sent || sofar == TLinkDemand::NotSent)
+        return TLinkDemand::NotSent;
+    if (quiet || sofar == TLinkDemand::QuietOnly)
+        return TLinkDemand::QuietOnly;
+    return TLinkDemand::Answer;
 }
 
 bool LinkTick(int &missedTicks, TLinkDemand sinceLastTick)

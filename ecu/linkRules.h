@@ -38,16 +38,18 @@ TMessageType PollType(bool connected);
 // What the lines the status timer took since the last link tick asked of the controller.
 enum class TLinkDemand {
     NoLine,
-    QuietOnly, // settings written or the reset, all sent: the controller takes them in silence
-    Answer, // a poll or a read request, or a line that did not go out
+    QuietOnly, // settings written or the reset went out, all sent, and perhaps polls after them
+    Answer, // polls or read requests only
+    NotSent, // a line that did not go out
 };
 // The demand once one more line was taken. A line that did not go out counts as asking: the link
 // is in trouble, and the watchdog must go on counting.
 TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent);
 
-// One link tick: counts the miss and says whether the link is now lost. A tick after nothing but
-// quiet lines counts nothing: a full write sends no poll for two seconds and more, and the
-// controller's silence then is no sign of a lost link.
+// One link tick: counts the miss and says whether the link is now lost. A tick whose time saw
+// settings written counts nothing: a full write sends no poll for two seconds and more, and the
+// controller owes no answer to it. The polls after the write then get a whole tick's time to be
+// answered, as any other polls do, before a silence counts.
 bool LinkTick(int &missedTicks, TLinkDemand sinceLastTick);
 
 // True when the controller runs the program's major and minor version. A controller that has not

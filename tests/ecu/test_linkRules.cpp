@@ -40,11 +40,12 @@ TEST(LinkRules, LinkIsLostAtTheSecondTickWithoutAMessage)
     // Silence after nothing but writes is not counted, before or after a miss.
     EXPECT_FALSE(LinkTick(missed, TLinkDemand::QuietOnly));
     EXPECT_EQ(missed, 1);
-    EXPECT_TRUE(LinkTick(missed, TLinkDemand::Answer));
+    EXPECT_TRUE(LinkTick(missed, TLinkDemand::NotSent));
 }
 
-// Only settings written and the reset, all of them sent, are taken in silence.
-TEST(LinkRules, ALinkTickAsksForAnAnswerUnlessOnlyQuietLinesLeft)
+// Settings written and the reset, all of them sent, are taken in silence: a tick's time that saw
+// them excuses the silence, also of the polls after them.
+TEST(LinkRules, ALinkTickAsksForAnAnswerUnlessQuietLinesLeft)
 {
     struct Row
     {
@@ -55,13 +56,15 @@ TEST(LinkRules, ALinkTickAsksForAnAnswerUnlessOnlyQuietLinesLeft)
         {{}, TLinkDemand::NoLine},
         {{{"@p4E08010A0A05202F\n", true}, {"@r0002006700890078\n", true}}, TLinkDemand::QuietOnly},
         {{{"@f0114000A32\n", true}, {"@d020A\n", true}, {"@X\n", true}}, TLinkDemand::QuietOnly},
-        {{{"@d020A\n", true}, {"@S\n", true}}, TLinkDemand::Answer},
-        {{{"@V\n", true}, {"@r0002006700890078\n", true}}, TLinkDemand::Answer},
+        {{{"@d020A\n", true}, {"@S\n", true}}, TLinkDemand::QuietOnly},
+        {{{"@S\n", true}, {"@S\n", true}}, TLinkDemand::Answer},
+        {{{"@V\n", true}, {"@r0002006700890078\n", true}}, TLinkDemand::QuietOnly},
         {{{"@R00\n", true}}, TLinkDemand::Answer},
         {{{"@P\n", true}}, TLinkDemand::Answer},
         {{{"@F\n", true}}, TLinkDemand::Answer},
         {{{"@D02\n", true}}, TLinkDemand::Answer},
-        {{{"@d020A\n", true}, {"@d030A\n", false}}, TLinkDemand::Answer}, // not sent
+        {{{"@d020A\n", true}, {"@d030A\n", false}}, TLinkDemand::NotSent},
+        {{{"@S\n", false}, {"@d030A\n", true}}, TLinkDemand::NotSent},
         {{{"@\n", true}}, TLinkDemand::Answer},
     };
     for (const Row &row : rows) {
