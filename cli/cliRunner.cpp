@@ -409,6 +409,13 @@ private:
             return Fail(kCliUsage,
                         QStringLiteral("cannot write the profile %1: it holds no settings")
                             .arg(options_.File));
+        // The window opens a count of gears out of range as the nearest it takes; written unseen,
+        // the file's other gears would be cut off or made up.
+        if (toWrite && !ForwardGearsInRange(text))
+            return Fail(kCliUsage,
+                        QStringLiteral("cannot write the profile %1: [vehicle] fwdgears is not "
+                                       "0 to 3 (4 to 7 forward gears)")
+                            .arg(options_.File));
         std::vector<std::string> unreadable;
         std::vector<std::string> missing;
         LoadProfileText(text, model, &unreadable, &missing);

@@ -245,6 +245,15 @@ void ClearCutDurationsInUse(TEcu &ecu)
     }
 }
 
+bool ForwardGearsInRange(const std::string &text)
+{
+    const auto value = TIniFile(text).Value(kVehicle, "fwdgears");
+    const auto parsed = value ? ParseInteger(*value) : std::nullopt;
+    return !parsed
+        || (*parsed >= kMinPositionCount - kFwdGearsOffset
+            && *parsed <= kMaxPositionCount - kFwdGearsOffset);
+}
+
 void ReadProfileText(const std::string &text, TEcu &ecu, std::vector<std::string> *unreadable,
                      std::vector<std::string> *missing)
 {

@@ -45,6 +45,10 @@ void ReadProfileText(const std::string &text, TEcu &ecu,
                      std::vector<std::string> *unreadable = nullptr,
                      std::vector<std::string> *missing = nullptr);
 
+// Whether the text's "fwdgears" is one the reader takes as it stands, rather than limiting it to
+// 4..7 forward gears; true also when the text lacks it or it is no integer.
+bool ForwardGearsInRange(const std::string &text);
+
 // The profile text holding the model, made from the text a file holds already (empty for a new
 // file): only the tool's own lines change, as WriteProfile says.
 std::string ProfileText(const std::string &text, const TEcu &ecu);

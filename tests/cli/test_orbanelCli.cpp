@@ -390,11 +390,16 @@ TEST(OrbanelCli, MissingPortSilentControllerAndOtherVersionAreRefused)
     // Nor one a profile cannot hold: the controller could not be read into a profile again.
     const QString tooLong = profileWith("long.ini", "timeout=.*", "timeout=1001");
     const QString longest = profileWith("longest.ini", "timeout=.*", "timeout=1000");
+    // Nor a count of gears the reader would limit: the file's other gears would be cut off.
+    const QString tooFew = profileWith("toofew.ini", "fwdgears=.*", "fwdgears=-1");
+    const QString tooMany = profileWith("toomany.ini", "fwdgears=.*", "fwdgears=4");
     const std::pair<QString, QString> refusals[] = {
         {tooLong,
          QStringLiteral("a profile cannot hold: Maximum Cut Duration 1001 ms (would be saved as "
                         "1000 ms)")},
         {longest, QStringLiteral("cannot write the profile")},
+        {tooFew, QStringLiteral("fwdgears is not 0 to 3")},
+        {tooMany, QStringLiteral("fwdgears is not 0 to 3")},
         {empty, QStringLiteral("holds no settings")},
         {typo, QStringLiteral("not a number: [vehicle] debounce=3O, [vehicle] ignore=")},
         {partial, QStringLiteral("no value for [vehicle] ranges")},
