@@ -65,13 +65,31 @@ TGroundedLabel::TGroundedLabel(const QString &text, TCachedGroupBox *box)
     // On a box that fills its own ground every pixel is drawn here: nothing under the label
     // needs painting first.
     setAttribute(Qt::WA_OpaquePaintEvent, box->autoFillBackground());
+    setTextFormat(Qt::PlainText);
 }
 
 void TGroundedLabel::paintEvent(QPaintEvent *event)
 {
-    {
-        QPainter painter(this);
-        box_->PaintPart(painter, event->rect().topLeft(), event->rect().translated(pos()));
+    // What the label's own painting would add for plain text, a frame, a margin, an indent or a
+    // selection, it still draws.
+    const bool plain = textFormat() == Qt::PlainText && frameShape() == QFrame::NoFrame
+        && margin() == 0 && indent() <= 0 && buddy() == nullptr
+        && !(textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard));
+    QPainter painter(this);
+    box_->PaintPart(painter, event->rect().topLeft(), event->rect().translated(pos()));
+    if (!plain) {
+        painter.end();
+        QLabel::paintEvent(event);
+        return;
     }
-    QLabel::paintEvent(event);
+    // A reading is drawn ten times a second: this spares the label a second painter, its frame
+    // and its style option's work.
+    QStyleOption option;
+    option.initFrom(this);
+    const Qt::LayoutDirection direction
+        = text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    const int flags = QStyle::visualAlignment(direction, alignment())
+        | (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+    style()->drawItemText(&painter, contentsRect(), flags, option.palette, isEnabled(), text(),
+                          foregroundRole());
 }

@@ -41,7 +41,8 @@ private:
 
 // A reading on a cached group box that draws the box's picture under its text itself: a new text
 // repaints the label alone, not the box under it, and the box's frame and ground still show
-// through, where a filled ground would hide the frame and differ from the style's shade.
+// through, where a filled ground would hide the frame and differ from the style's shade. Its
+// text is plain; it draws it as a label does, in the painter it drew the picture with.
 class TGroundedLabel : public QLabel
 {
 public:

@@ -125,3 +125,43 @@ TEST(TCachedGroupBox, AGroundedLabelShowsTheBoxUnderItAndRepaintsAlone)
     const QRect beside(132 + 60, 12, 40, 28); // right of the text
     EXPECT_LE(Difference(shown.copy(beside), under.copy(beside)), 1);
 }
+
+// It draws its text itself: it must look as a label's own on the box, however set.
+TEST(TCachedGroupBox, AGroundedLabelsTextLooksAsAPlainLabels)
+{
+    const struct
+    {
+        const char *Text;
+        Qt::Alignment Align;
+        bool Enabled;
+        int Margin;
+    } cases[] = {{"0218", Qt::AlignLeft | Qt::AlignVCenter, true, 0},
+                 {"-73\u00B0", Qt::AlignRight | Qt::AlignBottom, true, 0},
+                 {"1F", Qt::AlignHCenter | Qt::AlignTop, false, 0},
+                 {"<b>9</b>", Qt::AlignLeft | Qt::AlignVCenter, true, 3}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Text);
+        QImage pictures[2];
+        for (const bool grounded : {false, true}) {
+            TCachedGroupBox box(QStringLiteral("Sensors"));
+            box.setGeometry(40, 40, 241, 124);
+            box.setAutoFillBackground(true);
+            QFont font(QStringLiteral("Tahoma"), 16);
+            font.setStyleStrategy(QFont::PreferNoShaping);
+            QLabel *label = grounded ? new TGroundedLabel(QString(), &box) : new QLabel(&box);
+            label->setTextFormat(Qt::PlainText);
+            label->setText(QString::fromUtf8(c.Text));
+            label->setFont(font);
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, QColor(0x00, 0x40, 0x80));
+            palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xA0, 0x90, 0x80));
+            label->setPalette(palette);
+            label->setAlignment(c.Align);
+            label->setEnabled(c.Enabled);
+            label->setMargin(c.Margin);
+            label->setGeometry(132, 50, 100, 28);
+            pictures[grounded] = Picture(box);
+        }
+        EXPECT_LE(Difference(pictures[0], pictures[1]), 1);
+    }
+}
