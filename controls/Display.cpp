@@ -67,7 +67,7 @@ void TDisplay::SetColour(QColor &field, const QColor &colour)
         return;
     }
     field = colour;
-    Invalidate();
+    InvalidateLooks();
 }
 
 void TDisplay::SetOnColor(const QColor &colour)
@@ -98,7 +98,7 @@ void TDisplay::SetSegWidth(int width)
     }
     m_segWidth = width;
     RecomputeGeometry();
-    Invalidate();
+    InvalidateLooks();
 }
 
 void TDisplay::SetMargin(int margin)
@@ -108,7 +108,7 @@ void TDisplay::SetMargin(int margin)
     }
     m_margin = margin;
     RecomputeGeometry();
-    Invalidate();
+    InvalidateLooks();
 }
 
 void TDisplay::SetDigitStyle(TDigitStyle style)
@@ -118,7 +118,7 @@ void TDisplay::SetDigitStyle(TDigitStyle style)
     }
     m_style = style;
     RecomputeGeometry();
-    Invalidate();
+    InvalidateLooks();
 }
 
 void TDisplay::RecomputeGeometry()
@@ -133,12 +133,19 @@ void TDisplay::Invalidate()
     update();
 }
 
+void TDisplay::InvalidateLooks()
+{
+    m_drawn.clear();
+    Invalidate();
+}
+
 void TDisplay::RenderImage()
 {
     if (m_geometrySize != size()) {
         RecomputeGeometry();
         m_image = QImage();
         m_imageValid = false;
+        m_drawn.clear();
     }
     // The dial under the display asks for a repaint whenever its needle moves; the picture only
     // changes with the digit, the colours or the geometry.
@@ -150,13 +157,19 @@ void TDisplay::RenderImage()
         m_image = QImage();
         return;
     }
-    if (m_image.size() != imageSize) {
-        m_image = QImage(imageSize, QImage::Format_RGB32);
+    const std::uint64_t lit = LitMask(m_style, m_digit, m_customDigit);
+    for (const auto &[pattern, picture] : m_drawn) {
+        if (pattern == lit) {
+            m_image = picture;
+            m_imageValid = true;
+            return;
+        }
     }
+    // A new picture: the one shown may be a kept one, which must stay as it is.
+    m_image = QImage(imageSize, QImage::Format_RGB32);
     m_image.fill(m_backColor.rgb());
 
     QPainter p(&m_image);
-    const std::uint64_t lit = LitMask(m_style, m_digit, m_customDigit);
     const bool numbered = Carries16SegNumbers(m_style);
     for (int i = 0; i < m_geometry.ShapeCount; ++i) {
         const bool on = (lit >> i) & 1u;
@@ -179,7 +192,14 @@ void TDisplay::RenderImage()
             break;
         }
     }
+    p.end();
     m_imageValid = true;
+    // A segment editor may make any of 65536 patterns: only the last few are kept.
+    constexpr std::size_t kKeptPictures = 16;
+    if (m_drawn.size() >= kKeptPictures) {
+        m_drawn.erase(m_drawn.begin());
+    }
+    m_drawn.emplace_back(lit, m_image);
 }
 
 void TDisplay::paintEvent(QPaintEvent *)

@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QWidget>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "displayGeometry.h"
 
 // One character shown the way a lit-segment display does: seven or sixteen segments, a 5 x 7
@@ -64,6 +68,8 @@ private:
     void RecomputeGeometry();
     void RenderImage();
     void Invalidate();
+    // A change of what every pattern is drawn with: the kept pictures go too.
+    void InvalidateLooks();
 
     bool m_edit = false;
     quint16 m_customDigit = 0;
@@ -81,4 +87,7 @@ private:
     QSize m_geometrySize;
     QImage m_image;
     bool m_imageValid = false;
+    // Pictures of the last patterns drawn, by their lit segments: a gear display shows the same
+    // few letters again and again, and drawing the segments costs far more than a copy.
+    std::vector<std::pair<std::uint64_t, QImage>> m_drawn;
 };
