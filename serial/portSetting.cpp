@@ -8,9 +8,23 @@ const QString kOrganization = QStringLiteral("Kestrova");
 const QString kApplication = QStringLiteral("Orbanel");
 const QString kPortValue = QStringLiteral("commsport");
 
+// The stored value as a port name: a hand-written name with a comma and no quotes reads as a list
+// of its parts.
+QString PortText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
 bool Store(QSettings::Scope scope, const QString &name)
 {
     QSettings settings(QSettings::NativeFormat, scope, kOrganization, kApplication);
+    // The name the store holds already is not written again: every start stores the port, and
+    // rewritten, the file would lose its comments and whatever lines the reader cannot make out.
+    if (const QVariant stored = settings.value(kPortValue);
+        stored.isValid() && PortText(stored) == name)
+        return true;
     settings.setValue(kPortValue, name);
     settings.sync();
     return settings.status() == QSettings::NoError;
@@ -26,10 +40,7 @@ QString ReadStoredPort()
     const QVariant value = settings.value(kPortValue);
     if (!value.isValid())
         return QString::fromLatin1(kDefaultStoredPort);
-    // A hand-written name with a comma and no quotes reads as a list of its parts.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    return PortText(value);
 }
 
 bool WriteStoredPort(const QString &name)

@@ -75,6 +75,25 @@ TEST_F(StoredPort, ANameWithACommaReadsWhole)
     EXPECT_EQ(ReadStoredPort(), QStringLiteral("/tmp/kart,7,tty"));
 }
 
+// Every start stores the port: the name the store holds is not written again, so a file the user
+// wrote keeps its comments and the lines the reader cannot make out. Another name is written.
+TEST_F(StoredPort, TheNameTheStoreHoldsIsNotWrittenAgain)
+{
+    QDir().mkpath(QFileInfo(UserFile()).absolutePath());
+    QFile file(UserFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray written = "; the red car\n[General]\ncommsport=/tmp/kart,7,tty\n"
+                               "odd line \"quote\n[Mine]\nx=1\n";
+    file.write(written);
+    file.close();
+    ASSERT_TRUE(WriteStoredPort(QStringLiteral("/tmp/kart,7,tty")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), written);
+    file.close();
+    ASSERT_TRUE(WriteStoredPort(QStringLiteral("/tmp/kart,8,tty")));
+    EXPECT_EQ(ReadStoredPort(), QStringLiteral("/tmp/kart,8,tty"));
+}
+
 TEST_F(StoredPort, UnwritableStoreIsReportedAsFailure)
 {
     // A folder where the file should be makes the store unwritable, even for a privileged user.
