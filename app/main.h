@@ -95,6 +95,13 @@ public:
     bool FormCloseQuery();
     // A read, write or comparison is under way, and a close now would only say "Busy".
     bool TransferRunning() const;
+    // Whether a stop asked by a signal must wait: a transfer runs, or a message about one is
+    // about to open (a close now would ask its own question first, and the message over it).
+    bool StopMustWait() const { return TransferRunning() || PromptsDue > 0; }
+    // Asks once the event loop has turned (after the tick that found it); counted as due till
+    // then.
+    void AskSoon(TPrompts::Kind kind, const QString &text);
+    int PromptsDue = 0;
     void OnSetPosition();
 
     // Link supervision and dispatch.

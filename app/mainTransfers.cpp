@@ -182,8 +182,7 @@ void TfrmMain::EndTransfer()
             const QString text
                 = QStringLiteral("The settings read from the ECU could not be kept in %1.")
                       .arg(QDir::toNativeSeparators(BackupsFolder()));
-            QTimer::singleShot(0, this,
-                               [this, text] { Ask(TPrompts::Warning, text, TPrompts::Ok); });
+            AskSoon(TPrompts::Warning, text);
         }
         return;
     }
@@ -204,7 +203,16 @@ void TfrmMain::EndTransfer()
         text = QStringLiteral("Download to ECU incomplete - the ECU was disconnected. Download "
                               "again once it is connected.");
     // Said after the status tick that found it: the polls go on under the message.
-    QTimer::singleShot(0, this, [this, text] { Ask(TPrompts::Warning, text, TPrompts::Ok); });
+    AskSoon(TPrompts::Warning, text);
+}
+
+void TfrmMain::AskSoon(TPrompts::Kind kind, const QString &text)
+{
+    ++PromptsDue;
+    QTimer::singleShot(0, this, [this, kind, text] {
+        --PromptsDue;
+        Ask(kind, text, TPrompts::Ok);
+    });
 }
 
 void TfrmMain::WaitForQueue()

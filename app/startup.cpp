@@ -93,7 +93,7 @@ int RunProgram(int argc, char **argv)
     }
 
     // A kill, a shutdown or a closed terminal closes the window as its close button does.
-    const TStopSignals stops([&] { return frmMain->TransferRunning(); }, [&] { frmMain->close(); });
+    const TStopSignals stops([&] { return frmMain->StopMustWait(); }, [&] { frmMain->close(); });
 
     frmMain->show();
     const int code = app.exec();
