@@ -14,7 +14,12 @@ QString DroppedFile(const QMimeData *data)
     const QList<QUrl> urls = data->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile())
         return QString();
-    return urls.front().toLocalFile();
+    // A folder is no profile and no log: refused while it is dragged, as the file dialogs do not
+    // offer it either.
+    const QString path = urls.front().toLocalFile();
+    if (QFileInfo(path).isDir())
+        return QString();
+    return path;
 }
 
 QString AcceptDroppedFile(QDropEvent *event)

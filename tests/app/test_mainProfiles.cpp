@@ -286,6 +286,7 @@ TEST_F(ProfileTest, AFileDroppedOnTheWindowOpens)
 
     EXPECT_FALSE(drop(window.get(), {profile, QUrl::fromLocalFile(log)}));
     EXPECT_FALSE(drop(window.get(), {QUrl("https://example.com/car.ini")}));
+    EXPECT_FALSE(drop(window.get(), {QUrl::fromLocalFile(folder.path())}));
     EXPECT_FALSE(drop(window.get(), {profile}, Qt::MoveAction)) << "only a copy is taken";
     {
         // Nor under an open question: the file would land in the middle of what asked it.
