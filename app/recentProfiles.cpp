@@ -26,7 +26,12 @@ QString Normalised(const QString &path)
 
 bool SameProfilePath(const QString &a, const QString &b)
 {
-    return Normalised(a).compare(Normalised(b), kPathCase) == 0;
+    if (Normalised(a).compare(Normalised(b), kPathCase) == 0)
+        return true;
+    // One file reached through a linked folder, or through a link of its own: saved by one name,
+    // a comparison opened by the other must be read again, and the recent list holds it once.
+    const QString real = QFileInfo(a).canonicalFilePath();
+    return !real.isEmpty() && real.compare(QFileInfo(b).canonicalFilePath(), kPathCase) == 0;
 }
 
 QStringList WithRecentProfile(const QStringList &list, const QString &path)

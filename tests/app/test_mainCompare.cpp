@@ -629,4 +629,19 @@ TEST(RecentProfiles, NewestFirstWithoutDuplicatesAtMostEight)
     EXPECT_EQ(ExistingProfiles({"/p/x.ini", "", "/p/y.ini"},
                                [](const QString &p) { return p.endsWith("y.ini"); }),
               QStringList {"/p/y.ini"});
+
+    // One file through a linked folder is one profile; two files in it are two, and so are two
+    // names of files that are not there.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("profiles"));
+    ASSERT_TRUE(QFile::link(dir.filePath("profiles"), dir.filePath("linked")));
+    for (const char *name : {"profiles/a.ini", "profiles/b.ini"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    list = WithRecentProfile({dir.filePath("profiles/a.ini")}, dir.filePath("linked/a.ini"));
+    EXPECT_EQ(list, QStringList {dir.filePath("linked/a.ini")});
+    EXPECT_TRUE(SameProfilePath(dir.filePath("profiles/a.ini"), dir.filePath("linked/a.ini")));
+    EXPECT_FALSE(SameProfilePath(dir.filePath("profiles/b.ini"), dir.filePath("linked/a.ini")));
+    EXPECT_FALSE(SameProfilePath(dir.filePath("gone/a.ini"), dir.filePath("away/a.ini")));
 }
