@@ -399,6 +399,7 @@ TEST_F(TransferTest, WhereNoCopyCanBeKeptTheUserIsTold)
         window->tmrUpDownAll->stop();
         window->TxQueue.clear();
     }
+    prompts.WhileOpen = {}; // it held the loop's row
 
     TEcuSimulator simulated;
     controller = &simulated;
