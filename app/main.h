@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ecu.h"
+#include "agreedAnswers.h"
 #include "controllerBackups.h"
 #include "ecuLink.h"
 #include "encdec.h"
@@ -289,6 +290,8 @@ public:
         // left the queue.
         int EndsAtReply = -1;
         int SettleTicks = 0;
+        int Reads = 0; // reads of all settings finished
+        TAgreedAnswers Answers; // every whole answer of this comparison's reads
         // The read ended on silence: answers still on their way are the comparison's, not the
         // tool's settings, until that reply shows they are all in.
         bool LateReplies = false;
@@ -393,6 +396,8 @@ private:
     void AskUploadQuestion();
     void BuildCompareMenu(QMenu *file, QAction *fileBefore, QMenu *transfer);
     bool CompareReadTick();
+    // The parameters a comparison read goes by for the cut durations it asks for.
+    TEcu ComparedParams() const;
     bool CaptureCompareReply(const TQV3318MessageRec &message, const QString &line);
     void FinishCompareRead(bool answered);
     void ShowComparison();

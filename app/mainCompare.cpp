@@ -20,8 +20,13 @@
 
 namespace {
 
-constexpr int kCompareSteps = 4;
 constexpr int kCompareFirstStep = 3;
+// The line has no checksum: a value is shown as the controller's only when two reads brought it
+// alike. Further reads, up to the last, run only while a value is still not settled.
+constexpr int kCompareReads = 2;
+constexpr int kCompareMostReads = 4;
+// The progress follows the two reads every comparison makes.
+constexpr int kCompareSteps = 1 + kCompareFirstStep * kCompareReads;
 // How long, in transfer-timer ticks, the read waits for the last replies after every request has
 // gone out, when no status reply shows that the controller has answered them all.
 constexpr int kCompareSettleTicks = 100;
@@ -85,6 +90,8 @@ void TfrmMain::CompareWithECU1Click()
         frmCompare->hide();
     Compare.Ecu = TEcu();
     Compare.Known = TSettingsKnown::Nothing();
+    Compare.Answers.Clear();
+    Compare.Reads = 0;
     Compare.Heading = kEcuHeading;
     Compare.ProfilePath.clear();
     Compare.CanWrite = true;
@@ -121,8 +128,7 @@ bool TfrmMain::CompareReadTick()
             // The read of all settings asks for the cut durations of the gear count the grid
             // shows by then, i.e. the one just received (the grid holds at most the named
             // positions); without it, the tool's own.
-            const int positions
-                = Compare.Known.Params ? Compare.Ecu.PositionCount : Ecu.PositionCount;
+            const int positions = ComparedParams().PositionCount;
             QueueAll(
                 SparksReadStep(std::clamp(positions, 0, static_cast<int>(GearNames.size())) + 1));
             break;
@@ -142,8 +148,31 @@ bool TfrmMain::CompareReadTick()
     const bool answered = StatusRepliesSeen >= Compare.EndsAtReply;
     if (!answered && ++Compare.SettleTicks < kCompareSettleTicks)
         return true;
+    ++Compare.Reads;
+    // A read that ended on silence may still have answers on their way: a new one would take
+    // them for its own.
+    const bool settled = Compare.Answers.Unsettled(TAgreedAnswers::Needed(ComparedParams())) == 0;
+    if (answered && Compare.Reads < kCompareMostReads
+        && (Compare.Reads < kCompareReads || !settled)) {
+        Compare.Step = kCompareFirstStep;
+        Compare.EndsAtReply = -1;
+        Compare.SettleTicks = 0;
+        return true;
+    }
     FinishCompareRead(answered);
     return true;
+}
+
+TEcu TfrmMain::ComparedParams() const
+{
+    // The parameters told alike twice, else the last told, else the tool's own.
+    TEcu basis = Ecu;
+    const auto key = TAgreedAnswers::KeyOf(mtParams, 0);
+    if (const TQV3318MessageRec *agreed = Compare.Answers.Agreed(key))
+        ApplyParams(basis, *agreed);
+    else if (const TQV3318MessageRec *latest = Compare.Answers.Latest(key))
+        ApplyParams(basis, *latest);
+    return basis;
 }
 
 bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QString &line)
@@ -171,23 +200,8 @@ bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QStri
         LogLine(lkOther, QStringLiteral("Rx"), line);
     // Cut short or garbled on the line, a reply reads as zeros past the damage: shown as the
     // controller's values, they could be taken into the panel. Unknown is the truth.
-    if (!SettingsReplyComplete(Codec.DecodedLine()))
-        return true;
-    switch (message.MsgType) {
-    case mtParams:
-        ApplyParams(Compare.Ecu, message);
-        break;
-    case mtRange:
-        ApplyRange(Compare.Ecu, message);
-        break;
-    case mtSparkDelay:
-        ApplySparkDelay(Compare.Ecu, message);
-        break;
-    default:
-        ApplyFeedback(Compare.Ecu, message);
-        break;
-    }
-    Compare.Known.NoteReceived(message);
+    if (SettingsReplyComplete(Codec.DecodedLine()))
+        Compare.Answers.Note(Codec.DecodedLine(), message);
     return true;
 }
 
@@ -196,6 +210,9 @@ void TfrmMain::FinishCompareRead(bool answered)
     Compare.Reading = false;
     Compare.LateReplies = !answered;
     Compare.Step = 0;
+    Compare.Ecu = TEcu();
+    Compare.Known = TSettingsKnown::Nothing();
+    Compare.Answers.ApplyAgreed(Compare.Ecu, Compare.Known, Compare.Answers.Heard());
     if (aux_.Progress)
         aux_.Progress->FinishProgress();
     tmrUpDownAll->stop();

@@ -1,5 +1,6 @@
 #include "cliRunner.h"
 
+#include "agreedAnswers.h"
 #include "cliOptions.h"
 #include "comPortEnumerator.h"
 #include "dataLog.h"
@@ -85,8 +86,7 @@ public:
                          [this](const TQV3318MessageRec &message) {
                              if (!counting_)
                                  return;
-                             answers_[AnswerKey(message.MsgType, message.Index)].emplace_back(
-                                 std::string(link_.Codec.DecodedLine()), message);
+                             answers_.Note(link_.Codec.DecodedLine(), message);
                          });
     }
 
@@ -282,70 +282,23 @@ private:
         return kCliOk;
     }
 
-    // Which request an answer belongs to: its type and slot (0 where there is only one).
-    static std::pair<std::uint8_t, std::uint8_t> AnswerKey(std::uint8_t type, std::uint8_t index)
-    {
-        return {type, type == mtRange || type == mtSparkDelay ? index : std::uint8_t {0}};
-    }
-
-    // The settings replies a read asks for, given the parameters the controller reported: its
-    // number of gears decides which cut durations are asked for.
-    static std::vector<std::pair<std::uint8_t, std::uint8_t>> AnswersNeeded(const TEcu &withParams)
-    {
-        std::vector<std::pair<std::uint8_t, std::uint8_t>> needed;
-        for (int step = kReadFirstStep; step > 0; step = NextTransferStep(step))
-            for (const TQV3318MessageRec &request :
-                 TransferStepLines(step, withParams, GridRowCountFor(withParams.PositionCount))) {
-                const char reply = kReplyOf.at(MessageLetters[request.MsgType]);
-                needed.push_back(AnswerKey(static_cast<std::uint8_t>(MessageLetters.find(reply)),
-                                           request.Index));
-            }
-        return needed;
-    }
-
-    // The answer a request got alike in two tries, or none. A reply with a digit changed on the
-    // line is whole all the same; the same change twice is as good as never.
-    const TQV3318MessageRec *Agreed(const std::pair<std::uint8_t, std::uint8_t> &key) const
-    {
-        const auto found = answers_.find(key);
-        if (found == answers_.end())
-            return nullptr;
-        const auto &heard = found->second;
-        for (std::size_t i = 0; i < heard.size(); ++i)
-            for (std::size_t j = i + 1; j < heard.size(); ++j)
-                if (heard[i].first == heard[j].first)
-                    return &heard[i].second;
-        return nullptr;
-    }
-
     // The answers gathered so far applied to model in the order a read applies them, when every
     // request has been answered alike in two tries.
     bool ApplyAnswers(TEcu &model)
     {
-        const TQV3318MessageRec *params = Agreed(AnswerKey(mtParams, 0));
+        const TQV3318MessageRec *params = answers_.Agreed(TAgreedAnswers::KeyOf(mtParams, 0));
         unsettled_ = 1;
         if (params == nullptr)
             return false;
         TEcu result = model;
         ApplyParams(result, *params);
-        const auto needed = AnswersNeeded(result);
-        unsettled_ = static_cast<int>(std::count_if(
-            needed.begin(), needed.end(), [this](const auto &key) { return !Agreed(key); }));
+        const auto needed = TAgreedAnswers::Needed(result);
+        unsettled_ = answers_.Unsettled(needed);
         if (unsettled_ > 0)
             return false;
         result.Ranges.Clear();
         known_ = TSettingsKnown::Nothing();
-        known_.NoteReceived(*params);
-        for (const auto &key : needed) {
-            const TQV3318MessageRec &answer = *Agreed(key);
-            if (key.first == mtFeedback)
-                ApplyFeedback(result, answer);
-            else if (key.first == mtRange)
-                ApplyRange(result, answer);
-            else if (key.first == mtSparkDelay)
-                ApplySparkDelay(result, answer);
-            known_.NoteReceived(answer);
-        }
+        answers_.ApplyAgreed(result, known_, needed);
         model = result;
         return true;
     }
@@ -357,17 +310,17 @@ private:
     // tries with a request still not settled the read fails and model is unchanged.
     int ReadSettings(TEcu &model)
     {
-        answers_.clear();
+        answers_.Clear();
         for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
             TEcu tried = model;
             // The cut durations asked for follow the number of gears. A slow controller's
             // parameters come after that step has chosen by the file's number: the next try
             // chooses by the one the controller gave: the one told alike twice, else the last.
-            const auto params = answers_.find(AnswerKey(mtParams, 0));
-            if (const TQV3318MessageRec *agreed = Agreed(AnswerKey(mtParams, 0)))
+            const auto paramsKey = TAgreedAnswers::KeyOf(mtParams, 0);
+            if (const TQV3318MessageRec *agreed = answers_.Agreed(paramsKey))
                 ApplyParams(tried, *agreed);
-            else if (params != answers_.end() && !params->second.empty())
-                ApplyParams(tried, params->second.back().second);
+            else if (const TQV3318MessageRec *latest = answers_.Latest(paramsKey))
+                ApplyParams(tried, *latest);
             const int result = Transfer(kReadFirstStep, tried);
             if (result != kCliOk)
                 return result;
@@ -709,9 +662,7 @@ private:
     int requests_ = 0; // settings requests of the last transfer
     int unsettled_ = 0; // requests of a read not yet answered alike in two tries
     // Every answer taken to each settings request since the read began, with its line.
-    std::map<std::pair<std::uint8_t, std::uint8_t>,
-             std::vector<std::pair<std::string, TQV3318MessageRec>>>
-        answers_;
+    TAgreedAnswers answers_;
     TQV3318MessageRec version_; // as the controller told it alike twice
     TSettingsKnown known_; // what the last read's answers filled
 };

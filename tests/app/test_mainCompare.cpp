@@ -197,11 +197,22 @@ TEST_F(CompareTest, OnlyTheDifferingRowsAreMarkedAndNothingChangesUntilRowsAreTa
 TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
 {
     TSimPtyOptions options;
-    // Answers the parameters, the feedback block and range slots 0..5, then nothing.
-    options.SilentAfterLines = 8;
+    options.SilentAfterLines = 0; // the answers below are fed directly
     StartOn([](TEcu &e) { e.Debounce = 4; }, options);
     const TEcu before = window->Ecu;
-    RunComparison();
+    // The parameters, the feedback block and range slots 0..5 are answered in two reads, the first
+    // cut duration in one; then the controller falls silent.
+    TEcuSimulator controller;
+    controller.SetSettings(sim->Simulator().Settings());
+    const std::string answers = controller.Receive("@P\n@F\n@R00\n@R01\n@R02\n@R03\n@R04\n@R05\n");
+    window->CompareWithECU1Click();
+    ASSERT_TRUE(window->Compare.Reading);
+    Feed(answers);
+    Feed(answers);
+    Feed(controller.Receive("@D02\n"));
+    window->tmrUpDownAllTimer();
+    window->tmrStatus->start();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Compare.Reading; }, kTransferMs));
 
     EXPECT_EQ(CountDiffering(CompareSettings(before, window->Ecu)), 0);
     EXPECT_FALSE(window->SettingsChanged);
@@ -220,6 +231,34 @@ TEST_F(CompareTest, AControllerSilentHalfWayLeavesUnknownRowsNeverEqualOnes)
     EXPECT_EQ(form->sgCompare->item(1, 0)->text(), "Cut Duration (First)");
     EXPECT_TRUE(form->lblUnknown->isVisibleTo(form));
     EXPECT_TRUE(form->lblUnknown->text().contains("13 settings"));
+}
+
+TEST_F(CompareTest, AValueChangedOnTheLineIsNotShownAsTheControllers)
+{
+    // The first answer to the parameters comes with the debounce changed: a whole, valid reply.
+    int paramsReplies = 0;
+    TSimPtyOptions options;
+    options.Damage = [&paramsReplies](const std::string &reply) {
+        TQV3318MessageRec message;
+        if (reply.rfind("@p", 0) != 0
+            || !TQV3318EncDec::DecodeLine(std::string_view(reply).substr(1, reply.size() - 2),
+                                          message)
+            || ++paramsReplies > 1)
+            return reply;
+        message.Debounce = 6;
+        return TQV3318EncDec::EncodeReply(message);
+    };
+    StartOn([](TEcu &e) { e.Debounce = 4; }, options);
+    RunComparison();
+
+    // Two reads disagreed on it; the third agreed with the second.
+    EXPECT_EQ(paramsReplies, 3);
+    EXPECT_EQ(window->Compare.Ecu.Debounce, 4);
+    TfrmCompare *form = window->frmCompare;
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(MarkedRows(form->sgCompare), QStringList {"Trigger Debounce"});
+    EXPECT_EQ(form->sgCompare->item(0, 2)->text(), "4 ms");
+    EXPECT_FALSE(form->lblUnknown->isVisibleTo(form));
 }
 
 TEST_F(CompareTest, AnswersComingAfterTheReadGaveUpAreNotTakenAsTheToolsSettings)
@@ -320,19 +359,28 @@ TEST_F(CompareTest, AReplyCutShortOrGarbledOnTheLineIsUnknownNotZeros)
     StartOn([](TEcu &) {}, options);
     window->CompareWithECU1Click();
     ASSERT_TRUE(window->Compare.Reading);
-    Feed("@p1007020A0A05\r"); // cut short
-    Feed("@r02030014003G0024\r"); // a digit garbled
-    Feed("@d037\r"); // cut short
-    Feed("@r0303001400300024\r"); // whole
-    Feed("@d0464\r"); // whole
+    for (int read = 0; read < 2; ++read) {
+        Feed("@p1007020A0A05\r"); // cut short
+        Feed("@r02030014003G0024\r"); // a digit garbled
+        Feed("@d037\r"); // cut short
+        Feed("@r0303001400300024\r"); // whole
+        Feed("@d0464\r"); // whole
+    }
+    // Whole both times, with a digit changed on the line the second time.
+    Feed("@d0219\r@d021A\r");
+    window->tmrUpDownAllTimer();
+    window->tmrStatus->start();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Compare.Reading; }, kTransferMs));
     const TSettingsKnown &known = window->Compare.Known;
     EXPECT_FALSE(known.Params);
     EXPECT_FALSE(known.RangeSlots.test(2));
     EXPECT_FALSE(known.SparkDelays.test(3));
+    EXPECT_FALSE(known.SparkDelays.test(2));
     EXPECT_TRUE(known.RangeSlots.test(3));
     EXPECT_TRUE(known.SparkDelays.test(4));
     EXPECT_EQ(window->Compare.Ecu.SparkDelays[4], 100);
     EXPECT_EQ(window->Compare.Ecu.SparkDelays[3], TEcu().SparkDelays[3]);
+    EXPECT_EQ(window->Compare.Ecu.SparkDelays[2], TEcu().SparkDelays[2]);
 }
 
 TEST_F(CompareTest, TheReadCarriesOnUnderAnOpenMessageBoxAndIsNotStartedTwice)
@@ -392,10 +440,12 @@ TEST_F(CompareTest, RefusedWhileBusyOrDisconnectedAndItMakesOtherTransfersBusy)
     EXPECT_EQ(prompts.Texts(), (QStringList {"Busy", "Busy", "Busy", "Busy"}));
     EXPECT_EQ(prompts.FileDialogs, 0);
 
-    // A reply to the comparison goes to its own model, not to the tool's.
-    Feed("@p4E06010803050145\r");
-    EXPECT_EQ(window->Compare.Ecu.Debounce, 8);
-    EXPECT_TRUE(window->Compare.Known.Params);
+    // A reply to the comparison goes to its own answers, not to the tool's model.
+    Feed("@p4E06010803050145\r@p4E06010803050145\r");
+    const TQV3318MessageRec *params
+        = window->Compare.Answers.Agreed(TAgreedAnswers::KeyOf(mtParams, 0));
+    ASSERT_NE(params, nullptr);
+    EXPECT_EQ(params->Debounce, 8);
     EXPECT_EQ(window->Ecu.Debounce, 1);
     EXPECT_EQ(window->Ecu.PositionCount, 8);
     window->tmrUpDownAll->stop();
