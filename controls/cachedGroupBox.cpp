@@ -1,5 +1,7 @@
 #include "cachedGroupBox.h"
 
+#include <algorithm>
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionGroupBox>
@@ -75,15 +77,63 @@ void TGroundedLabel::paintEvent(QPaintEvent *event)
     const bool plain = textFormat() == Qt::PlainText && frameShape() == QFrame::NoFrame
         && margin() == 0 && indent() <= 0 && buddy() == nullptr
         && !(textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard));
-    QPainter painter(this);
-    box_->PaintPart(painter, event->rect().topLeft(), event->rect().translated(pos()));
     if (!plain) {
+        QPainter painter(this);
+        box_->PaintPart(painter, event->rect().topLeft(), event->rect().translated(pos()));
         painter.end();
         QLabel::paintEvent(event);
         return;
     }
-    // A reading is drawn ten times a second: this spares the label a second painter, its frame
-    // and its style option's work.
+    const qreal ratio = devicePixelRatioF();
+    const TLooks looks {size(),
+                        pos(),
+                        box_->PictureKey(),
+                        palette().cacheKey(),
+                        font(),
+                        isEnabled(),
+                        static_cast<int>(alignment()),
+                        style(),
+                        ratio,
+                        static_cast<int>(foregroundRole()),
+                        contentsRect(),
+                        static_cast<int>(layoutDirection())};
+    if (looks != looks_) {
+        shots_.clear();
+        looks_ = looks;
+    }
+    auto shot = std::find_if(shots_.begin(), shots_.end(),
+                             [this](const TShot &s) { return s.Text == text(); });
+    if (shot == shots_.end()) {
+        if (shots_.size() >= kShots)
+            shots_.erase(shots_.begin());
+        QPixmap picture((QSizeF(size()) * ratio).toSize());
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        box_->PaintPart(painter, QPoint(0, 0), rect().translated(pos()));
+        // Set up as a painter on the label itself would be.
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        painter.setLayoutDirection(layoutDirection());
+        DrawText(painter);
+        painter.end();
+        shots_.push_back({text(), picture});
+        shot = shots_.end() - 1;
+    } else {
+        std::rotate(shot, shot + 1, shots_.end());
+        shot = shots_.end() - 1;
+    }
+    const QRect area = event->rect();
+    QPainter painter(this);
+    painter.drawPixmap(area, shot->Picture,
+                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+}
+
+void TGroundedLabel::DrawText(QPainter &painter)
+{
+    ++textDraws_;
+    // A reading is drawn ten times a second: this spares the label its frame and its style
+    // option's work.
     QStyleOption option;
     option.initFrom(this);
     const Qt::LayoutDirection direction

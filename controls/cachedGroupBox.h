@@ -6,7 +6,9 @@
 #include <QPixmap>
 #include <QStyle>
 
+#include <cstddef>
 #include <tuple>
+#include <vector>
 
 // A group box that draws its frame and title once and repaints from that picture. Values that
 // change ten times a second sit on such boxes; every change of a child repaints the box under
@@ -23,6 +25,8 @@ public:
 
     // Draws the part `area` of the box (in the box's coordinates) at `to` with the painter.
     void PaintPart(QPainter &painter, const QPoint &to, const QRect &area);
+    // Changes whenever the picture is drawn again.
+    qint64 PictureKey() { return Picture().cacheKey(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -48,9 +52,29 @@ class TGroundedLabel : public QLabel
 public:
     TGroundedLabel(const QString &text, TCachedGroupBox *box);
 
+    // How many times the text was drawn rather than taken from a picture.
+    int TextDraws() const { return textDraws_; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // A reading takes a few values again and again (a gear at rest, an input at idle): the label
+    // keeps pictures of its last texts on the box, for as long as nothing else it is drawn from
+    // changes.
+    static constexpr std::size_t kShots = 16;
+    struct TShot
+    {
+        QString Text;
+        QPixmap Picture;
+    };
+    using TLooks = std::tuple<QSize, QPoint, qint64, qint64, QFont, bool, int, const QStyle *,
+                              qreal, int, QRect, int>;
+
+    void DrawText(QPainter &painter);
+
     TCachedGroupBox *box_;
+    std::vector<TShot> shots_; // the newest last
+    TLooks looks_ {};
+    int textDraws_ = 0;
 };

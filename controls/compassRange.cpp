@@ -109,14 +109,19 @@ void TCompassRange::SetPosition(float value)
     if (value == m_position) {
         return;
     }
-    // Only the strip under the old and the new needle is repainted; the face stays cached.
-    const QRect before = NeedleRect();
+    // Only the strip under the old and the new needle is repainted; the face stays cached. A move
+    // too small to shift the needle's end points repaints nothing: the same pixels would come.
+    const QLine before = NeedleLine();
     m_position = value;
     emit OnSetPosition();
     if (NeedleVisible()) {
         ClampPosition();
     }
-    const QRect dirty = before | NeedleRect();
+    const QLine after = NeedleLine();
+    if (after == before) {
+        return;
+    }
+    const QRect dirty = NeedleRect() | LineRect(before);
     if (!dirty.isEmpty()) {
         update(dirty);
     }
@@ -193,7 +198,7 @@ void TCompassRange::ClampPosition()
     m_position = std::clamp(m_position, 0.0f, static_cast<float>(m_maxValue));
 }
 
-QRect TCompassRange::NeedleRect() const
+QLine TCompassRange::NeedleLine() const
 {
     if (!NeedleVisible()) {
         return {};
@@ -202,7 +207,12 @@ QRect TCompassRange::NeedleRect() const
     const float shown = std::isnan(m_position)
         ? 0.0f
         : std::clamp(m_position, 0.0f, static_cast<float>(m_maxValue));
-    return LineRect(PointerLine(g, shown, m_maxValue));
+    return PointerLine(g, shown, m_maxValue);
+}
+
+QRect TCompassRange::NeedleRect() const
+{
+    return NeedleVisible() ? LineRect(NeedleLine()) : QRect();
 }
 
 void TCompassRange::InvalidateFace()

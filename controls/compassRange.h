@@ -75,6 +75,8 @@ protected:
 
 private:
     bool NeedleVisible() const;
+    // The needle as drawn; a null line while it is not drawn.
+    QLine NeedleLine() const;
     void ClampPosition();
     void InvalidateFace();
     void RenderFace();

@@ -126,7 +126,9 @@ TEST(TCachedGroupBox, AGroundedLabelShowsTheBoxUnderItAndRepaintsAlone)
     EXPECT_LE(Difference(shown.copy(beside), under.copy(beside)), 1);
 }
 
-// It draws its text itself: it must look as a label's own on the box, however set.
+// It draws its text itself: it must look as a label's own on the box, however set. One label
+// goes through every case in turn, each text drawn again after another: what it keeps of a text
+// must follow every change of how it is set, the colour alone or the state alone too.
 TEST(TCachedGroupBox, AGroundedLabelsTextLooksAsAPlainLabels)
 {
     const struct
@@ -135,33 +137,48 @@ TEST(TCachedGroupBox, AGroundedLabelsTextLooksAsAPlainLabels)
         Qt::Alignment Align;
         bool Enabled;
         int Margin;
-    } cases[] = {{"0218", Qt::AlignLeft | Qt::AlignVCenter, true, 0},
-                 {"-73\u00B0", Qt::AlignRight | Qt::AlignBottom, true, 0},
-                 {"1F", Qt::AlignHCenter | Qt::AlignTop, false, 0},
-                 {"<b>9</b>", Qt::AlignLeft | Qt::AlignVCenter, true, 3}};
+        QRgb Colour;
+    } cases[] = {{"0218", Qt::AlignLeft | Qt::AlignVCenter, true, 0, 0x004080},
+                 {"0218", Qt::AlignLeft | Qt::AlignVCenter, true, 0, 0x802000},
+                 {"-73\u00B0", Qt::AlignRight | Qt::AlignBottom, true, 0, 0x802000},
+                 {"1F", Qt::AlignHCenter | Qt::AlignTop, false, 0, 0x802000},
+                 {"1F", Qt::AlignHCenter | Qt::AlignTop, true, 0, 0x802000},
+                 {"<b>9</b>", Qt::AlignLeft | Qt::AlignVCenter, true, 3, 0x802000}};
+    QFont font(QStringLiteral("Tahoma"), 16);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    const auto setUp = [&font](QLabel *label, const auto &c) {
+        label->setTextFormat(Qt::PlainText);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(c.Colour));
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xA0, 0x90, 0x80));
+        label->setPalette(palette);
+        label->setAlignment(c.Align);
+        label->setEnabled(c.Enabled);
+        label->setMargin(c.Margin);
+        label->setGeometry(132, 50, 100, 28);
+    };
+    TCachedGroupBox groundedBox(QStringLiteral("Sensors"));
+    groundedBox.setGeometry(40, 40, 241, 124);
+    groundedBox.setAutoFillBackground(true);
+    auto *grounded = new TGroundedLabel(QString(), &groundedBox);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Text);
-        QImage pictures[2];
-        for (const bool grounded : {false, true}) {
-            TCachedGroupBox box(QStringLiteral("Sensors"));
-            box.setGeometry(40, 40, 241, 124);
-            box.setAutoFillBackground(true);
-            QFont font(QStringLiteral("Tahoma"), 16);
-            font.setStyleStrategy(QFont::PreferNoShaping);
-            QLabel *label = grounded ? new TGroundedLabel(QString(), &box) : new QLabel(&box);
-            label->setTextFormat(Qt::PlainText);
-            label->setText(QString::fromUtf8(c.Text));
-            label->setFont(font);
-            QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, QColor(0x00, 0x40, 0x80));
-            palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xA0, 0x90, 0x80));
-            label->setPalette(palette);
-            label->setAlignment(c.Align);
-            label->setEnabled(c.Enabled);
-            label->setMargin(c.Margin);
-            label->setGeometry(132, 50, 100, 28);
-            pictures[grounded] = Picture(box);
+        TCachedGroupBox box(QStringLiteral("Sensors"));
+        box.setGeometry(40, 40, 241, 124);
+        box.setAutoFillBackground(true);
+        QLabel *plain = new QLabel(&box);
+        setUp(plain, c);
+        plain->setText(QString::fromUtf8(c.Text));
+        const QImage expected = Picture(box);
+
+        setUp(grounded, c);
+        for (const char *text : {"777", c.Text, "778", c.Text}) {
+            grounded->setText(QString::fromUtf8(text));
+            Picture(groundedBox);
         }
-        EXPECT_LE(Difference(pictures[0], pictures[1]), 1);
+        EXPECT_LE(Difference(expected, Picture(groundedBox)), 1);
     }
+    // The last case is no plain text: the label's own painting drew it.
+    EXPECT_EQ(grounded->TextDraws(), 3 * 5);
 }

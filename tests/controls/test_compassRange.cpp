@@ -312,6 +312,15 @@ TEST(CompassRange, PositionChangeRepaintsOnlyTheOldAndNewNeedle)
     EXPECT_LT(recorder.Painted.boundingRect().width() * recorder.Painted.boundingRect().height(),
               210 * 210 / 2);
     EXPECT_EQ(dial.FaceRenderCount(), faces);
+
+    // A move that leaves the needle on the same pixels paints nothing; the next pixel does.
+    recorder.Paints = 0;
+    dial.SetPosition(90.02f);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.Paints, 0);
+    EXPECT_EQ(dial.NeedleRect(), after);
+    dial.SetPosition(92);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Paints > 0; }, 5000));
 }
 
 TEST(CompassRange, NeedleAreasPaintedOneAfterAnotherMatchAWholePaint)
