@@ -325,6 +325,7 @@ bool TSerialPortDriver::OpenPort()
 #endif
     ++session_;
     lost_ = false;
+    stalled_ = false;
     if (!ApplySettings()) {
         ClosePort();
         problem_ = ppRefused;
@@ -484,7 +485,17 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
     quint32 total = 0;
     if (!IsOpen() || LineLost() || data == nullptr)
         return 0;
+    // A device that takes nothing (a stalled adapter, a radio link out of range, a line held off
+    // by flow control) would hold every send for the whole time-out, and the window with it, ten
+    // times a second. One send waits; the next wait only for a byte to have left.
+    if (stalled_) {
+        device_->waitForBytesWritten(0);
+        if (device_->bytesToWrite() >= stalledQueue_)
+            return 0;
+        stalled_ = false;
+    }
     quint32 idleStart = Now();
+    bool timedOut = false;
     while (size > 0 && !LineLost()) {
         const quint16 free = OutFreeSpace();
         if (free > 0) {
@@ -507,8 +518,14 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
             ClearDeviceError();
         }
         // The time-out runs from the last write that moved bytes, not from the call.
-        if (Now() - idleStart > timeout)
+        if (Now() - idleStart > timeout) {
+            timedOut = true;
             break;
+        }
+    }
+    if (timedOut && IsOpen() && !LineLost()) {
+        stalled_ = true;
+        stalledQueue_ = device_->bytesToWrite();
     }
     // Bytes handed to a device that then failed never leave.
     return LineLost() ? 0 : total;

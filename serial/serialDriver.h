@@ -214,4 +214,8 @@ private:
     TPortProblem problem_ = ppNone;
     quint64 session_ = 0; // counts the opens, so a late close never hits a port opened since
     bool lost_ = false; // the device went away; the port closes at the next turn of the loop
+    // A send ran out its time-out with the device taking nothing; the queue then held this many
+    // bytes. Until a byte leaves, sends fail at once rather than each waiting the time-out.
+    bool stalled_ = false;
+    qint64 stalledQueue_ = 0;
 };

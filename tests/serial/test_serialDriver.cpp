@@ -2,6 +2,7 @@
 #include "testPty.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QProcess>
@@ -466,16 +467,37 @@ TEST(SerialDriverSend, StopsWhenNoModemLineIsOnAndLineStatusIsChecked)
     EXPECT_EQ(p.pty.Read(1, 100ms), "");
 }
 
-TEST(SerialDriverSend, IdleTimeoutEndsASendNobodyReads)
+TEST(SerialDriverSend, IdleTimeoutEndsASendNobodyReadsAndTheNextOnesDoNotWaitAgain)
 {
     PtyDriver p;
+    p.driver.OutputTimeout = 400;
     ASSERT_TRUE(p.driver.OpenPort());
     const std::string flood(4 * 1024 * 1024, 'x');
     const quint32 sent
         = p.driver.SendBufferTimed(flood.data(), static_cast<quint32>(flood.size()), 50);
     EXPECT_GT(sent, 0u);
     EXPECT_LT(sent, flood.size());
-    EXPECT_FALSE(p.driver.SendText(flood));
+
+    // The device still takes nothing: each poll waiting the time-out would hold the window for
+    // most of every second.
+    QElapsedTimer held;
+    held.start();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(p.driver.SendText("@S\n"));
+    EXPECT_LT(held.elapsed(), p.driver.OutputTimeout);
+
+    // Once it takes bytes again, sends go through.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            p.pty.Drain();
+            return p.driver.OutFreeSpace() == p.driver.OutBufSize();
+        },
+        kWaitMs));
+    p.pty.Drain();
+    EXPECT_TRUE(p.driver.SendText("@S\n"));
+    const std::string arrived = p.pty.ReadUntil('\n', 2s);
+    EXPECT_TRUE(arrived.size() >= 3 && arrived.compare(arrived.size() - 3, 3, "@S\n") == 0)
+        << arrived.size();
 }
 
 TEST(SerialDriverReceive, PollingDeliversBytesInOrderWithinTwoPeriods)
