@@ -15,6 +15,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#endif
+
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
 #endif
 
 #include <algorithm>
@@ -84,6 +89,31 @@ TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError err
         return ppOther;
     }
 }
+
+#ifdef Q_OS_LINUX
+// Whether a program holds a lock on the device node at `device` (as this driver and other careful
+// programs lock the port they use). The kernel's list of locks tells it without opening the
+// device: an open sets the line, and would change its speed under that program.
+bool LockedElsewhere(const QString &device)
+{
+    const QString location
+        = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
+    struct stat info = {};
+    if (::stat(QFile::encodeName(location).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    // A line: "1: FLOCK  ADVISORY  WRITE 1234 00:1a:4 0 EOF"; one waiting for it has "->" first.
+    for (const QByteArray &line : locks.readAll().split('\n'))
+        if (line.simplified().split(' ').contains(QByteArray(id)))
+            return true;
+    return false;
+}
+#endif
 
 // Whether the device behind an open descriptor is gone (or the line reports an error).
 bool HungUp([[maybe_unused]] const QSerialPort &device)
@@ -307,6 +337,15 @@ bool TSerialPortDriver::OpenPort()
     if (IsOpen())
         return true;
     const QString device = PlatformDeviceName(portName_);
+#ifdef Q_OS_LINUX
+    // A port another program holds is left alone. Opened, it would take this program's line
+    // settings for a moment at every attempt, and lose its exclusive mode (which a privileged
+    // user opens past).
+    if (LockedElsewhere(device)) {
+        problem_ = ppBusy;
+        return false;
+    }
+#endif
     device_->setPortName(device);
     if (!device_->open(QIODevice::ReadWrite)) {
         problem_ = OpenProblem(device, device_->error());

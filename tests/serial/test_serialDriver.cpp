@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -381,6 +383,27 @@ TEST(SerialDriverOpen, AnotherProcessCannotOpenThePortWhileItIsOpen)
 
     p.driver.ClosePort();
     EXPECT_EQ(openElsewhere(), "opened");
+}
+
+// Another program's port is not even opened: an open would set it to this program's line for a
+// moment and clear its exclusive mode, once a second while the driver waits for its own port.
+TEST(SerialDriverOpen, APortAnotherProgramHoldsLockedIsLeftAsItIs)
+{
+    TestPty pty;
+    const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    TSerialPortDriver driver;
+    driver.SetPortName(QString::fromStdString(pty.SlavePath()));
+    EXPECT_FALSE(driver.OpenPort());
+    EXPECT_EQ(driver.PortProblem(), ppBusy);
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "its exclusive mode was cleared";
+    ::ioctl(other, TIOCNXCL);
+    ::close(other);
+    EXPECT_TRUE(driver.OpenPort());
 }
 
 TEST(SerialDriverOpen, RefusedSettingsLeaveThePortClosed)
