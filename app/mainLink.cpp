@@ -44,10 +44,12 @@ void TfrmMain::tmrReopenTimer()
 
 void TfrmMain::ShowPortProblem()
 {
-    const QString tip = CommPort->IsOpen()
-        ? QString()
-        : PortProblemText(CommPort->PortProblem(), CommPortName,
-                          CommPort->PortProblem() == ppDenied ? DeviceAccess(CommPortName)
-                                                              : TDeviceAccess {});
+    QString tip;
+    if (!CommPort->IsOpen())
+        tip = PortProblemText(CommPort->PortProblem(), CommPortName,
+                              CommPort->PortProblem() == ppDenied ? DeviceAccess(CommPortName)
+                                                                  : TDeviceAccess {});
+    else if (CommPort->Stalled())
+        tip = StalledPortText(CommPortName);
     pnlStatusBar->SetPanelToolTip(0, tip);
 }

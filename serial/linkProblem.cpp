@@ -72,3 +72,10 @@ TDeviceAccess DeviceAccess(const QString &portName)
 #endif
     return access;
 }
+
+QString StalledPortText(const QString &portName)
+{
+    return QStringLiteral("Port %1 takes no more bytes: the adapter, or the radio link behind it, "
+                          "has stalled.")
+        .arg(portName);
+}

@@ -18,6 +18,9 @@ struct TDeviceAccess
 QString PortProblemText(TPortProblem problem, const QString &portName,
                         const TDeviceAccess &access = {});
 
+// What the status bar's tip tells while the open port takes no bytes.
+QString StalledPortText(const QString &portName);
+
 // The group owning the device behind portName (a name without a folder lives in /dev) and whether
 // joining it would let a user open it; an unknown group where the system has none or the device
 // is missing.

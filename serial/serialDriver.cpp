@@ -507,6 +507,11 @@ bool TSerialPortDriver::PurgeBuffers(bool input, bool output)
     return purged;
 }
 
+bool TSerialPortDriver::Stalled() const
+{
+    return stalled_ && IsOpen() && device_->bytesToWrite() >= stalledQueue_;
+}
+
 quint16 TSerialPortDriver::OutFreeSpace()
 {
     if (!IsOpen())

@@ -160,6 +160,9 @@ public:
 
     // Why the port is not open now; ppNone while it is open.
     TPortProblem PortProblem() const { return problem_; }
+    // True while the open port takes no bytes: a send ran out its time-out with nothing moving,
+    // and no byte has left since.
+    bool Stalled() const;
 
 Q_SIGNALS:
     // `data` points into the driver's receive buffer and is valid only during the call.

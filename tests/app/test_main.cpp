@@ -245,6 +245,22 @@ TEST_F(MainWindowTest, TheStatusPanelTipTellsWhyThePortIsNotOpen)
     pty.Drain();
     window->tmrStatusTimer();
     EXPECT_EQ(Sent(), "@V\n");
+
+    // An open port that takes no more bytes says so, until it takes them again.
+    const std::string flood(64 * 1024, 'x');
+    window->CommPort->SendBuffer(flood.data(), static_cast<quint32>(flood.size()));
+    window->tmrReopenTimer();
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0),
+              "Port " + port
+                  + " takes no more bytes: the adapter, or the radio link behind it, has stalled.");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            pty.Drain();
+            return !window->CommPort->Stalled();
+        },
+        5000));
+    window->tmrReopenTimer();
+    EXPECT_EQ(window->pnlStatusBar->PanelToolTip(0), QString());
 }
 
 TEST(PortProblemText, PermissionNamesTheOwningGroupOnlyWhenJoiningItHelps)
