@@ -177,8 +177,7 @@ TEcu TfrmMain::ComparedParams() const
 
 bool TfrmMain::CaptureCompareReply(const TQV3318MessageRec &message, const QString &line)
 {
-    const bool setting = message.MsgType == mtParams || message.MsgType == mtRange
-        || message.MsgType == mtSparkDelay || message.MsgType == mtFeedback;
+    const bool setting = IsSettingsMessage(message.MsgType);
     if (!Compare.Reading) {
         if (!Compare.LateReplies)
             return false;

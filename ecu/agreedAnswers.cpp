@@ -7,11 +7,6 @@
 
 namespace {
 
-bool IsSettingsReply(std::uint8_t type)
-{
-    return type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay;
-}
-
 // The reply letter to each settings request letter.
 char ReplyLetter(char request)
 {
@@ -32,7 +27,7 @@ std::vector<TAgreedAnswers::TKey> TAgreedAnswers::Needed(const TEcu &withParams)
         for (const TQV3318MessageRec &request :
              TransferStepLines(step, withParams, GridRowCountFor(withParams.PositionCount))) {
             const auto type = MessageLetters.find(ReplyLetter(MessageLetters[request.MsgType]));
-            if (type != std::string_view::npos && IsSettingsReply(static_cast<std::uint8_t>(type)))
+            if (type != std::string_view::npos && IsSettingsMessage(type))
                 needed.push_back(KeyOf(static_cast<std::uint8_t>(type), request.Index));
         }
     return needed;
@@ -40,7 +35,7 @@ std::vector<TAgreedAnswers::TKey> TAgreedAnswers::Needed(const TEcu &withParams)
 
 void TAgreedAnswers::Note(std::string_view line, const TQV3318MessageRec &message)
 {
-    if (IsSettingsReply(message.MsgType))
+    if (IsSettingsMessage(message.MsgType))
         heard_[KeyOf(message.MsgType, message.Index)].emplace_back(std::string(line), message);
 }
 

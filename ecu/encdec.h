@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,6 +38,12 @@ inline constexpr char kLineStart = '@';
 inline constexpr char kLineEndSent = '\n';
 // Longest line body (letter and payload) that is still decoded; one more character drops it.
 inline constexpr std::size_t kMaxRxLine = 18;
+
+// The settings messages: the controller's answers to a read, and the lines a write sends.
+inline constexpr bool IsSettingsMessage(std::size_t type)
+{
+    return type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay;
+}
 
 // Status bits of mtStatus.
 inline constexpr std::uint8_t kStatusUpshift = 0x01;

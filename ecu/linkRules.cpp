@@ -18,9 +18,7 @@ TLinkDemand WithLineTaken(TLinkDemand sofar, std::string_view line, bool sent)
     // written and the reset: the controller answers none of them.
     const std::size_t type = line.size() >= 2 && line[1] != ' ' ? MessageLetters.find(line[1])
                                                                 : std::string_view::npos;
-    const bool quiet = sent
-        && (type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay
-            || type == mtReset);
+    const bool quiet = sent && (IsSettingsMessage(type) || type == mtReset);
     if (!sent || sofar == TLinkDemand::NotSent)
         return TLinkDemand::NotSent;
     if (quiet || sofar == TLinkDemand::QuietOnly)

@@ -12,11 +12,6 @@
 
 namespace {
 
-bool IsSettingsReply(std::size_t type)
-{
-    return type == mtParams || type == mtFeedback || type == mtRange || type == mtSparkDelay;
-}
-
 bool IsHexDigit(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -74,7 +69,7 @@ bool ReplyComplete(std::string_view line)
 
 bool SettingsReplyComplete(std::string_view line)
 {
-    return !line.empty() && IsSettingsReply(MessageLetters.find(line.front()))
+    return !line.empty() && IsSettingsMessage(MessageLetters.find(line.front()))
         && ReplyComplete(line);
 }
 
@@ -326,7 +321,7 @@ void TEcuLink::DispatchMessage(const TQV3318MessageRec &message)
 
     // A damaged settings reply still shows the controller talking, but its values are not taken:
     // whoever asked finds the answer missing.
-    if (IsSettingsReply(message.MsgType) && !TakeSettingsReply(message)) {
+    if (IsSettingsMessage(message.MsgType) && !TakeSettingsReply(message)) {
         ++RepliesRefused;
         if (cameUp)
             Q_EMIT LinkUp();

@@ -62,13 +62,20 @@ struct RaiseGuard
 // Why an open failed, from what the serial layer reported and, where the platform lets us look,
 // from the device node itself: the layer reports a missing device, a lock held by another
 // program and a refused permission alike on some systems.
+#ifdef Q_OS_UNIX
+// The device node behind a port name, by the serial layer's own rule: a name without a folder
+// lives in /dev.
+QByteArray DeviceNodePath(const QString &device)
+{
+    return QFile::encodeName(
+        device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device);
+}
+#endif
+
 TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError error)
 {
 #ifdef Q_OS_UNIX
-    // The serial layer's own rule: a name without a folder lives in /dev.
-    const QString location
-        = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
-    const QByteArray path = QFile::encodeName(location);
+    const QByteArray path = DeviceNodePath(device);
     struct stat info = {};
     if (::stat(path.constData(), &info) != 0)
         return errno == EACCES ? ppDenied : ppMissing;
@@ -96,10 +103,8 @@ TPortProblem OpenProblem(const QString &device, QSerialPort::SerialPortError err
 // device: an open sets the line, and would change its speed under that program.
 bool LockedElsewhere(const QString &device)
 {
-    const QString location
-        = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
     struct stat info = {};
-    if (::stat(QFile::encodeName(location).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
+    if (::stat(DeviceNodePath(device).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
         return false;
     char id[64];
     std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
@@ -534,7 +539,7 @@ quint32 TSerialPortDriver::SendBufferTimed(const char *data, quint32 size, quint
     // times a second. One send waits; the next wait only for a byte to have left.
     if (stalled_) {
         device_->waitForBytesWritten(0);
-        if (device_->bytesToWrite() >= stalledQueue_)
+        if (Stalled())
             return 0;
         stalled_ = false;
     }
